@@ -1,0 +1,31 @@
+// The seven run parameters and their file, param.par.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tarvo {
+
+struct RunParameters {
+  double TargetWeight = 1.0;
+  double RecursiveComplexity = 1.0;
+  double Homogeneity = 0.05;
+  int32_t MonteCarlo = 100;
+  int32_t VariantsNumber = 1;
+  int32_t FeatureToPredict = 1;
+  int32_t FoldsCrossValidate = 10;
+};
+
+// Reads the seven values in file order, separated by any whitespace. A value that is missing, or
+// a token that does not convert completely, reads as 0; a file that cannot be opened gives 0 for
+// every value. Nothing is reported.
+RunParameters ReadParameterFile(const std::string& path);
+
+// The one line of param.par: the values at widths 5.3, 5.3, 5.3, 4, 3, 3, 3 separated by one
+// blank, without a line end (34 characters with the defaults).
+std::string FormatParameterLine(const RunParameters& p);
+
+// Creates or truncates the file and writes the line; false when it cannot be written.
+bool WriteParameterFile(const std::string& path, const RunParameters& p);
+
+}  // namespace tarvo

@@ -1,0 +1,82 @@
+#include "criteria.h"
+
+#include <cmath>
+
+namespace tarvo {
+
+int32_t MajorityErrors(const TClassCounts& counts, int32_t classCount) {
+  if (classCount <= 0) return 0;
+  return MajorityClass(counts, classCount).Errors;
+}
+
+double NodeMean(const TRunState& run, const int32_t* objects, int32_t n) {
+  double sum = 0.0;
+  for (int32_t i = 0; i < n; ++i) sum += run.TargetValue[objects[i]];
+  return sum / n;
+}
+
+double NodeDispersion(const TRunState& run, const int32_t* objects, int32_t n, double mean) {
+  double sumOfSquares = 0.0;
+  for (int32_t i = 0; i < n; ++i) {
+    const double y = run.TargetValue[objects[i]];
+    sumOfSquares += y * y;
+  }
+  return sumOfSquares / n - mean * mean;
+}
+
+double PooledMean(double countA, double meanA, double countB, double meanB) {
+  return (countA * meanA + countB * meanB) / (countA + countB);
+}
+
+double PooledDispersion(double countA, double meanA, double spreadA, double countB, double meanB,
+                        double spreadB, double pooledMean) {
+  const double shiftA = meanA - pooledMean;
+  const double shiftB = meanB - pooledMean;
+  return (countA * (spreadA + shiftA * shiftA) + countB * (spreadB + shiftB * shiftB)) /
+         (countA + countB);
+}
+
+double SplitScore(const TRunState& run, int32_t leaves, double cost, double withinDispersion,
+                  double errorFrequency, int32_t n) {
+  if (!(withinDispersion > 0)) withinDispersion = 0;
+  const double relative = run.RootDispersion == 0 ? 0.0 : withinDispersion / run.RootDispersion;
+  return run.Target.DispersionWeight * relative + run.Target.ErrorWeight * errorFrequency +
+         run.LeafWeight * leaves / n + run.CostWeight * cost;
+}
+
+bool IsHomogeneous(const TRunState& run, int32_t u, double errorFrequency, double dispersion,
+                   double mean) {
+  if (run.Target.ClassificationMode) return run.Target.ErrorWeight * errorFrequency <= run.Homogeneity;
+  if (u == 1) return true;
+  if (mean == 0) return true;
+  const double index = u * dispersion / mean;
+  if (mean > 0) return index <= run.ChiSquareTable[u - 1];
+  if (index == 0) return true;
+  // The Monte-Carlo dispersion procedure: with a negative mean no cell is ever drawn, so every
+  // trial sums the same u equal terms; one trial decides them all.
+  double statistic = 0.0;
+  const double term = (0.0 - mean) * (0.0 - mean) / mean;
+  for (int32_t cell = 0; cell < u; ++cell) statistic += term;
+  const int32_t counted = index <= statistic && run.MonteCarlo > 0 ? run.MonteCarlo : 0;
+  return counted >= run.HomogeneityCount;
+}
+
+bool IsUnsplittable(const TRunState& run, const int32_t* objects, int32_t u, const TFeatureMask& mask,
+                    int32_t excludedFeature) {
+  const TDataTable& data = run.Table.Data;
+  for (int32_t g = 1; g <= run.M(); ++g) {
+    if (!mask[g] || g == excludedFeature) continue;
+    const std::vector<double>& column = data[g];
+    int32_t i = 0;
+    while (i < u && !IsKnown(column[objects[i]])) ++i;
+    if (i == u) continue;
+    const double first = column[objects[i]];
+    for (++i; i < u; ++i) {
+      const double x = column[objects[i]];
+      if (IsKnown(x) && x != first) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,36 @@
+// The statistics and tests that judge a node, a group of objects and a candidate partition.
+#pragma once
+
+#include <cstdint>
+
+#include "run_state.h"
+
+namespace tarvo {
+
+// Objects outside the majority class (largest count, ties to the lower class); 0 without classes.
+int32_t MajorityErrors(const TClassCounts& counts, int32_t classCount);
+
+// Mean, and population variance as the mean of the squares minus the square of the mean, of the
+// predicted value over objects[0..n-1], summed in list order.
+double NodeMean(const TRunState& run, const int32_t* objects, int32_t n);
+double NodeDispersion(const TRunState& run, const int32_t* objects, int32_t n, double mean);
+
+double PooledMean(double countA, double meanA, double countB, double meanB);
+double PooledDispersion(double countA, double meanA, double spreadA, double countB, double meanB,
+                        double spreadB, double pooledMean);
+
+// Lower is better: weighted relative dispersion and error frequency, leaves per object of the
+// node (n) and the feature cost.
+double SplitScore(const TRunState& run, int32_t leaves, double cost, double withinDispersion,
+                  double errorFrequency, int32_t n);
+
+// The homogeneity stop test for a group of u objects.
+bool IsHomogeneous(const TRunState& run, int32_t u, double errorFrequency, double dispersion,
+                   double mean);
+
+// Whether no allowed feature other than excludedFeature separates the objects: every known value
+// of each such feature equals the first known one.
+bool IsUnsplittable(const TRunState& run, const int32_t* objects, int32_t u, const TFeatureMask& mask,
+                    int32_t excludedFeature);
+
+}  // namespace tarvo

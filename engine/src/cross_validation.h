@@ -1,0 +1,29 @@
+// k-fold cross-validation of the current variant, and the weighted vote of the trees.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "run_state.h"
+
+namespace tarvo {
+
+class TTreeGrower;
+
+// Deals every object 1..N into a fold 1..k with one draw of the run's generator each.
+void AssignFolds(TRunState& run, int32_t k);
+
+// Grows a tree on all folds but one and tests it on the held-out fold, for every fold in turn;
+// writes the cross-validation lines and returns the sum of the weighted fold errors. Active is
+// restored on return; Root holds the tree of the last fold that had training objects.
+double CrossValidate(TRunState& run, TTreeGrower& grower);
+
+// The voted prediction of one object from the votes of trees 1..votes.size()-1 with the
+// weights in Competence: the class with the highest weight sum (ties to the lower code), or the
+// weighted mean of the values.
+double CombineVotes(const TRunState& run, const std::vector<double>& votes);
+
+// Turns the competences into weights and writes the voting section.
+void VoteTrees(TRunState& run);
+
+}  // namespace tarvo

@@ -1,0 +1,161 @@
+// RunEngine: one run from the table to the complete report, in the order of its sections.
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "chi_square_table.h"
+#include "cross_validation.h"
+#include "prediction.h"
+#include "rule_report.h"
+#include "run_state.h"
+#include "tarvo/engine.h"
+#include "tree_growing.h"
+
+namespace tarvo {
+
+namespace {
+
+// Trunc of a real that must fit in 32 bits; nothing when it does not (or is not a number).
+std::optional<int32_t> TruncTo32(double value) {
+  const double whole = std::trunc(value);
+  if (!(whole >= std::numeric_limits<int32_t>::min() && whole <= std::numeric_limits<int32_t>::max())) {
+    return std::nullopt;
+  }
+  return static_cast<int32_t>(whole);
+}
+
+// Parameters outside what the run can do, checked once the whole table has been read: one line
+// in the report, and the run ends normally. Returns false when the run is refused.
+bool CheckRunParameters(TRunState& run) {
+  auto refuse = [&](const char* message) {
+    run.Report.Line(message);
+    run.Report.Close();
+    return false;
+  };
+  if (run.TargetWeight == 0) return refuse(" Error: target weight must not be 0");
+  if (!std::isfinite(run.TargetWeight)) return refuse(" Error: target weight out of range");
+  if (run.VariantsNumber > 255) return refuse(" Error: too much variants (at most 255)");
+  if (run.FoldsCrossValidate > 255) return refuse(" Error: too much folds (at most 255)");
+  const std::optional<int32_t> lookAhead = TruncTo32(run.RecursiveComplexity);
+  if (!lookAhead) return refuse(" Error: recursive complexity out of range");
+  const std::optional<int32_t> level = TruncTo32(run.Homogeneity * 1000);
+  if (!level) return refuse(" Error: homogeneity out of range");
+  const std::optional<int32_t> count = TruncTo32(run.MonteCarlo * run.Homogeneity);
+  if (!count) return refuse(" Error: Monte-Carlo trials times homogeneity out of range");
+  if (run.Target.RegressionMode && *level != 1 && *level != 5 && *level != 10 && *level != 50) {
+    return refuse(" Error: homogeneity must be 0.001, 0.005, 0.01 or 0.05 for a numeric feature");
+  }
+  bool anyActive = false;
+  for (int32_t o = 1; o <= run.N(); ++o) anyActive = anyActive || run.Active[o];
+  if (!anyActive) {
+    return refuse(" Error: no object has known values in the predicted and the last column");
+  }
+  run.BaseLookAhead = *lookAhead;
+  run.HomogeneityCount = *count;
+  return true;
+}
+
+void SetUpTrainingObjects(TRunState& run) {
+  const int32_t n = run.N();
+  run.Active.assign(n + 1, 0);
+  run.TargetValue.assign(n + 1, 0.0);
+  run.TargetClass.assign(n + 1, 0);
+  run.ObjList.clear();
+  const std::vector<double>& values = run.Table.Data[run.Target.RegressionFeature];
+  const std::vector<double>& classes = run.Table.Data[run.Target.ClassFeature];
+  for (int32_t o = 1; o <= n; ++o) {
+    run.Active[o] = 1;
+    if (!IsKnown(values[o])) {
+      run.Active[o] = 0;
+    } else {
+      run.TargetValue[o] = values[o];
+    }
+    if (!IsKnown(classes[o])) {
+      run.Active[o] = 0;
+    } else if (run.Target.ClassificationMode) {
+      run.TargetClass[o] = static_cast<int32_t>(std::trunc(classes[o]));
+    }
+    run.ObjList.push_back(o);
+  }
+}
+
+void PredictAndCrossValidate(TRunState& run, TTreeGrower& grower, int32_t minimumFolds) {
+  if (run.Table.PredictCount > 0) PredictObjects(run, run.Table.PredictData, run.Table.PredictCount, true);
+  if (run.FoldsCrossValidate > minimumFolds) {
+    run.Competence[run.TreeCount] = CrossValidate(run, grower);
+  }
+}
+
+void Run(TRunState& run) {
+  TableReader reader(run.Report, run.InputFileName);
+  if (!reader.LoadTrainingPart(run.FeatureToPredict, run.TargetWeight, run.Table, run.Target,
+                               run.PredictorMask)) {
+    return;
+  }
+  SetUpTrainingObjects(run);
+  run.Tree.Create(run.N());
+  if (!reader.LoadPredictionSection(run.Table)) return;
+  if (!CheckRunParameters(run)) return;
+
+  run.FeatureCost.assign(run.M() + 1, 1.0);
+  run.FeatureScore.assign(run.M() + 1, kMissingScore);
+  run.FeatureScoreCount.assign(run.M() + 1, 0.0);
+  run.ChiSquareTable = BuildChiSquareTable("prog.par", *TruncTo32(run.Homogeneity * 1000), run.N());
+
+  const int32_t trees = std::max(run.VariantsNumber, 1);
+  if (run.Table.PredictCount > 0) {
+    run.Votes.assign(run.Table.PredictCount + 1, std::vector<double>(trees + 1, 0.0));
+  }
+  run.Competence.assign(trees + 1, 0.0);
+  if (run.FoldsCrossValidate > 1) run.FoldOf.assign(run.N() + 1, 0);
+
+  TTreeGrower grower(run);
+  run.VariantNumber = 1;
+  run.TreeCount = 1;
+  run.Tree.NodesUsed = run.Tree.BranchesUsed = 0;
+  grower.GrowTree();
+  WriteTreeReport(run);
+  PredictAndCrossValidate(run, grower, 1);
+
+  for (int32_t variant = 2; variant <= run.VariantsNumber; ++variant) {
+    // A tree that did not split its root ends the variants: nothing is forbidden any more.
+    if (!run.Root()->FirstBranch) break;
+    run.PredictorMask[run.Root()->Feature] = false;
+    run.VariantNumber = variant;
+    run.Tree.NodesUsed = run.Tree.BranchesUsed = 0;
+    grower.GrowTree();
+    WriteTreeReport(run);
+    if (!run.Root()->FirstBranch) continue;  // reported, but it does not count
+    ++run.TreeCount;
+    PredictAndCrossValidate(run, grower, 2);
+  }
+  if (run.Table.PredictCount > 0 && run.TreeCount > 1) VoteTrees(run);
+
+  run.ShowProgress(1, "");
+  run.ShowProgress(2, "");
+  run.Report.Close();
+}
+
+}  // namespace
+
+void RunEngine(double& TargetWeight, double& RecursiveComplexity, double& Homogeneity,
+               int32_t& MonteCarlo, int32_t& VariantsNumber, int32_t& FeatureToPredict,
+               int32_t& FoldsCrossValidate, std::string inputFileName, ProgressSink* progress) {
+  TRunState run;
+  run.Random.Seed(5);
+  run.TargetWeight = TargetWeight;
+  run.RecursiveComplexity = RecursiveComplexity;
+  run.Homogeneity = Homogeneity;
+  run.MonteCarlo = MonteCarlo;
+  run.VariantsNumber = VariantsNumber;
+  run.FeatureToPredict = FeatureToPredict;
+  run.FoldsCrossValidate = FoldsCrossValidate;
+  run.InputFileName = std::move(inputFileName);
+  run.Progress = progress;
+  if (!run.Report.Open("output.txt")) throw EngineError("Cannot create file output.txt");
+  Run(run);
+  // The predicted column's number is overwritten by the last column's in a classification run.
+  if (run.Target.ClassificationMode) FeatureToPredict = run.Table.FileColumns;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,231 @@
+// WriteTreeReport and WriteLeafRules.
+#include "rule_report.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "tarvo/numbers.h"
+
+namespace tarvo {
+
+namespace {
+
+class TRuleWriter {
+ public:
+  explicit TRuleWriter(TRunState& run) : run_(run), out_(run.Report) {}
+
+  void WriteTreeReport();
+
+ private:
+  void WriteHeader();
+  void WriteLeafRules(const TNodeRec& node, int32_t depth);
+  void WriteConditions(int32_t depth);
+  void WriteValueSetCondition(int32_t f, const TBranchRec& b);
+  void WriteIntervalCondition(int32_t f, int32_t from, int32_t deepest);
+  void WriteClassObjects(int32_t depth);
+  void WriteRegressionObjects(int32_t depth);
+  const std::string& PredictedName() const;
+  bool Classification() const { return run_.Target.ClassificationMode; }
+  bool Regression() const { return run_.Target.RegressionMode; }
+
+  TRunState& run_;
+  ReportFile& out_;
+  int32_t ruleNumber_ = 0;
+  int32_t coveredObjects_ = 0;
+  int32_t misclassified_ = 0;
+  double weightedDispersion_ = 0.0;
+  TNodePath path_;
+  std::vector<char> printed_;
+  std::vector<int32_t> following_;
+};
+
+const std::string& TRuleWriter::PredictedName() const {
+  const int32_t f = Classification() ? run_.Target.ClassFeature : run_.Target.RegressionFeature;
+  return run_.Table.FeatureName[f];
+}
+
+void TRuleWriter::WriteHeader() {
+  out_.Line("input file: " + run_.InputFileName);
+  out_.Write("Recursive Complexity=" + FormatReal(run_.RecursiveComplexity, 6, 3) + " ");
+  out_.Line("Homogeneity=" + FormatReal(run_.Homogeneity, 3, 3));
+  out_.Write("Number of sites=" + FormatInteger(run_.N(), 4) + " ");
+  out_.Write("Number of features=" + FormatInteger(run_.Table.FileColumns, 4));
+  // A regression run leaves this line open: the next text continues it.
+  if (Classification()) out_.Line(" Number of classes=" + FormatInteger(run_.C(), 4));
+}
+
+void TRuleWriter::WriteTreeReport() {
+  out_.Line(std::string(60, '*'));
+  if (run_.VariantNumber == 1) WriteHeader();
+  const TNodeRec& root = *run_.Root();
+  if (run_.LeafCount == 1) {
+    out_.Line(" No rule is found for given parameters");
+    out_.Line(root.Terminal ? " Objects are homogenious" : " Objects are heterogenious");
+    return;
+  }
+  out_.EndLine();
+  out_.Line("Variant N" + FormatInteger(run_.VariantNumber, 3));
+  coveredObjects_ = misclassified_ = ruleNumber_ = 0;
+  weightedDispersion_ = 0.0;
+  path_.clear();
+  WriteLeafRules(root, 0);
+  if (Regression()) {
+    const double error =
+        coveredObjects_ > 0 ? std::sqrt(weightedDispersion_ / coveredObjects_) : 0.0;
+    out_.Line(" Standard error for the tree is " + FormatReal(error, 6, 2));
+  }
+  if (Classification()) {
+    const double frequency =
+        coveredObjects_ > 0 ? static_cast<double>(misclassified_) / coveredObjects_ : 0.0;
+    out_.Line(" Misclassification frequency for the tree is " + FormatReal(frequency, 6, 2));
+  }
+}
+
+void TRuleWriter::WriteLeafRules(const TNodeRec& node, int32_t depth) {
+  if (node.FirstBranch) {
+    for (TBranchRec* b = node.FirstBranch; b; b = b->Next) {
+      path_.resize(depth);
+      path_.push_back(TPathStep{b, node.Feature});
+      WriteLeafRules(*b->Child, depth + 1);
+    }
+    return;
+  }
+  ++ruleNumber_;
+  out_.Line(" Rule " + FormatInteger(ruleNumber_, 3) + ",");
+  out_.Line(" IF");
+  WriteConditions(depth);
+  out_.EndLine();
+  out_.Write(" THEN ");
+
+  int32_t objectCount = 0;
+  double sigma = 0.0;
+  if (Regression()) {
+    const double d = node.Dispersion < 0 ? 0.0 : node.Dispersion;
+    sigma = std::sqrt(d);
+    weightedDispersion_ += node.ObjectCount * d;
+    objectCount = node.ObjectCount;
+    out_.Write(PredictedName() + " = " + FormatReal(node.Mean, 4, 2) + ",");
+  }
+  if (Classification()) {
+    const TMajority majority = MajorityClass(node.ClassCount, run_.C());
+    for (int32_t c = 1; c <= run_.C(); ++c) objectCount += node.ClassCount[c];
+    misclassified_ += majority.Errors;
+    out_.Line(PredictedName() + " =" + run_.Target.ClassName(majority.Class));
+  }
+  out_.EndLine();
+  if (Regression()) out_.Line(" Standard error" + FormatReal(sigma, 9, 4) + ",");
+  out_.Line(" Number of objects " + FormatInteger(objectCount, 3) + ",");
+  coveredObjects_ += objectCount;
+  out_.Line(" Objects NN, for which this rule is true : ");
+  following_.clear();
+  for (int32_t o = 1; o <= run_.N(); ++o) {
+    if (run_.Active[o] && ObjectFollowsPath(run_.Table.Data, path_, depth, o)) {
+      following_.push_back(o);
+    }
+  }
+  if (Classification()) WriteClassObjects(depth);
+  if (Regression()) WriteRegressionObjects(depth);
+  if (!node.Terminal) {
+    out_.Line(" Heterogeneous group");
+    out_.Line(" Rule can not be continued");
+  }
+  out_.Line(std::string(60, '-'));
+}
+
+void TRuleWriter::WriteConditions(int32_t depth) {
+  printed_.assign(run_.M() + 1, 0);
+  bool first = true;
+  for (int32_t s = 1; s <= depth; ++s) {
+    const int32_t f = path_[s - 1].Feature;
+    if (printed_[f]) continue;
+    // A feature tested several times on the path is written once, from its deepest test.
+    int32_t deepest = depth;
+    while (path_[deepest - 1].Feature != f) --deepest;
+    printed_[f] = 1;
+    if (!first) {
+      out_.Write(" AND ");
+      out_.EndLine();
+    }
+    first = false;
+    const TBranchRec& b = *path_[deepest - 1].Branch;
+    if (b.Kind == ftNominal) {
+      WriteValueSetCondition(f, b);
+    } else if (b.Kind == ftNumeric) {
+      WriteIntervalCondition(f, s, deepest);
+    }
+  }
+}
+
+void TRuleWriter::WriteValueSetCondition(int32_t f, const TBranchRec& b) {
+  std::string text = run_.Table.FeatureName[f] + " = ";
+  const std::vector<TValueRec>& values = run_.Table.ValueTable[f];
+  for (int32_t j = 0; j < b.ValueCount(); ++j) {
+    for (const TValueRec& entry : values) {
+      if (entry.Code == b.Values[j]) {
+        text += entry.Text;
+        break;
+      }
+    }
+    if (j + 1 < b.ValueCount()) text += ",";
+  }
+  out_.Write(text + ",");
+}
+
+void TRuleWriter::WriteIntervalCondition(int32_t f, int32_t from, int32_t deepest) {
+  const TBranchRec& b = *path_[deepest - 1].Branch;
+  double low = b.Low;
+  double high = b.High;
+  // An open bound takes the nearest finite one of an earlier test of the same feature.
+  for (int32_t step = deepest; step >= from && std::fabs(low) == kMissingScore; --step) {
+    const TPathStep& p = path_[step - 1];
+    if (p.Feature == f && std::fabs(p.Branch->Low) != kMissingScore) low = p.Branch->Low;
+  }
+  for (int32_t step = deepest; step >= from && std::fabs(high) == kMissingScore; --step) {
+    const TPathStep& p = path_[step - 1];
+    if (p.Feature == f && std::fabs(p.Branch->High) != kMissingScore) high = p.Branch->High;
+  }
+  const std::string& name = run_.Table.FeatureName[f];
+  if (low == -kMissingScore) {
+    out_.Write(" " + name + " <=" + FormatReal(high, 8, 2) + ",");
+  } else if (high == kMissingScore) {
+    out_.Write(" " + name + " >" + FormatReal(low, 8, 2) + ",");
+  } else {
+    out_.Write(" " + name + " =] " + FormatReal(low, 8, 2) + "," + FormatReal(high, 8, 2) + "],");
+  }
+}
+
+void TRuleWriter::WriteClassObjects(int32_t) {
+  for (int32_t j = 1; j <= run_.C(); ++j) {
+    out_.Line(" " + run_.Target.ClassName(j));
+    int32_t listed = 0;
+    for (int32_t o : following_) {
+      if (run_.TargetClass[o] != j) continue;
+      out_.Write(FormatInteger(o, 4) + ",");
+      if (++listed % 19 == 0) out_.EndLine();
+    }
+    out_.EndLine();
+  }
+}
+
+void TRuleWriter::WriteRegressionObjects(int32_t) {
+  double minimum = kMissingScore;
+  double maximum = -kMissingScore;
+  int32_t count = 0;
+  for (int32_t o : following_) {
+    out_.Write(FormatInteger(o, 4) + ",");
+    if (++count % 15 == 0) out_.EndLine();
+    const double y = run_.TargetValue[o];
+    if (y < minimum) minimum = y;
+    if (y > maximum) maximum = y;
+  }
+  out_.EndLine();
+  out_.Line(" Min value " + PredictedName() + " - " + FormatReal(minimum, 8, 3) + ",");
+  out_.Line(" Max value " + PredictedName() + " - " + FormatReal(maximum, 8, 3) + ",");
+}
+
+}  // namespace
+
+void WriteTreeReport(TRunState& run) { TRuleWriter(run).WriteTreeReport(); }
+
+}  // namespace tarvo

@@ -1,0 +1,13 @@
+#include "run_state.h"
+
+#include "tarvo/engine.h"
+
+namespace tarvo {
+
+void TRunState::ShowProgress(int panel, const std::string& text) {
+  if (!Progress) return;
+  Progress->SetPanelText(panel, text);
+  Progress->Repaint();
+}
+
+}  // namespace tarvo

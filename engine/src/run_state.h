@@ -1,0 +1,74 @@
+// Everything one run works on. RunEngine creates it and every phase reads and writes it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "input_table.h"
+#include "report_file.h"
+#include "run_random.h"
+#include "tree_records.h"
+
+namespace tarvo {
+
+class ProgressSink;
+
+constexpr double kMissingScore = 1e17;  // best scores start here; also the open interval bounds
+
+struct TRunState {
+  // The run parameters as the caller passed them.
+  double TargetWeight = 0.0;
+  double RecursiveComplexity = 0.0;
+  double Homogeneity = 0.0;
+  int32_t MonteCarlo = 0;
+  int32_t VariantsNumber = 0;
+  int32_t FeatureToPredict = 0;
+  int32_t FoldsCrossValidate = 0;
+  std::string InputFileName;
+
+  ProgressSink* Progress = nullptr;
+  ReportFile Report;
+  TRunRandom Random;
+
+  TInputTable Table;
+  TTargetDescription Target;
+
+  double LeafWeight = 1.0;
+  double CostWeight = 0.1;
+  std::vector<double> FeatureCost;  // [1..FeatureCount], 1.0 each
+  int32_t BaseLookAhead = 0;
+  int32_t HomogeneityCount = 0;
+  std::vector<double> ChiSquareTable;
+  TFeatureMask PredictorMask;
+
+  std::vector<char> Active;          // [1..N]: takes part in the next tree
+  std::vector<double> TargetValue;   // [1..N]
+  std::vector<int32_t> TargetClass;  // [1..N], classification runs only
+  std::vector<int32_t> ObjList;      // objects of the search in progress
+
+  TTreeStorage Tree;
+  int32_t VariantNumber = 0;
+  int32_t TreeCount = 0;
+  std::vector<std::vector<double>> Votes;  // [object][tree]
+  std::vector<double> Competence;          // [tree]
+  std::vector<int32_t> FoldOf;             // [1..N]
+
+  // Tree growing and split search.
+  int32_t LeafCount = 0;
+  int64_t LookAhead = 0;  // wide: it counts up from BaseLookAhead, which may be any 32-bit value
+  double RootDispersion = 0.0;
+  std::vector<double> FeatureScore;       // [1..FeatureCount]
+  std::vector<double> FeatureScoreCount;  // [1..FeatureCount]
+  TRecordStore Records;
+
+  int32_t N() const { return Table.ObjectCount; }
+  int32_t M() const { return Table.FeatureCount; }
+  int32_t C() const { return Target.NumberOfClasses; }
+  TNodeRec* Root() { return Tree.Root(); }
+
+  // Sets the text of status panel 1 or 2 and repaints the status bar at once.
+  void ShowProgress(int panel, const std::string& text);
+};
+
+}  // namespace tarvo

@@ -1,0 +1,90 @@
+// The split search with recursive look-ahead: for one node, the feature and the merged value
+// groups that make its best split, judged by growing every candidate branch further.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "run_state.h"
+#include "value_groups.h"
+
+namespace tarvo {
+
+struct TSearchResult {
+  double Score = 0.0;  // lower is better
+  int32_t Errors = 0;
+  int32_t Leaves = 1;
+  double WithinDispersion = 0.0;
+};
+
+class TSplitSearch {
+ public:
+  explicit TSplitSearch(TRunState& run) : run_(run) {}
+
+  // Fills node (allocated by the caller) from objects[0..n-1], n >= 1, and gives it the best
+  // split found, with the look-ahead subtrees below. excludedFeature is the feature tested at the
+  // node's parent, 0 at the root of a tree. Depth is the caller's level (0 for a tree's search).
+  TSearchResult SearchSplit(TNodeRec& node, const int32_t* objects, int32_t n, TFeatureMask mask,
+                            int32_t depth, int32_t excludedFeature);
+
+ private:
+  // A candidate merge of groups L < M with the results of evaluating their union.
+  struct TPairSlot {
+    int32_t L = 0;
+    int32_t M = 0;
+    TBranchRec* Branch = nullptr;
+    int32_t Errors = 0;
+    int32_t Count = 0;
+    int32_t Leaves = 0;
+    double Dispersion = 0.0;
+    double Score = kMissingScore;
+    bool Free = true;
+  };
+
+  // The working state of one SearchSplit call; one per level, reused by later calls at that level.
+  struct TFrame {
+    TNodeRec* Node = nullptr;
+    const int32_t* Objects = nullptr;
+    int32_t N = 0;
+    TFeatureMask Mask;
+    int32_t Depth = 0;
+    int32_t Excluded = 0;
+    int32_t Feature = 0;
+    TFeatureType Kind = ftNumeric;
+    // The feature's groups and the totals of the current partition.
+    TValueGroups Groups;
+    int32_t KnownCount = 0;  // w
+    int32_t I = 0;           // leaves
+    int32_t J = 0;           // errors
+    double K = 0.0;          // within dispersion per known object
+    std::vector<TPairSlot> Pairs;
+    // The best partition of the feature: shared references to its branches, in group order.
+    std::vector<TBranchRec*> Best;
+    double BestScore = kMissingScore;
+    int32_t BestI = 0, BestJ = 0;
+    double BestK = 0.0;
+    std::vector<int32_t> BranchObjects;  // the objects of the branch being evaluated
+    std::vector<int32_t> MergedMembers;
+  };
+
+  TFrame& FrameAt(int32_t depth);
+  void EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result);
+  double ScoreMerge(const TFrame& frame, const TPairSlot& slot) const;
+  int32_t FindBestPair(const TFrame& frame) const;
+  void EvaluateFeature(TFrame& frame, int32_t f);
+  void RunMergeSequence(TFrame& frame);
+  void MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged);
+  void UpdateNumericPairs(TFrame& frame, int32_t r);
+  void UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q);
+  void KeepAsBest(TFrame& frame, double score);
+  void RecordFeatureScores(TFrame& frame, double nodeScore);
+  void CreditSplits(const TNodeRec& node, double score);
+  void CreditFeature(int32_t g, double score);
+  void ReleaseFeatureState(TFrame& frame);
+
+  TRunState& run_;
+  std::vector<std::unique_ptr<TFrame>> frames_;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,203 @@
+// GrowTree, SearchSubtree, SelectFeatureSubset, StoreSubtree and FindLeafToExpand.
+#include "tree_growing.h"
+
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tarvo {
+
+void TTreeGrower::CollectObjects(const TNodePath* path, int32_t depth) {
+  run_.ObjList.clear();
+  for (int32_t o = 1; o <= run_.N(); ++o) {
+    if (!run_.Active[o]) continue;
+    if (path && !ObjectFollowsPath(run_.Table.Data, *path, depth, o)) continue;
+    run_.ObjList.push_back(o);
+  }
+}
+
+void TTreeGrower::ShowTotal(double total) {
+  run_.ShowProgress(1, " Node " + std::to_string(static_cast<int64_t>(std::trunc(total))));
+}
+
+void TTreeGrower::GrowTree() {
+  CollectObjects(nullptr, 0);
+  double total = 0.0;
+  TNodeRec* root = run_.Root();
+  const int32_t n = static_cast<int32_t>(run_.ObjList.size());
+  if (n == 0) {
+    // Nothing to learn from: the tree is one empty leaf that answers class 1 and mean 0.
+    run_.Tree.NodesUsed = 1;
+    *root = TNodeRec{};
+    run_.LeafCount = 1;
+    ShowTotal(total);
+    return;
+  }
+  TSubtree first = SearchSubtree(n, 0);
+  run_.LeafCount = first.Leaves;
+  StoreSubtree(*first.Root, root);
+  run_.Records.FreeSubtree(first.Root);
+  total += first.Leaves;
+  ShowTotal(total);
+
+  TNodePath path;
+  int32_t depth = 0;
+  while (run_.LeafCount < run_.N()) {
+    if (!FindLeafToExpand(path, depth)) break;
+    CollectObjects(&path, depth);
+    TNodeRec* leaf = path[depth - 1].Branch->Child;
+    const int32_t objects = static_cast<int32_t>(run_.ObjList.size());
+    if (objects == 0) {  // cannot happen for a leaf the search made; closing it keeps growth finite
+      leaf->Feature = -1;
+      continue;
+    }
+    // The feature tested at the leaf's parent may not be tested again at the leaf.
+    TSubtree grown = SearchSubtree(objects, path[depth - 1].Feature);
+    total += grown.Leaves;
+    ShowTotal(total);
+    if (run_.LeafCount + grown.Leaves - 1 < run_.N()) {
+      run_.LeafCount += grown.Leaves - 1;
+      StoreSubtree(*grown.Root, leaf);
+      if (!leaf->FirstBranch) leaf->Feature = -1;
+    } else {
+      leaf->Feature = -1;
+    }
+    run_.Records.FreeSubtree(grown.Root);
+  }
+}
+
+TTreeGrower::TSubtree TTreeGrower::SearchSubtree(int32_t n, int32_t excludedFeature) {
+  TSubtree kept;
+  double bestScore = kMissingScore;
+  const int32_t m = run_.M();
+  run_.LookAhead = static_cast<int64_t>(run_.BaseLookAhead) - 1;
+  for (;;) {
+    ++run_.LookAhead;
+    TFeatureMask mask;
+    int32_t k = 0;
+    if (!SelectFeatureSubset(mask, k)) break;
+    for (int32_t f = 1; f <= m; ++f) {
+      run_.FeatureScore[f] = kMissingScore;
+      run_.FeatureScoreCount[f] = 0;
+    }
+    TNodeRec* node = run_.Records.NewNode();
+    const TSearchResult result = search_.SearchSplit(*node, run_.ObjList.data(), n, mask, 0,
+                                                     excludedFeature);
+    // The first search is always kept, so even a score beyond the missing score yields a tree;
+    // later ones replace it only when strictly better: equal scores keep the shallower search.
+    if (!kept.Root || result.Score < bestScore) {
+      run_.Records.FreeSubtree(kept.Root);
+      kept.Root = node;
+      kept.Leaves = result.Leaves;
+      bestScore = result.Score;
+    } else {
+      run_.Records.FreeSubtree(node);
+    }
+    for (int32_t f = 1; f <= m; ++f) {
+      if (run_.FeatureScoreCount[f] > 0) run_.FeatureScore[f] /= run_.FeatureScoreCount[f];
+    }
+    if (run_.LookAhead == m) break;
+  }
+  return kept;
+}
+
+bool TTreeGrower::SelectFeatureSubset(TFeatureMask& mask, int32_t& k) {
+  const int32_t m = run_.M();
+  // The first search of every series runs with all the features the run allows.
+  if (run_.LookAhead == 1 || run_.LookAhead <= run_.BaseLookAhead) {
+    mask = run_.PredictorMask;
+    k = m;
+    return true;
+  }
+  if (run_.RecursiveComplexity == run_.BaseLookAhead) {
+    k = 0;
+  } else {
+    const double fraction = run_.RecursiveComplexity - run_.BaseLookAhead;
+    if (fraction < 0) return false;  // a negative fraction has no logarithm: the series ends
+    k = static_cast<int32_t>(
+        std::trunc(std::exp(static_cast<double>(run_.LookAhead - 1) * std::log(fraction)) * m));
+  }
+  if (k <= 1 || run_.LookAhead > k) return false;
+
+  // Rank the features by their average score, smallest first, by a partial selection sort.
+  std::vector<std::pair<double, int32_t>> ranked(m + 1);
+  for (int32_t f = 1; f <= m; ++f) ranked[f] = {run_.FeatureScore[f], f};
+  for (int32_t j = 1; j <= k; ++j) {
+    int32_t p = j;
+    double smallest = kMissingScore;
+    for (int32_t i = j; i <= m; ++i) {
+      if (ranked[i].first < smallest) {
+        smallest = ranked[i].first;
+        p = i;
+      }
+    }
+    std::swap(ranked[j], ranked[p]);
+  }
+  // Features that the last search never scored are not chosen.
+  while (ranked[k].first == kMissingScore && k > 1) --k;
+  if (k < 2) return false;
+  mask = TFeatureMask{};
+  for (int32_t j = 1; j <= k; ++j) mask[ranked[j].second] = true;
+  return true;
+}
+
+void TTreeGrower::StoreSubtree(const TNodeRec& source, TNodeRec* target) {
+  TTreeStorage& tree = run_.Tree;
+  ++tree.NodesUsed;
+  target->Feature = source.Feature;
+  target->ClassCount = source.ClassCount;
+  target->ObjectCount = source.ObjectCount;
+  target->Dispersion = source.Dispersion;
+  target->Mean = source.Mean;
+  target->Terminal = source.Terminal;
+  if (!source.FirstBranch) {
+    target->FirstBranch = nullptr;
+    return;
+  }
+  // A pre-order copy: a node takes its record before its children.
+  target->FirstBranch = tree.BranchRecord(tree.BranchesUsed + 1);
+  for (const TBranchRec* b = source.FirstBranch; b; b = b->Next) {
+    TBranchRec* d = tree.BranchRecord(tree.BranchesUsed + 1);
+    ++tree.BranchesUsed;
+    d->Kind = b->Kind;
+    d->Low = b->Low;
+    d->High = b->High;
+    d->Values = b->Values;
+    d->Child = tree.NodeRecord(tree.NodesUsed + 1);
+    StoreSubtree(*b->Child, d->Child);
+    d->Next = b->Next ? tree.BranchRecord(tree.BranchesUsed + 1) : nullptr;
+  }
+}
+
+bool TTreeGrower::FindLeafToExpand(TNodePath& path, int32_t& depth) {
+  double bestScore = -100000;
+  bool found = false;
+  TNodePath walk;
+  const double dispersionWeight = run_.Target.DispersionWeight;
+  const double errorWeight = run_.Target.ErrorWeight;
+  // Depth first, branches in list order; the first of equal scores wins.
+  auto visit = [&](auto& self, TNodeRec* node) -> void {
+    if (node->FirstBranch) {
+      for (TBranchRec* b = node->FirstBranch; b; b = b->Next) {
+        walk.push_back(TPathStep{b, node->Feature});
+        self(self, b->Child);
+        walk.pop_back();
+      }
+      return;
+    }
+    if (walk.empty() || node->Feature == -1 || node->Terminal) return;
+    const int32_t errors = MajorityClass(node->ClassCount, run_.C()).Errors;
+    const double score = dispersionWeight * node->Dispersion + errorWeight * errors;
+    if (score > bestScore) {
+      bestScore = score;
+      path = walk;
+      depth = static_cast<int32_t>(walk.size());
+      found = true;
+    }
+  };
+  visit(visit, run_.Root());
+  return found;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,38 @@
+// Growing one tree best-first under the leaf budget, each leaf by a series of split searches at
+// rising look-ahead depth over a thinning set of features.
+#pragma once
+
+#include <cstdint>
+
+#include "run_state.h"
+#include "split_search.h"
+
+namespace tarvo {
+
+class TTreeGrower {
+ public:
+  explicit TTreeGrower(TRunState& run) : run_(run), search_(run) {}
+
+  // Grows the tree of the Active objects with PredictorMask into the run's pools (Root) and sets
+  // LeafCount; shows the running total of leaves found on status panel 1.
+  void GrowTree();
+
+  // The pieces, exposed for the tests.
+  struct TSubtree {
+    TNodeRec* Root = nullptr;  // temporary records; the caller frees them
+    int32_t Leaves = 0;
+  };
+  TSubtree SearchSubtree(int32_t n, int32_t excludedFeature);
+  bool SelectFeatureSubset(TFeatureMask& mask, int32_t& k);
+  void StoreSubtree(const TNodeRec& source, TNodeRec* target);
+  bool FindLeafToExpand(TNodePath& path, int32_t& depth);
+
+ private:
+  void CollectObjects(const TNodePath* path, int32_t depth);
+  void ShowTotal(double total);
+
+  TRunState& run_;
+  TSplitSearch search_;
+};
+
+}  // namespace tarvo

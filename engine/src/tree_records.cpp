@@ -1,0 +1,108 @@
+// The majority class, paths through a tree, and the storage of tree records.
+#include "tree_records.h"
+
+#include <cmath>
+
+namespace tarvo {
+
+TMajority MajorityClass(const TClassCounts& counts, int32_t classCount) {
+  TMajority result;
+  for (int32_t c = 2; c <= classCount; ++c) {
+    if (counts[c] > counts[result.Class]) result.Class = c;
+  }
+  for (int32_t c = 1; c <= classCount; ++c) {
+    if (c != result.Class) result.Errors += counts[c];
+  }
+  return result;
+}
+
+bool BranchAccepts(const TBranchRec& b, double x) {
+  if (b.Kind == ftNominal) {
+    const double whole = std::trunc(x);
+    for (int32_t code : b.Values) {
+      if (whole == code) return true;
+    }
+    return false;
+  }
+  return b.Low < x && x <= b.High;
+}
+
+bool ObjectFollowsPath(const TDataTable& data, const TNodePath& path, int depth, int32_t object) {
+  for (int k = 1; k <= depth; ++k) {
+    const TPathStep& step = path[k - 1];
+    const double x = data[step.Feature][object];
+    if (!IsKnown(x) || !BranchAccepts(*step.Branch, x)) return false;
+  }
+  return true;
+}
+
+TNodeRec* TRecordStore::NewNode() {
+  if (freeNodes_.empty()) return &nodes_.emplace_back();
+  TNodeRec* node = freeNodes_.back();
+  freeNodes_.pop_back();
+  *node = TNodeRec{};
+  return node;
+}
+
+TBranchRec* TRecordStore::NewBranch() {
+  TBranchRec* b = nullptr;
+  if (freeBranches_.empty()) {
+    b = &branches_.emplace_back();
+  } else {
+    b = freeBranches_.back();
+    freeBranches_.pop_back();
+  }
+  // Keep the value list's storage: recycled branches then allocate nothing.
+  b->Child = nullptr;
+  b->Next = nullptr;
+  b->Kind = ftNumeric;
+  b->Low = b->High = 0.0;
+  b->Values.clear();
+  b->Owners = 0;
+  return b;
+}
+
+void TRecordStore::FreeNode(TNodeRec* node) {
+  FreeBranchList(node->FirstBranch);
+  freeNodes_.push_back(node);
+}
+
+void TRecordStore::FreeBranch(TBranchRec* b) {
+  if (b->Child) FreeNode(b->Child);
+  b->Child = nullptr;
+  freeBranches_.push_back(b);
+}
+
+void TRecordStore::Release(TBranchRec* b) {
+  if (b && --b->Owners <= 0) FreeBranch(b);
+}
+
+void TRecordStore::FreeBranchList(TBranchRec*& list) {
+  while (list) {
+    TBranchRec* next = list->Next;
+    FreeBranch(list);
+    list = next;
+  }
+}
+
+void TRecordStore::FreeSubtree(TNodeRec* root) {
+  if (root) FreeNode(root);
+}
+
+void TTreeStorage::Create(int32_t objectCount) {
+  NodePool.assign(2 * static_cast<size_t>(objectCount) + 1, TNodeRec{});
+  BranchPool.assign(2 * static_cast<size_t>(objectCount), TBranchRec{});
+  NodesUsed = BranchesUsed = 0;
+}
+
+TNodeRec* TTreeStorage::NodeRecord(int32_t number) {
+  while (static_cast<int32_t>(NodePool.size()) < number) NodePool.emplace_back();
+  return &NodePool[number - 1];
+}
+
+TBranchRec* TTreeStorage::BranchRecord(int32_t number) {
+  while (static_cast<int32_t>(BranchPool.size()) < number) BranchPool.emplace_back();
+  return &BranchPool[number - 1];
+}
+
+}  // namespace tarvo

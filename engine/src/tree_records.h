@@ -1,0 +1,107 @@
+// Nodes, branches, paths and feature masks of a tree, and the storage that holds them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "input_table.h"
+
+namespace tarvo {
+
+constexpr int kMaxClasses = 12;
+constexpr int kMaxFeatures = 60;  // 59 file columns and the companion column
+
+using TClassCounts = std::array<int32_t, kMaxClasses + 1>;  // classes 1..12, entry 0 unused
+
+struct TBranchRec;
+
+struct TNodeRec {
+  TBranchRec* FirstBranch = nullptr;  // null for a leaf
+  int32_t Feature = 0;                // feature tested here; 0 open leaf, -1 closed leaf
+  int32_t ObjectCount = 0;
+  double Dispersion = 0.0;
+  double Mean = 0.0;
+  bool Terminal = false;
+  TClassCounts ClassCount{};
+};
+
+struct TBranchRec {
+  TNodeRec* Child = nullptr;
+  TBranchRec* Next = nullptr;
+  TFeatureType Kind = ftNumeric;
+  double Low = 0.0;   // interval branch: Low < x <= High
+  double High = 0.0;
+  std::vector<int32_t> Values;  // value-set branch: the codes that lead into it
+  int32_t ValueCount() const { return static_cast<int32_t>(Values.size()); }
+  // Owners of a temporary branch (group rows, pair slots, a kept best partition); the branch and
+  // everything below it is released when the last owner lets go.
+  int32_t Owners = 0;
+};
+
+struct TPathStep {
+  TBranchRec* Branch = nullptr;
+  int32_t Feature = 0;
+};
+using TNodePath = std::vector<TPathStep>;  // step k at index k - 1; grows as deep as the tree
+
+struct TFeatureMask {
+  std::array<bool, kMaxFeatures + 1> Allowed{};  // features 1..60, entry 0 unused
+  bool& operator[](int f) { return Allowed[f]; }
+  bool operator[](int f) const { return Allowed[f]; }
+};
+
+// The majority class (largest count, ties to the lower class) and the objects outside it.
+struct TMajority {
+  int32_t Class = 1;
+  int32_t Errors = 0;
+};
+TMajority MajorityClass(const TClassCounts& counts, int32_t classCount);
+
+// Whether the object's values of the features tested along steps 1..depth are known and lie in
+// the branches of those steps.
+bool ObjectFollowsPath(const TDataTable& data, const TNodePath& path, int depth, int32_t object);
+
+// Whether a known value x lies in branch b.
+bool BranchAccepts(const TBranchRec& b, double x);
+
+// Recycles the records of temporary subtrees so that the search does not allocate per node.
+class TRecordStore {
+ public:
+  TNodeRec* NewNode();
+  TBranchRec* NewBranch();
+  // Takes one more owner of a temporary branch.
+  static void Share(TBranchRec* b) { ++b->Owners; }
+  // Drops one owner; the last one frees the branch, its child and everything below.
+  void Release(TBranchRec* b);
+  // Frees every branch of the list, each child and everything below; the list becomes null.
+  void FreeBranchList(TBranchRec*& list);
+  // Frees a temporary subtree and its root record.
+  void FreeSubtree(TNodeRec* root);
+
+ private:
+  void FreeNode(TNodeRec* node);
+  void FreeBranch(TBranchRec* b);
+
+  std::deque<TNodeRec> nodes_;
+  std::deque<TBranchRec> branches_;
+  std::vector<TNodeRec*> freeNodes_;
+  std::vector<TBranchRec*> freeBranches_;
+};
+
+// The kept tree of a run: node and branch records reused by every tree.
+struct TTreeStorage {
+  std::deque<TNodeRec> NodePool;
+  std::deque<TBranchRec> BranchPool;
+  int32_t NodesUsed = 0;
+  int32_t BranchesUsed = 0;
+
+  void Create(int32_t objectCount);
+  TNodeRec* Root() { return &NodePool.front(); }
+  const TNodeRec* Root() const { return &NodePool.front(); }
+  TNodeRec* NodeRecord(int32_t number);      // 1-based, grows the pool when needed
+  TBranchRec* BranchRecord(int32_t number);  // 1-based, grows the pool when needed
+};
+
+}  // namespace tarvo

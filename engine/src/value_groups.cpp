@@ -1,0 +1,108 @@
+#include "value_groups.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "criteria.h"
+
+namespace tarvo {
+
+namespace {
+
+// Makes row g (1-based) a fresh group, keeping the storage of its vectors.
+TGroupRow& ResetRow(TValueGroups& groups, int32_t g, int32_t label) {
+  if (static_cast<int32_t>(groups.Rows.size()) < g) groups.Rows.resize(g);
+  TGroupRow& row = groups.Row(g);
+  row.Label = label;
+  row.Count = 0;
+  row.Mean = row.Spread = 0.0;
+  row.ClassCount.fill(0);
+  row.Values.clear();
+  row.Members.clear();
+  row.Branch = nullptr;
+  row.Errors = row.Leaves = 0;
+  row.WithinDispersion = 0.0;
+  return row;
+}
+
+void AddObjects(const TRunState& run, TValueGroups& groups,
+                const std::vector<int32_t>& groupOfKnown) {
+  const int32_t classes = run.C();
+  for (int32_t i = 0; i < groups.KnownCount; ++i) {
+    const int32_t object = groups.KnownObjects[i];
+    TGroupRow& row = groups.Row(groupOfKnown[i]);
+    if (classes > 0) ++row.ClassCount[run.TargetClass[object]];
+    AddToGroup(run, row, object);
+    row.Members.push_back(object);
+  }
+}
+
+}  // namespace
+
+void AddToGroup(const TRunState& run, TGroupRow& group, int32_t object) {
+  const double y = run.TargetValue[object];
+  const double mean = PooledMean(group.Count, group.Mean, 1.0, y);
+  group.Spread = PooledDispersion(group.Count, group.Mean, group.Spread, 1.0, y, 0.0, mean);
+  group.Mean = mean;
+  ++group.Count;
+}
+
+void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
+                      TValueGroups& groups) {
+  const std::vector<double>& column = run.Table.Data[f];
+  groups.KnownObjects.clear();
+  groups.KnownValues.clear();
+  for (int32_t i = 0; i < n; ++i) {
+    const double x = column[objects[i]];
+    if (!IsKnown(x)) continue;
+    groups.KnownObjects.push_back(objects[i]);
+    groups.KnownValues.push_back(x);
+  }
+  const int32_t w = static_cast<int32_t>(groups.KnownObjects.size());
+  groups.KnownCount = w;
+  groups.Labels.assign(w, 0);
+  groups.Threshold.clear();
+
+  if (run.Table.FeatureType[f] == ftNominal) {
+    groups.GroupCount = 0;
+    if (w == 0) return;
+    std::vector<int32_t> groupOfKnown(w);
+    for (int32_t i = 0; i < w; ++i) {
+      const int32_t label = static_cast<int32_t>(std::trunc(groups.KnownValues[i]));
+      groups.Labels[i] = label;
+      int32_t g = 1;
+      while (g <= groups.GroupCount && groups.Row(g).Label != label) ++g;
+      if (g > groups.GroupCount) {
+        groups.GroupCount = g;
+        ResetRow(groups, g, label).Values.push_back(label);
+      }
+      groupOfKnown[i] = g;
+    }
+    AddObjects(run, groups, groupOfKnown);
+    return;
+  }
+
+  groups.GroupCount = 1;
+  if (w <= 1) return;
+  std::vector<double> distinct(groups.KnownValues);
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  const int32_t v = static_cast<int32_t>(distinct.size());
+  groups.GroupCount = v;
+  groups.Threshold.assign(v + 1, 0.0);
+  groups.Threshold[0] = -kMissingScore;
+  for (int32_t g = 1; g < v; ++g) {
+    groups.Threshold[g] = distinct[g - 1] + (distinct[g] - distinct[g - 1]) / 2;
+  }
+  groups.Threshold[v] = kMissingScore;
+  for (int32_t g = 1; g <= v; ++g) ResetRow(groups, g, g);
+  std::vector<int32_t> groupOfKnown(w);
+  for (int32_t i = 0; i < w; ++i) {
+    const auto at = std::lower_bound(distinct.begin(), distinct.end(), groups.KnownValues[i]);
+    groups.Labels[i] = groupOfKnown[i] = static_cast<int32_t>(at - distinct.begin()) + 1;
+  }
+  AddObjects(run, groups, groupOfKnown);
+}
+
+}  // namespace tarvo

@@ -1,0 +1,48 @@
+// The initial partition of one feature at a node: one group per distinct value, with the
+// statistics of the predicted feature in every group.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "run_state.h"
+
+namespace tarvo {
+
+// One group of the current partition, and once evaluated, its branch.
+struct TGroupRow {
+  int32_t Label = 0;  // numeric: the group's number in value order; nominal: its value code
+  int32_t Count = 0;
+  double Mean = 0.0;
+  double Spread = 0.0;
+  TClassCounts ClassCount{};
+  std::vector<int32_t> Values;   // nominal: the value set, in merge order
+  std::vector<int32_t> Members;  // the group's objects, in the order of the node's list
+  TBranchRec* Branch = nullptr;  // owned reference, once evaluated
+  int32_t Errors = 0;
+  int32_t Leaves = 0;
+  double WithinDispersion = 0.0;
+};
+
+struct TValueGroups {
+  int32_t KnownCount = 0;  // w: the node's objects with a known value of the feature
+  int32_t GroupCount = 0;  // v
+  std::vector<TGroupRow> Rows;      // groups 1..v at 0..v-1; storage kept between features
+  std::vector<double> Threshold;    // numeric: [0..v], group g holds Threshold[g-1] < x <= Threshold[g]
+  std::vector<int32_t> Labels;      // label of each known object, in list order
+  std::vector<int32_t> KnownObjects;
+  std::vector<double> KnownValues;
+
+  TGroupRow& Row(int32_t g) { return Rows[g - 1]; }
+  const TGroupRow& Row(int32_t g) const { return Rows[g - 1]; }
+};
+
+// Groups the values of feature f among objects[0..n-1]. Numeric: ascending distinct values with
+// thresholds halfway between neighbours; nominal: value codes in order of first appearance.
+void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
+                      TValueGroups& groups);
+
+// Adds one object's predicted value to a group's count, mean and spread.
+void AddToGroup(const TRunState& run, TGroupRow& group, int32_t object);
+
+}  // namespace tarvo
