@@ -34,7 +34,7 @@ void AddObjects(const TRunState& run, TValueGroups& groups,
     TGroupRow& row = groups.Row(groupOfKnown[i]);
     if (classes > 0) ++row.ClassCount[run.TargetClass[object]];
     AddToGroup(run, row, object);
-    row.Members.push_back(object);
+    row.Members.push_back(i);  // positions in the known list keep the node's order
   }
 }
 
