@@ -83,6 +83,13 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
   frame.Pairs.clear();
   frame.Best.clear();
   frame.BestScore = kMissingScore;
+  frame.NextLive.assign(v + 1, 0);
+  frame.PrevLive.assign(v + 1, 0);
+  for (int32_t g = 1; g <= v; ++g) {
+    frame.NextLive[g] = g < v ? g + 1 : 0;
+    frame.PrevLive[g] = g - 1;
+  }
+  frame.LiveCount = v;
 
   // The initial partition: one group per distinct value.
   TPairSlot evaluated;
@@ -152,7 +159,8 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     branch->Values = rowA.Values;
     if (a != b) branch->Values.insert(branch->Values.end(), rowB.Values.begin(), rowB.Values.end());
   } else {
-    branch->Low = groups.Threshold[a - 1];
+    // A live group's lower bound is the upper bound of the live group before it.
+    branch->Low = groups.Threshold[frame.PrevLive[a]];
     branch->High = groups.Threshold[b];
   }
   TNodeRec* child = run_.Records.NewNode();
@@ -185,27 +193,54 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   result.Leaves = grown.Leaves;
 }
 
-double TSplitSearch::ScoreMerge(const TFrame& frame, const TPairSlot& slot) const {
+TPairKey TSplitSearch::KeyOf(const TFrame& frame, const TPairSlot& slot) const {
   const TGroupRow& rowL = frame.Groups.Row(slot.L);
   const TGroupRow& rowM = frame.Groups.Row(slot.M);
-  const int32_t leaves = frame.I - rowL.Leaves - rowM.Leaves + slot.Leaves;
-  const double within =
-      frame.K - (static_cast<double>(rowL.Count) * rowL.WithinDispersion +
-                 static_cast<double>(rowM.Count) * rowM.WithinDispersion -
-                 static_cast<double>(slot.Count) * slot.Dispersion) /
-                    frame.KnownCount;
-  const int32_t errors = frame.J - rowL.Errors - rowM.Errors + slot.Errors;
-  return SplitScore(run_, leaves, run_.FeatureCost[frame.Feature], within,
-                    static_cast<double>(errors) / frame.KnownCount, frame.N);
+  TPairKey key;
+  key.DeltaLeaves = slot.Leaves - rowL.Leaves - rowM.Leaves;
+  key.DeltaErrors = slot.Errors - rowL.Errors - rowM.Errors;
+  key.DeltaDispersion = static_cast<double>(rowL.Count) * rowL.WithinDispersion +
+                        static_cast<double>(rowM.Count) * rowM.WithinDispersion -
+                        static_cast<double>(slot.Count) * slot.Dispersion;
+  return key;
 }
 
-int32_t TSplitSearch::FindBestPair(const TFrame& frame) const {
+double TSplitSearch::ScoreOfKey(const TFrame& frame, const TPairKey& key) const {
+  return SplitScore(run_, frame.I + key.DeltaLeaves, run_.FeatureCost[frame.Feature],
+                    frame.K - key.DeltaDispersion / frame.KnownCount,
+                    static_cast<double>(frame.J + key.DeltaErrors) / frame.KnownCount, frame.N);
+}
+
+double TSplitSearch::ScoreMerge(const TFrame& frame, const TPairSlot& slot) const {
+  return ScoreOfKey(frame, KeyOf(frame, slot));
+}
+
+int32_t TSplitSearch::FindBestPair(const TFrame& frame, double& score) const {
   // The lowest score, ties to the lowest slot. A free slot is never chosen: it holds no pair.
   int32_t best = -1;
+  if (frame.UseRanking) {
+    best = frame.Ranking.Best([&](const TPairKey& key) { return ScoreOfKey(frame, key); });
+    if (best >= 0) score = ScoreMerge(frame, frame.Pairs[best]);
+    return best;
+  }
+  if (frame.Kind == ftNumeric) {
+    for (int32_t g = 1; g; g = frame.NextLive[g]) {
+      if (!frame.NextLive[g]) break;
+      const double s = ScoreMerge(frame, frame.Pairs[g]);
+      if (best < 0 || s < score) {
+        best = g;
+        score = s;
+      }
+    }
+    return best;
+  }
   for (int32_t s = 0; s < static_cast<int32_t>(frame.Pairs.size()); ++s) {
     const TPairSlot& slot = frame.Pairs[s];
     if (slot.Free) continue;
-    if (best < 0 || slot.Score < frame.Pairs[best].Score) best = s;
+    if (best < 0 || slot.Score < score) {
+      best = s;
+      score = slot.Score;
+    }
   }
   return best;
 }
@@ -213,7 +248,7 @@ int32_t TSplitSearch::FindBestPair(const TFrame& frame) const {
 void TSplitSearch::KeepAsBest(TFrame& frame, double score) {
   for (TBranchRec* b : frame.Best) run_.Records.Release(b);
   frame.Best.clear();
-  for (int32_t g = 1; g <= frame.Groups.GroupCount; ++g) {
+  for (int32_t g = 1; g; g = frame.NextLive[g]) {
     TBranchRec* b = frame.Groups.Row(g).Branch;
     TRecordStore::Share(b);
     frame.Best.push_back(b);
@@ -224,19 +259,34 @@ void TSplitSearch::KeepAsBest(TFrame& frame, double score) {
   frame.BestK = frame.K;
 }
 
+void TSplitSearch::EvaluateNumericPair(TFrame& frame, int32_t left) {
+  TPairSlot& slot = frame.Pairs[left];
+  slot.L = left;
+  slot.M = frame.NextLive[left];
+  slot.Free = false;
+  EvaluateBranch(frame, slot.L, slot.M, slot);
+}
+
 void TSplitSearch::RunMergeSequence(TFrame& frame) {
-  TValueGroups& groups = frame.Groups;
-  const int32_t v = groups.GroupCount;
+  const int32_t v = frame.Groups.GroupCount;
+  const TTargetDescription& target = run_.Target;
   if (frame.Kind == ftNumeric) {
-    frame.Pairs.resize(v - 1);
-    for (int32_t l = 1; l < v; ++l) {
-      TPairSlot& slot = frame.Pairs[l - 1];
-      slot.L = l;
-      slot.M = l + 1;
-      slot.Free = false;
-      EvaluateBranch(frame, l, l + 1, slot);
+    // Slots are ranked without rescoring when the score's shape allows it; see TPairRanking.
+    frame.UseRanking = true;
+    if (target.DispersionWeight == 0) {
+      frame.Ranking.Reset(TPairRanking::TMode::ByCounts);
+    } else if (target.ErrorWeight == 0 && target.DispersionWeight > 0 && run_.RootDispersion > 0) {
+      frame.Ranking.Reset(TPairRanking::TMode::ByDispersion);
+    } else {
+      frame.UseRanking = false;
+    }
+    frame.Pairs.assign(v + 1, TPairSlot{});
+    for (int32_t l = 1; l < v; ++l) EvaluateNumericPair(frame, l);
+    if (frame.UseRanking) {
+      for (int32_t l = 1; l < v; ++l) frame.Ranking.Insert(l, KeyOf(frame, frame.Pairs[l]));
     }
   } else {
+    frame.UseRanking = false;
     frame.Pairs.resize(static_cast<size_t>(v) * (v - 1) / 2);
     size_t s = 0;
     for (int32_t l = 1; l < v; ++l) {
@@ -248,31 +298,39 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
         EvaluateBranch(frame, l, m, slot);
       }
     }
+    for (TPairSlot& slot : frame.Pairs) slot.Score = ScoreMerge(frame, slot);
   }
-  for (TPairSlot& slot : frame.Pairs) slot.Score = ScoreMerge(frame, slot);
 
   for (;;) {
-    const int32_t chosen = FindBestPair(frame);
+    double score = 0.0;
+    const int32_t chosen = FindBestPair(frame, score);
     if (chosen < 0) return;
     TPairSlot merged = frame.Pairs[chosen];
-    frame.Pairs[chosen].Branch = nullptr;  // the merged group's row takes the branch over
     const int32_t r = merged.L;
     const int32_t q = merged.M;
-    const TGroupRow& rowR = groups.Row(r);
-    const TGroupRow& rowQ = groups.Row(q);
+    const TGroupRow& rowR = frame.Groups.Row(r);
+    const TGroupRow& rowQ = frame.Groups.Row(q);
     frame.J = frame.J - rowR.Errors - rowQ.Errors + merged.Errors;
     frame.K = frame.K - (static_cast<double>(rowR.Count) * rowR.WithinDispersion +
                          static_cast<double>(rowQ.Count) * rowQ.WithinDispersion -
                          static_cast<double>(merged.Count) * merged.Dispersion) /
                             frame.KnownCount;
     frame.I = frame.I - rowR.Leaves - rowQ.Leaves + merged.Leaves;
+    if (frame.Kind == ftNumeric && frame.UseRanking) {
+      // The slots whose groups change leave the ranking before the rows do.
+      frame.Ranking.Remove(r, KeyOf(frame, frame.Pairs[r]));
+      if (frame.NextLive[q]) frame.Ranking.Remove(q, KeyOf(frame, frame.Pairs[q]));
+      const int32_t before = frame.PrevLive[r];
+      if (before) frame.Ranking.Remove(before, KeyOf(frame, frame.Pairs[before]));
+    }
+    frame.Pairs[chosen].Branch = nullptr;  // the merged group's row takes the branch over
 
     MergeGroups(frame, r, q, merged);
     // Ties go to the later partition, the one with fewer groups.
-    if (merged.Score <= frame.BestScore) KeepAsBest(frame, merged.Score);
-    if (groups.GroupCount == 2) return;
+    if (score <= frame.BestScore) KeepAsBest(frame, score);
+    if (frame.LiveCount == 2) return;
     if (frame.Kind == ftNumeric) {
-      UpdateNumericPairs(frame, r);
+      UpdateNumericPairs(frame, r, q);
     } else {
       UpdateNominalPairs(frame, r, q);
     }
@@ -289,7 +347,7 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
   rowR.Branch = merged.Branch;
 
   if (frame.Kind == ftNumeric) {
-    groups.Threshold.erase(groups.Threshold.begin() + r);
+    groups.Threshold[r] = groups.Threshold[q];  // the boundary between R and Q is dropped
   } else {
     rowR.Values.insert(rowR.Values.end(), rowQ.Values.begin(), rowQ.Values.end());
   }
@@ -307,36 +365,36 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
   rowR.Count += rowQ.Count;
   rowR.WithinDispersion = merged.Dispersion;
 
-  // The rows after Q move down one place; Q's row storage goes to the end for reuse.
-  std::rotate(groups.Rows.begin() + (q - 1), groups.Rows.begin() + q,
-              groups.Rows.begin() + groups.GroupCount);
-  --groups.GroupCount;
+  // Q leaves the live list; the groups after it are now one place further forward.
+  const int32_t before = frame.PrevLive[q];
+  const int32_t after = frame.NextLive[q];
+  if (before) frame.NextLive[before] = after;
+  if (after) frame.PrevLive[after] = before;
+  frame.NextLive[q] = frame.PrevLive[q] = 0;
+  --frame.LiveCount;
 }
 
-void TSplitSearch::UpdateNumericPairs(TFrame& frame, int32_t r) {
-  const int32_t v = frame.Groups.GroupCount;
-  // Old slot r (the merged pair) is gone; old slots after it move down one place.
-  frame.Pairs.erase(frame.Pairs.begin() + (r - 1));
-  for (int32_t s = 1; s < v; ++s) {
-    TPairSlot& slot = frame.Pairs[s - 1];
-    slot.L = s;
-    slot.M = s + 1;
+void TSplitSearch::UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q) {
+  // Q's old pair with its right neighbour is gone; R's pairs with both neighbours are new.
+  run_.Records.Release(frame.Pairs[q].Branch);
+  frame.Pairs[q] = TPairSlot{};
+  const int32_t before = frame.PrevLive[r];
+  if (before) {
+    run_.Records.Release(frame.Pairs[before].Branch);
+    EvaluateNumericPair(frame, before);
   }
-  if (r > 1) {
-    TPairSlot& left = frame.Pairs[r - 2];
-    run_.Records.Release(left.Branch);
-    EvaluateBranch(frame, r - 1, r, left);
+  if (frame.NextLive[r]) {
+    EvaluateNumericPair(frame, r);
+  } else {
+    frame.Pairs[r] = TPairSlot{};
   }
-  if (r < v) {
-    TPairSlot& right = frame.Pairs[r - 1];
-    run_.Records.Release(right.Branch);
-    EvaluateBranch(frame, r, r + 1, right);
+  if (frame.UseRanking) {
+    if (before) frame.Ranking.Insert(before, KeyOf(frame, frame.Pairs[before]));
+    if (frame.NextLive[r]) frame.Ranking.Insert(r, KeyOf(frame, frame.Pairs[r]));
   }
-  for (TPairSlot& slot : frame.Pairs) slot.Score = ScoreMerge(frame, slot);
 }
 
 void TSplitSearch::UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q) {
-  const int32_t v = frame.Groups.GroupCount;
   for (TPairSlot& slot : frame.Pairs) {
     if (slot.Free) continue;
     if (slot.L == r || slot.L == q || slot.M == r || slot.M == q) {
@@ -346,11 +404,9 @@ void TSplitSearch::UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q) {
       slot.Score = kMissingScore;
       continue;
     }
-    if (slot.L > q) --slot.L;
-    if (slot.M > q) --slot.M;
     slot.Score = ScoreMerge(frame, slot);
   }
-  // The new pairs with R take the free slots in ascending order.
+  // The new pairs with R, in group order, take the free slots in ascending order.
   size_t next = 0;
   auto store = [&](int32_t l, int32_t m) {
     while (!frame.Pairs[next].Free) ++next;
@@ -361,8 +417,9 @@ void TSplitSearch::UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q) {
     EvaluateBranch(frame, l, m, slot);
     slot.Score = ScoreMerge(frame, slot);
   };
-  for (int32_t l = 1; l < r; ++l) store(l, r);
-  for (int32_t m = r + 1; m <= v; ++m) store(r, m);
+  // Group 1 is never merged away (a merge removes the later group), so the live list starts there.
+  for (int32_t l = 1; l != r; l = frame.NextLive[l]) store(l, r);
+  for (int32_t m = frame.NextLive[r]; m; m = frame.NextLive[m]) store(r, m);
 }
 
 void TSplitSearch::CreditFeature(int32_t g, double score) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "pair_ranking.h"
 #include "run_state.h"
 #include "value_groups.h"
 
@@ -43,6 +44,8 @@ class TSplitSearch {
   };
 
   // The working state of one SearchSplit call; one per level, reused by later calls at that level.
+  // Groups keep the number BuildValueGroups gave them; a merge removes the later group from the
+  // live list, so the order of the live groups is always the order of their numbers.
   struct TFrame {
     TNodeRec* Node = nullptr;
     const int32_t* Objects = nullptr;
@@ -54,11 +57,18 @@ class TSplitSearch {
     TFeatureType Kind = ftNumeric;
     // The feature's groups and the totals of the current partition.
     TValueGroups Groups;
+    std::vector<int32_t> NextLive;  // [group] the next live group, 0 after the last
+    std::vector<int32_t> PrevLive;  // [group] the previous live group, 0 before the first
+    int32_t LiveCount = 0;
     int32_t KnownCount = 0;  // w
     int32_t I = 0;           // leaves
     int32_t J = 0;           // errors
     double K = 0.0;          // within dispersion per known object
+    // Numeric: slot g holds the pair of live group g and the next one. Nominal: slots in the
+    // order pairs were first laid out, free slots reused in ascending order.
     std::vector<TPairSlot> Pairs;
+    TPairRanking Ranking;
+    bool UseRanking = false;
     // The best partition of the feature: shared references to its branches, in group order.
     std::vector<TBranchRec*> Best;
     double BestScore = kMissingScore;
@@ -71,11 +81,14 @@ class TSplitSearch {
   TFrame& FrameAt(int32_t depth);
   void EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result);
   double ScoreMerge(const TFrame& frame, const TPairSlot& slot) const;
-  int32_t FindBestPair(const TFrame& frame) const;
+  int32_t FindBestPair(const TFrame& frame, double& score) const;
+  double ScoreOfKey(const TFrame& frame, const TPairKey& key) const;
+  TPairKey KeyOf(const TFrame& frame, const TPairSlot& slot) const;
+  void EvaluateNumericPair(TFrame& frame, int32_t left);
   void EvaluateFeature(TFrame& frame, int32_t f);
   void RunMergeSequence(TFrame& frame);
   void MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged);
-  void UpdateNumericPairs(TFrame& frame, int32_t r);
+  void UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q);
   void UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q);
   void KeepAsBest(TFrame& frame, double score);
   void RecordFeatureScores(TFrame& frame, double nodeScore);
