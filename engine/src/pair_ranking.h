@@ -11,10 +11,12 @@
 // Ties always go to the lowest slot, which for numeric pairs is the leftmost group.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <map>
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace tarvo {
 
@@ -28,15 +30,19 @@ class TPairRanking {
  public:
   enum class TMode { ByCounts, ByDispersion };
 
-  void Reset(TMode mode) {
+  // slotCount bounds the slot numbers 0..slotCount-1.
+  void Reset(TMode mode, int32_t slotCount) {
     mode_ = mode;
+    words_ = (slotCount + 63) / 64;
     byCounts_.clear();
     byDispersion_.clear();
   }
 
   void Insert(int32_t slot, const TPairKey& key) {
     if (mode_ == TMode::ByCounts) {
-      byCounts_[{key.DeltaErrors, key.DeltaLeaves}].insert(slot);
+      TCountBucket& bucket = CountBucket(key);
+      bucket.Slots[slot / 64] |= uint64_t{1} << (slot % 64);
+      ++bucket.Size;
     } else {
       byDispersion_[key.DeltaLeaves].insert({-key.DeltaDispersion, slot});
     }
@@ -44,9 +50,9 @@ class TPairRanking {
 
   void Remove(int32_t slot, const TPairKey& key) {
     if (mode_ == TMode::ByCounts) {
-      auto bucket = byCounts_.find({key.DeltaErrors, key.DeltaLeaves});
-      bucket->second.erase(slot);
-      if (bucket->second.empty()) byCounts_.erase(bucket);
+      TCountBucket& bucket = CountBucket(key);
+      bucket.Slots[slot / 64] &= ~(uint64_t{1} << (slot % 64));
+      --bucket.Size;
     } else {
       auto bucket = byDispersion_.find(key.DeltaLeaves);
       bucket->second.erase({-key.DeltaDispersion, slot});
@@ -66,8 +72,9 @@ class TPairRanking {
       }
     };
     if (mode_ == TMode::ByCounts) {
-      for (const auto& [counts, slots] : byCounts_) {
-        consider(*slots.begin(), scoreOf(TPairKey{counts.second, counts.first, 0.0}));
+      for (const TCountBucket& bucket : byCounts_) {
+        if (bucket.Size == 0) continue;
+        consider(bucket.FirstSlot(), scoreOf(TPairKey{bucket.DeltaLeaves, bucket.DeltaErrors, 0.0}));
       }
       return best;
     }
@@ -85,8 +92,35 @@ class TPairRanking {
   }
 
  private:
+  // The slots that share one change in leaves and errors, as a bit set.
+  struct TCountBucket {
+    int32_t DeltaLeaves = 0;
+    int32_t DeltaErrors = 0;
+    int32_t Size = 0;
+    std::vector<uint64_t> Slots;
+    int32_t FirstSlot() const {
+      for (size_t w = 0;; ++w) {
+        if (Slots[w]) return static_cast<int32_t>(w * 64 + std::countr_zero(Slots[w]));
+      }
+    }
+  };
+
+  TCountBucket& CountBucket(const TPairKey& key) {
+    for (TCountBucket& bucket : byCounts_) {
+      if (bucket.DeltaLeaves == key.DeltaLeaves && bucket.DeltaErrors == key.DeltaErrors) {
+        return bucket;
+      }
+    }
+    TCountBucket& added = byCounts_.emplace_back();
+    added.DeltaLeaves = key.DeltaLeaves;
+    added.DeltaErrors = key.DeltaErrors;
+    added.Slots.assign(words_, 0);
+    return added;
+  }
+
   TMode mode_ = TMode::ByCounts;
-  std::map<std::pair<int32_t, int32_t>, std::set<int32_t>> byCounts_;
+  int32_t words_ = 0;
+  std::vector<TCountBucket> byCounts_;
   std::map<int32_t, std::set<std::pair<double, int32_t>>> byDispersion_;
 };
 

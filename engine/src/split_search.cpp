@@ -82,7 +82,11 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
   frame.KnownCount = groups.KnownCount;
   frame.Pairs.clear();
   frame.Best.clear();
+  frame.Retained.clear();
   frame.BestScore = kMissingScore;
+  frame.Step = 0;
+  frame.BestStep = -1;
+  frame.BranchBorn.assign(v + 1, 0);
   frame.NextLive.assign(v + 1, 0);
   frame.PrevLive.assign(v + 1, 0);
   for (int32_t g = 1; g <= v; ++g) {
@@ -119,6 +123,7 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
   frame.Mask[f] = true;
   if (initialScore <= kMissingScore) KeepAsBest(frame, initialScore);
   if (v > 2) RunMergeSequence(frame);
+  CollectBest(frame);
 }
 
 void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result) {
@@ -126,18 +131,21 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   const TGroupRow& rowA = groups.Row(a);
   const TGroupRow& rowB = groups.Row(b);
 
-  // The union's objects in the order of the node's list.
+  // The union's objects in the order of the node's list; a leaf needs no list of its own.
+  const bool leafLevel = frame.Depth >= run_.LookAhead;
+  const int32_t u = a == b ? rowA.Count : rowA.Count + rowB.Count;
   std::vector<int32_t>& objects = frame.BranchObjects;
-  objects.clear();
-  if (a == b) {
-    for (int32_t position : rowA.Members) objects.push_back(groups.KnownObjects[position]);
-  } else {
-    frame.MergedMembers.resize(rowA.Members.size() + rowB.Members.size());
-    std::merge(rowA.Members.begin(), rowA.Members.end(), rowB.Members.begin(), rowB.Members.end(),
-               frame.MergedMembers.begin());
-    for (int32_t position : frame.MergedMembers) objects.push_back(groups.KnownObjects[position]);
+  if (!leafLevel) {
+    objects.clear();
+    if (a == b) {
+      for (int32_t position : rowA.Members) objects.push_back(groups.KnownObjects[position]);
+    } else {
+      frame.MergedMembers.resize(rowA.Members.size() + rowB.Members.size());
+      std::merge(rowA.Members.begin(), rowA.Members.end(), rowB.Members.begin(),
+                 rowB.Members.end(), frame.MergedMembers.begin());
+      for (int32_t position : frame.MergedMembers) objects.push_back(groups.KnownObjects[position]);
+    }
   }
-  const int32_t u = static_cast<int32_t>(objects.size());
 
   TClassCounts counts = rowA.ClassCount;
   if (a != b) {
@@ -153,7 +161,6 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   }
 
   TBranchRec* branch = run_.Records.NewBranch();
-  TRecordStore::Share(branch);
   branch->Kind = frame.Kind;
   if (frame.Kind == ftNominal) {
     branch->Values = rowA.Values;
@@ -169,11 +176,12 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   // The error frequency of a branch is taken over the node being split, not over the branch.
   const bool stop =
       IsHomogeneous(run_, u, static_cast<double>(errors) / frame.N, dispersion, mean) ||
-      IsUnsplittable(run_, objects.data(), u, frame.Mask, frame.Excluded);
+      (leafLevel ? UnionIsUnsplittable(frame, a, b)
+                 : IsUnsplittable(run_, objects.data(), u, frame.Mask, frame.Excluded));
 
   result.Branch = branch;
   result.Count = u;
-  if (stop || frame.Depth >= run_.LookAhead) {
+  if (stop || leafLevel) {
     result.Errors = errors;
     result.Dispersion = dispersion;
     result.Leaves = 1;
@@ -191,6 +199,35 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   result.Errors = grown.Errors;
   result.Dispersion = grown.WithinDispersion;
   result.Leaves = grown.Leaves;
+}
+
+bool TSplitSearch::UnionIsUnsplittable(const TFrame& frame, int32_t a, int32_t b) const {
+  // Whether two known values of some allowed feature differ: the same test as IsUnsplittable,
+  // which does not depend on the order of the objects, run over the two groups' members.
+  const TValueGroups& groups = frame.Groups;
+  const std::vector<int32_t>& membersA = groups.Row(a).Members;
+  const std::vector<int32_t>& membersB = groups.Row(b).Members;
+  for (int32_t g = 1; g <= run_.M(); ++g) {
+    if (!frame.Mask[g] || g == frame.Excluded) continue;
+    const std::vector<double>& column = run_.Table.Data[g];
+    bool seen = false;
+    double first = 0.0;
+    auto differs = [&](const std::vector<int32_t>& members) {
+      for (int32_t position : members) {
+        const double x = column[groups.KnownObjects[position]];
+        if (!IsKnown(x)) continue;
+        if (!seen) {
+          seen = true;
+          first = x;
+        } else if (x != first) {
+          return true;
+        }
+      }
+      return false;
+    };
+    if (differs(membersA) || (a != b && differs(membersB))) return false;
+  }
+  return true;
 }
 
 TPairKey TSplitSearch::KeyOf(const TFrame& frame, const TPairSlot& slot) const {
@@ -246,17 +283,41 @@ int32_t TSplitSearch::FindBestPair(const TFrame& frame, double& score) const {
 }
 
 void TSplitSearch::KeepAsBest(TFrame& frame, double score) {
-  for (TBranchRec* b : frame.Best) run_.Records.Release(b);
-  frame.Best.clear();
-  for (int32_t g = 1; g; g = frame.NextLive[g]) {
-    TBranchRec* b = frame.Groups.Row(g).Branch;
-    TRecordStore::Share(b);
-    frame.Best.push_back(b);
-  }
+  // The best is now the current partition: the branches kept for the previous one can go.
+  for (const auto& retained : frame.Retained) run_.Records.FreeBranch(retained.second);
+  frame.Retained.clear();
+  frame.BestStep = frame.Step;
   frame.BestScore = score;
   frame.BestI = frame.I;
   frame.BestJ = frame.J;
   frame.BestK = frame.K;
+}
+
+void TSplitSearch::RetireBranch(TFrame& frame, int32_t g) {
+  TGroupRow& row = frame.Groups.Row(g);
+  if (frame.BestStep >= 0 && frame.BranchBorn[g] <= frame.BestStep) {
+    frame.Retained.emplace_back(g, row.Branch);
+  } else {
+    run_.Records.FreeBranch(row.Branch);
+  }
+  row.Branch = nullptr;
+}
+
+void TSplitSearch::CollectBest(TFrame& frame) {
+  frame.Best.clear();
+  if (frame.BestStep < 0) return;
+  // The best partition: the retained branches and the live rows' branches that were already
+  // there at BestStep, one per group, in group order.
+  for (int32_t g = 1; g; g = frame.NextLive[g]) {
+    TGroupRow& row = frame.Groups.Row(g);
+    if (frame.BranchBorn[g] <= frame.BestStep) {
+      frame.Retained.emplace_back(g, row.Branch);
+      row.Branch = nullptr;
+    }
+  }
+  std::sort(frame.Retained.begin(), frame.Retained.end());
+  for (const auto& retained : frame.Retained) frame.Best.push_back(retained.second);
+  frame.Retained.clear();
 }
 
 void TSplitSearch::EvaluateNumericPair(TFrame& frame, int32_t left) {
@@ -274,9 +335,9 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
     // Slots are ranked without rescoring when the score's shape allows it; see TPairRanking.
     frame.UseRanking = true;
     if (target.DispersionWeight == 0) {
-      frame.Ranking.Reset(TPairRanking::TMode::ByCounts);
+      frame.Ranking.Reset(TPairRanking::TMode::ByCounts, v + 1);
     } else if (target.ErrorWeight == 0 && target.DispersionWeight > 0 && run_.RootDispersion > 0) {
-      frame.Ranking.Reset(TPairRanking::TMode::ByDispersion);
+      frame.Ranking.Reset(TPairRanking::TMode::ByDispersion, v + 1);
     } else {
       frame.UseRanking = false;
     }
@@ -325,6 +386,7 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
     }
     frame.Pairs[chosen].Branch = nullptr;  // the merged group's row takes the branch over
 
+    ++frame.Step;
     MergeGroups(frame, r, q, merged);
     // Ties go to the later partition, the one with fewer groups.
     if (score <= frame.BestScore) KeepAsBest(frame, score);
@@ -339,12 +401,12 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
 
 void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged) {
   TValueGroups& groups = frame.Groups;
+  RetireBranch(frame, r);
+  RetireBranch(frame, q);
   TGroupRow& rowR = groups.Row(r);
   TGroupRow& rowQ = groups.Row(q);
-  run_.Records.Release(rowR.Branch);
-  run_.Records.Release(rowQ.Branch);
-  rowQ.Branch = nullptr;
   rowR.Branch = merged.Branch;
+  frame.BranchBorn[r] = frame.Step;
 
   if (frame.Kind == ftNumeric) {
     groups.Threshold[r] = groups.Threshold[q];  // the boundary between R and Q is dropped
@@ -376,11 +438,11 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
 
 void TSplitSearch::UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q) {
   // Q's old pair with its right neighbour is gone; R's pairs with both neighbours are new.
-  run_.Records.Release(frame.Pairs[q].Branch);
+  run_.Records.FreeBranch(frame.Pairs[q].Branch);
   frame.Pairs[q] = TPairSlot{};
   const int32_t before = frame.PrevLive[r];
   if (before) {
-    run_.Records.Release(frame.Pairs[before].Branch);
+    run_.Records.FreeBranch(frame.Pairs[before].Branch);
     EvaluateNumericPair(frame, before);
   }
   if (frame.NextLive[r]) {
@@ -398,7 +460,7 @@ void TSplitSearch::UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q) {
   for (TPairSlot& slot : frame.Pairs) {
     if (slot.Free) continue;
     if (slot.L == r || slot.L == q || slot.M == r || slot.M == q) {
-      run_.Records.Release(slot.Branch);
+      run_.Records.FreeBranch(slot.Branch);
       slot.Branch = nullptr;
       slot.Free = true;
       slot.Score = kMissingScore;
@@ -447,15 +509,15 @@ void TSplitSearch::RecordFeatureScores(TFrame& frame, double nodeScore) {
 void TSplitSearch::ReleaseFeatureState(TFrame& frame) {
   for (int32_t g = 1; g <= frame.Groups.GroupCount; ++g) {
     TGroupRow& row = frame.Groups.Row(g);
-    run_.Records.Release(row.Branch);
+    run_.Records.FreeBranch(row.Branch);
     row.Branch = nullptr;
   }
   for (TPairSlot& slot : frame.Pairs) {
-    run_.Records.Release(slot.Branch);
+    run_.Records.FreeBranch(slot.Branch);
     slot.Branch = nullptr;
   }
   frame.Pairs.clear();
-  for (TBranchRec* b : frame.Best) run_.Records.Release(b);
+  for (TBranchRec* b : frame.Best) run_.Records.FreeBranch(b);
   frame.Best.clear();
 }
 

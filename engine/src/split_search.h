@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "pair_ranking.h"
@@ -69,8 +70,14 @@ class TSplitSearch {
     std::vector<TPairSlot> Pairs;
     TPairRanking Ranking;
     bool UseRanking = false;
-    // The best partition of the feature: shared references to its branches, in group order.
-    std::vector<TBranchRec*> Best;
+    // The best partition of the feature is the partition after merge BestStep (0: the initial
+    // one, -1: none yet). Branches of it that later merges take out of the rows are retained, so
+    // it can be collected at the end instead of copied at every improvement.
+    int32_t Step = 0;
+    int32_t BestStep = -1;
+    std::vector<int32_t> BranchBorn;  // [group] the merge step that gave the row its branch
+    std::vector<std::pair<int32_t, TBranchRec*>> Retained;
+    std::vector<TBranchRec*> Best;  // the collected best partition, in group order
     double BestScore = kMissingScore;
     int32_t BestI = 0, BestJ = 0;
     double BestK = 0.0;
@@ -84,6 +91,7 @@ class TSplitSearch {
   int32_t FindBestPair(const TFrame& frame, double& score) const;
   double ScoreOfKey(const TFrame& frame, const TPairKey& key) const;
   TPairKey KeyOf(const TFrame& frame, const TPairSlot& slot) const;
+  bool UnionIsUnsplittable(const TFrame& frame, int32_t a, int32_t b) const;
   void EvaluateNumericPair(TFrame& frame, int32_t left);
   void EvaluateFeature(TFrame& frame, int32_t f);
   void RunMergeSequence(TFrame& frame);
@@ -91,6 +99,8 @@ class TSplitSearch {
   void UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q);
   void UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q);
   void KeepAsBest(TFrame& frame, double score);
+  void RetireBranch(TFrame& frame, int32_t g);
+  void CollectBest(TFrame& frame);
   void RecordFeatureScores(TFrame& frame, double nodeScore);
   void CreditSplits(const TNodeRec& node, double score);
   void CreditFeature(int32_t g, double score);

@@ -58,7 +58,6 @@ TBranchRec* TRecordStore::NewBranch() {
   b->Kind = ftNumeric;
   b->Low = b->High = 0.0;
   b->Values.clear();
-  b->Owners = 0;
   return b;
 }
 
@@ -68,13 +67,10 @@ void TRecordStore::FreeNode(TNodeRec* node) {
 }
 
 void TRecordStore::FreeBranch(TBranchRec* b) {
+  if (!b) return;
   if (b->Child) FreeNode(b->Child);
   b->Child = nullptr;
   freeBranches_.push_back(b);
-}
-
-void TRecordStore::Release(TBranchRec* b) {
-  if (b && --b->Owners <= 0) FreeBranch(b);
 }
 
 void TRecordStore::FreeBranchList(TBranchRec*& list) {

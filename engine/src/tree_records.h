@@ -35,9 +35,6 @@ struct TBranchRec {
   double High = 0.0;
   std::vector<int32_t> Values;  // value-set branch: the codes that lead into it
   int32_t ValueCount() const { return static_cast<int32_t>(Values.size()); }
-  // Owners of a temporary branch (group rows, pair slots, a kept best partition); the branch and
-  // everything below it is released when the last owner lets go.
-  int32_t Owners = 0;
 };
 
 struct TPathStep {
@@ -71,10 +68,8 @@ class TRecordStore {
  public:
   TNodeRec* NewNode();
   TBranchRec* NewBranch();
-  // Takes one more owner of a temporary branch.
-  static void Share(TBranchRec* b) { ++b->Owners; }
-  // Drops one owner; the last one frees the branch, its child and everything below.
-  void Release(TBranchRec* b);
+  // Frees a branch (when there is one), its child and everything below.
+  void FreeBranch(TBranchRec* b);
   // Frees every branch of the list, each child and everything below; the list becomes null.
   void FreeBranchList(TBranchRec*& list);
   // Frees a temporary subtree and its root record.
@@ -82,7 +77,6 @@ class TRecordStore {
 
  private:
   void FreeNode(TNodeRec* node);
-  void FreeBranch(TBranchRec* b);
 
   std::deque<TNodeRec> nodes_;
   std::deque<TBranchRec> branches_;
