@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Checks tarvo-run's exit statuses and messages: 0 when a run returns (a fault of the table is
+# reported in output.txt), 2 with the error as the first line on stderr, 64 for a usage error,
+# and --help and --version. Usage: tarvo_run_test.sh PATH/TO/tarvo-run
+set -u
+run=$(realpath "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# expect_status NAME STATUS COMMAND...: runs COMMAND with stdout and stderr in files.
+expect_status() {
+  local name=$1 want=$2
+  shift 2
+  "$@" >stdout.txt 2>stderr.txt
+  local got=$?
+  [ "$got" -eq "$want" ] || fail "$name: exit status $got, expected $want (stderr: $(head -c 300 stderr.txt))"
+}
+
+# expect_file NAME FILE EXPECTED-BYTES (printf format)
+expect_file() {
+  local name=$1 file=$2
+  printf "$3" >expected.bin
+  cmp -s "$file" expected.bin || fail "$name: $file is $(od -c "$file" | head -3)"
+}
+
+expect_status "--help" 0 "$run" --help
+grep -q '^Usage: tarvo-run TABLE' stdout.txt || fail "--help: no usage text on stdout"
+[ ! -s stderr.txt ] || fail "--help: text on stderr"
+
+expect_status "--version" 0 "$run" --version
+grep -q '^tarvo-run ' stdout.txt || fail "--version: no version line"
+
+for args in "" "a.txt b.txt" "--bogus" "--help extra"; do
+  # shellcheck disable=SC2086
+  expect_status "usage '$args'" 64 "$run" $args
+  grep -q 'Usage' stderr.txt || fail "usage '$args': no usage text on stderr"
+  [ ! -s stdout.txt ] || fail "usage '$args': text on stdout"
+done
+[ ! -e output.txt ] || fail "a usage error left output.txt"
+
+# A fault of the table is a normal end of the run: its message is in output.txt.
+printf '1.000 1.000 0.050  100   1   1  10' >param.par
+printf 'abc 2 ?\r\n' >fault.txt
+expect_status "input fault" 0 "$run" fault.txt
+expect_file "input fault" output.txt ' Error in input file: abc must be numeric\r\n'
+
+expect_status "missing table" 0 "$run" missing.txt
+expect_file "missing table" output.txt \
+  'No input file found.\r\nPlease, see TARVO.TXT file for more information.\r\n'
+
+# Without param.par every parameter is 0, so the predicted feature 0 is refused.
+rm param.par
+printf '2 2 ? 1 1 a b\r\n1 2\r\n3 4\r\n' >table.txt
+expect_status "no param.par" 0 "$run" table.txt
+expect_file "no param.par" output.txt ' Error: wrong number of predicted feature'
+
+# A valid table without prog.par: the engine error, status 2, its message first on stderr.
+printf '1.000 1.000 0.050  100   1   2  10' >param.par
+printf '2 2 ?\r\n1 0(2)\r\nx c\r\n1 a\r\n2 b\r\n' >table.txt
+expect_status "no prog.par" 2 "$run" table.txt
+head -n 1 stderr.txt | grep -q '^File not found' || fail "no prog.par: stderr is $(head -c 300 stderr.txt)"
+
+# A table name that begins with a single dash is a file name, not an option.
+printf 'x 2 ?\r\n' >-t.txt
+expect_status "dash name" 0 "$run" -t.txt
+expect_file "dash name" output.txt ' Error in input file: x must be numeric\r\n'
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "tarvo-run checks passed"
