@@ -1,0 +1,11 @@
+// The About box: the product's name and version. Without a parent it opens centred on the screen.
+#pragma once
+
+#include <QDialog>
+
+class TAboutBox : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TAboutBox(QWidget* parent = nullptr);
+};

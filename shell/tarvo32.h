@@ -1,0 +1,111 @@
+// The main window: a plain-text editor for tables and reports, the file, edit and run commands,
+// the parameter panel with its file param.par, and the status bar that shows the run's progress.
+#pragma once
+
+#include <QMainWindow>
+
+#include "tarvo/parameters.h"
+#include "text_file.h"
+
+class QAction;
+class QDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class TDialogs;
+class TFindDialog;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Builds the window and runs FormCreate, which shows autoread.txt when that file exists.
+  explicit TForm1(TDialogs& dialogs, QWidget* parent = nullptr);
+
+  // The dialog that "About Tarvo" shows; it is owned by the caller.
+  void SetAboutBox(QDialog* aboutBox) { AboutBox = aboutBox; }
+
+  const QString& currentFileName() const { return CurrentFileName; }
+  const QString& lastLoadedFileName() const { return LastLoadedFileName; }
+  const tarvo::RunParameters& parameters() const { return Parameters; }
+
+ private slots:
+  void FileNewExecute();
+  void FileOpen1Accept();
+  void FileSaveExecute();
+  void FileSaveAs1Accept();
+  void FileExit1Execute();
+  void EditCut1Execute();
+  void EditCopy1Execute();
+  void EditPaste1Execute();
+  void SearchFind1Execute();
+  void SearchReplace1Execute();
+  void ParamDialogExecute();
+  void TreeBuildExecute();
+  void StopBuildingExecute();
+  void Action1Execute();
+  void OKClick();
+  void RichEdit1SelectionChange();
+  void UpdateEditActions();
+
+ private:
+  friend class TStatusBarProgress;
+
+  void createActions();
+  void createMenus();
+  void createToolBar();
+  void createStatusBar();
+  void createParameterPanel();
+  void FormCreate();
+
+  template <class Command>
+  void Perform(Command command);
+  void LoadEditor(const QString& fileName);
+  void SaveEditor(const QString& fileName);
+  void SetPanel(int panel, const QString& text);
+  void FillParameterEdits();
+  void ShowSearch(TFindDialog*& dialog, bool replacing);
+
+  TDialogs& Dialogs;
+  QDialog* AboutBox = nullptr;
+
+  // What the editor shows and where it belongs; see FileOpen1Accept and TreeBuildExecute.
+  QString CurrentFileName = "untitled.txt";
+  QString LastLoadedFileName;
+  TTextFormat EditorFormat;
+  tarvo::RunParameters Parameters;
+  // Off while the report is loaded: the load is no caret change, so panel 1 stays empty.
+  bool ShowCaretPosition = true;
+
+  QPlainTextEdit* RichEdit1;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* Panels[3] = {};
+  QGroupBox* GroupBox1 = nullptr;
+  QLineEdit* Recursive_Embedding = nullptr;
+  QLineEdit* Homogeneity = nullptr;
+  QLineEdit* VariantsNumber = nullptr;
+  QLineEdit* FeatureToPredict = nullptr;
+  QLineEdit* FoldsCrossValidate = nullptr;
+  QPushButton* OK = nullptr;
+  TFindDialog* FindDialog = nullptr;
+  TFindDialog* ReplaceDialog = nullptr;
+
+  QAction* FileNew = nullptr;
+  QAction* FileOpen1 = nullptr;
+  QAction* FileSave = nullptr;
+  QAction* FileSaveAs1 = nullptr;
+  QAction* FileExit1 = nullptr;
+  QAction* EditCut1 = nullptr;
+  QAction* EditCopy1 = nullptr;
+  QAction* EditPaste1 = nullptr;
+  QAction* SearchFind1 = nullptr;
+  QAction* SearchReplace1 = nullptr;
+  QAction* ParamDialog = nullptr;
+  QAction* TreeBuild = nullptr;
+  QAction* GrowTreeItem = nullptr;
+  QAction* StopBuilding = nullptr;
+  QAction* Action1 = nullptr;
+};
