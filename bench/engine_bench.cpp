@@ -143,7 +143,7 @@ BENCHMARK_CAPTURE(BM_EngineRun, Classes500x59_OneTree_Complexity1_0, kClasses500
                   Parameters(1.0, 59, 1, 0))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Iterations(5);
+    ->Iterations(20);
 BENCHMARK_CAPTURE(BM_EngineRun, Classes500x59_OneTree_Complexity2_0, kClasses500x59,
                   Parameters(2.0, 59, 1, 0))
     ->Unit(benchmark::kMillisecond)
@@ -165,7 +165,7 @@ BENCHMARK_CAPTURE(BM_EngineRun, Classes500x59_DefaultRun_3Variants_10Folds, kCla
                   Parameters(1.0, 59, 3, 10))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Iterations(2);
+    ->Iterations(3);
 
 // Quick runs for CTest: they go through every step of a run on small tables.
 BENCHMARK_CAPTURE(BM_EngineRun, Smoke_Classes60x8_Complexity1_0, kClasses60x8,
