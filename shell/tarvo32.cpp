@@ -442,9 +442,9 @@ void TForm1::TreeBuildExecute() {
                        QFile::encodeName(CurrentFileName).toStdString(), &progress);
     }
 
-    RichEdit1->clear();
     {
       const QScopedValueRollback<bool> quiet(ShowCaretPosition, false);
+      RichEdit1->clear();
       LoadEditor("output.txt");
     }
     LastLoadedFileName = "output.txt";

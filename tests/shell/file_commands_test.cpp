@@ -1,0 +1,217 @@
+// The file commands and the file-name bookkeeping: what each command loads, writes and names.
+#include <clocale>
+
+#include "shell_test_support.h"
+
+class TFileCommandsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TWorkingFolder> folder_;
+
+ private slots:
+  void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
+  void init() { folder_ = std::make_unique<TWorkingFolder>(); }
+  void cleanup() { folder_.reset(); }
+
+  void StartWithoutAutoreadIsUntitledAndEmpty() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    QCOMPARE(EditorText(form), QString());
+    QCOMPARE(PanelText(form, 0), QString("untitled.txt"));
+    QCOMPARE(form.currentFileName(), QString("untitled.txt"));
+    QCOMPARE(form.lastLoadedFileName(), QString());
+    QCOMPARE(form.windowTitle(), QString("Tarvo2"));
+
+    // Save of an untitled text asks for a name; cancelling writes nothing.
+    Trigger(form, "FileSave");
+    QCOMPARE(dialogs.SaveAsked, 1);
+    QCOMPARE(dialogs.SaveTitle, QString("Save As"));
+    QCOMPARE(dialogs.SaveFolder, QString());
+    QVERIFY(!QFile::exists("untitled.txt"));
+  }
+
+  void StartShowsAutoreadButKeepsItUntitled() {
+    WriteBytes("autoread.txt", "Open a table\nthen Grow Tree\n");
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    QCOMPARE(EditorText(form), QString("Open a table\nthen Grow Tree\n"));
+    QCOMPARE(PanelText(form, 0), QString("autoread.txt"));
+    QCOMPARE(form.lastLoadedFileName(), QString("autoread.txt"));
+    QCOMPARE(form.currentFileName(), QString("untitled.txt"));
+
+    Trigger(form, "FileSave");
+    QCOMPARE(dialogs.SaveAsked, 1);
+    QCOMPARE(ReadBytes("autoread.txt"), QByteArray("Open a table\nthen Grow Tree\n"));
+  }
+
+  void OpenLoadsAndNamesTheFile() {
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, "3 1 ?\n");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    QCOMPARE(EditorText(form), QString("3 1 ?\n"));
+    QCOMPARE(form.currentFileName(), table);
+    QCOMPARE(form.lastLoadedFileName(), table);
+    QCOMPARE(PanelText(form, 0), table);
+
+    // Cancel leaves everything as it was.
+    Trigger(form, "FileOpen1");
+    QCOMPARE(dialogs.OpenAsked, 2);
+    QCOMPARE(form.currentFileName(), table);
+    QCOMPARE(EditorText(form), QString("3 1 ?\n"));
+  }
+
+  void NewClearsButKeepsLastLoadedName() {
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, "text");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    Trigger(form, "FileNew");
+    QCOMPARE(EditorText(form), QString());
+    QCOMPARE(form.currentFileName(), QString("untitled.txt"));
+    QCOMPARE(PanelText(form, 0), QString("untitled.txt"));
+    QCOMPARE(form.lastLoadedFileName(), table);
+    QCOMPARE(ReadBytes(table), QByteArray("text"));
+  }
+
+  void SaveWritesTheCurrentFileAndRenamesNothing() {
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, "old\n");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText("new\n");
+    Trigger(form, "FileSave");
+    QCOMPARE(dialogs.SaveAsked, 0);
+    QCOMPARE(ReadBytes(table), QByteArray("new\n"));
+    QCOMPARE(form.currentFileName(), table);
+    QCOMPARE(form.lastLoadedFileName(), table);
+    QCOMPARE(PanelText(form, 0), table);
+  }
+
+  void SaveAsStartsInTheFileFolderAndRenamesTheText() {
+    QVERIFY(QDir().mkpath(folder_->Path("in")));
+    const QString first = folder_->Path("in/first.txt");
+    const QString second = folder_->Path("second.txt");
+    WriteBytes(first, "first\n");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << first;
+    dialogs.SaveAnswers << second;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    Trigger(form, "FileSaveAs1");
+    QCOMPARE(dialogs.SaveFolder, folder_->Path("in"));
+    QCOMPARE(ReadBytes(second), QByteArray("first\n"));
+    QCOMPARE(form.currentFileName(), second);
+    QCOMPARE(PanelText(form, 0), second);
+    QCOMPARE(form.lastLoadedFileName(), first);
+
+    // Cancelled, it changes nothing.
+    Trigger(form, "FileSaveAs1");
+    QCOMPARE(form.currentFileName(), second);
+  }
+
+  void FailedOpenShowsTheNameAndChangesNothing() {
+    WriteBytes("autoread.txt", "hello");
+    const QString missing = folder_->Path("missing.txt");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << missing;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QVERIFY2(dialogs.Errors[0].startsWith("Cannot open file " + missing),
+             qPrintable(dialogs.Errors[0]));
+    QCOMPARE(EditorText(form), QString("hello"));
+    QCOMPARE(form.currentFileName(), QString("untitled.txt"));
+    QCOMPARE(form.lastLoadedFileName(), QString("autoread.txt"));
+    QCOMPARE(PanelText(form, 0), QString("autoread.txt"));
+  }
+
+  void FailedSaveAsShowsTheNameAndKeepsTheOldName() {
+    const QString unwritable = folder_->Path("no/such/folder/x.txt");
+    TScriptedDialogs dialogs;
+    dialogs.SaveAnswers << unwritable;
+    TForm1 form(dialogs);
+    Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText("text");
+    Trigger(form, "FileSaveAs1");
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QVERIFY(dialogs.Errors[0].startsWith("Cannot create file " + unwritable));
+    QCOMPARE(form.currentFileName(), QString("untitled.txt"));
+    QCOMPARE(PanelText(form, 0), QString("untitled.txt"));
+  }
+
+  void OpenThenSaveKeepsTheBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("saved");
+    QTest::newRow("CRLF UTF-8") << QByteArray("caf\xc3\xa9 1\r\n2\r\n") << QByteArray();
+    QTest::newRow("LF without last line end") << QByteArray("a b\nc") << QByteArray();
+    QTest::newRow("CRLF Latin-1") << QByteArray("caf\xe9\xa0x\r\n\xff\r\n") << QByteArray();
+    QTest::newRow("Latin-1 LF") << QByteArray("na\xefve\n") << QByteArray();
+    QTest::newRow("byte-order mark") << QByteArray("\xef\xbb\xbfx y\r\n") << QByteArray();
+    QTest::newRow("CR only") << QByteArray("a\rb\r") << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+    // Mixed line ends are saved in the style of the first one.
+    QTest::newRow("mixed") << QByteArray("a\r\nb\nc\r\n") << QByteArray("a\r\nb\r\nc\r\n");
+  }
+  void OpenThenSaveKeepsTheBytes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, saved);
+    if (saved.isEmpty()) saved = bytes;
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, bytes);
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    Trigger(form, "FileSave");
+    QCOMPARE(ReadBytes(table), saved);
+  }
+
+  void Latin1TextShowsItsCharactersAndKeepsThemOnEdit() {
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, "caf\xe9\r\n");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    QCOMPARE(EditorText(form), QString::fromUtf8("caf\xc3\xa9\n"));
+    auto* editor = Child<QPlainTextEdit>(form, "RichEdit1");
+    editor->moveCursor(QTextCursor::End);
+    editor->insertPlainText(QString::fromUtf8("\xc3\xbc\n"));
+    Trigger(form, "FileSave");
+    QCOMPARE(ReadBytes(table), QByteArray("caf\xe9\r\n\xfc\r\n"));
+  }
+
+  void Latin1TextThatGainsOtherCharactersIsSavedAsUtf8() {
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, "caf\xe9\n");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    auto* editor = Child<QPlainTextEdit>(form, "RichEdit1");
+    editor->moveCursor(QTextCursor::End);
+    editor->insertPlainText(QString::fromUtf8("\xe2\x82\xac"));  // the euro sign
+    Trigger(form, "FileSave");
+    QCOMPARE(ReadBytes(table), QByteArray("caf\xc3\xa9\n\xe2\x82\xac"));
+  }
+
+  void NewTextIsSavedAsUtf8WithLineFeeds() {
+    const QString name = folder_->Path("new.txt");
+    TScriptedDialogs dialogs;
+    dialogs.SaveAnswers << name;
+    TForm1 form(dialogs);
+    Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText(QString::fromUtf8("\xc3\xa9\nb"));
+    Trigger(form, "FileSave");
+    QCOMPARE(ReadBytes(name), QByteArray("\xc3\xa9\nb"));
+  }
+};
+
+QTEST_MAIN(TFileCommandsTest)
+#include "file_commands_test.moc"

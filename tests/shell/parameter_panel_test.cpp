@@ -1,0 +1,213 @@
+// The parameter panel and param.par: creating the file, filling the edits, applying them.
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <clocale>
+
+#include "shell_test_support.h"
+
+namespace {
+
+const QByteArray kDefaults = "1.000 1.000 0.050  100   1   1  10";
+
+QStringList EditTexts(TForm1& form) {
+  QStringList texts;
+  for (const char* name : {"Recursive_Embedding", "Homogeneity", "VariantsNumber",
+                           "FeatureToPredict", "FoldsCrossValidate"})
+    texts << Child<QLineEdit>(form, name)->text();
+  return texts;
+}
+
+void PressOk(TForm1& form) {
+  QTest::mouseClick(Child<QPushButton>(form, "OK"), Qt::LeftButton);
+}
+
+}  // namespace
+
+class TParameterPanelTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TWorkingFolder> folder_;
+
+ private slots:
+  void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
+  void init() { folder_ = std::make_unique<TWorkingFolder>(); }
+  void cleanup() { folder_.reset(); }
+
+  void FirstUseCreatesTheFileWithDefaults() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    QVERIFY(Child<QGroupBox>(form, "GroupBox1")->isHidden());
+    Trigger(form, "ParamDialog");
+    QCOMPARE(ReadBytes("param.par"), kDefaults);
+    QCOMPARE(kDefaults.size(), 34);
+    QVERIFY(!Child<QGroupBox>(form, "GroupBox1")->isHidden());
+    QCOMPARE(EditTexts(form), QStringList({"1.00", "0.050", "1", "1", "10"}));
+  }
+
+  void OkStoresWhatTheEditsShow() {
+    WriteBytes("param.par", "1.000 1.234 0.050  100   1   1  10");
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "ParamDialog");
+    QCOMPARE(EditTexts(form)[0], QString("1.23"));
+    PressOk(form);
+    QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.230 0.050  100   1   1  10"));
+    QVERIFY(Child<QGroupBox>(form, "GroupBox1")->isHidden());
+    QCOMPARE(dialogs.Errors, QStringList());
+  }
+
+  void AnyWhitespaceSeparatesTheValues_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("one line") << QByteArray("2.5 3.25 0.01 50 4 2 5");
+    QTest::newRow("seven lines") << QByteArray("2.5\n3.25\r\n0.01\n50\n4\n2\n5\n");
+    QTest::newRow("tabs") << QByteArray("\t2.5\t3.25\t0.01\t50\t4\t2\t5 trailing words");
+  }
+  void AnyWhitespaceSeparatesTheValues() {
+    QFETCH(QByteArray, file);
+    WriteBytes("param.par", file);
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "ParamDialog");
+    QCOMPARE(EditTexts(form), QStringList({"3.25", "0.010", "4", "2", "5"}));
+    QCOMPARE(form.parameters().TargetWeight, 2.5);
+    QCOMPARE(form.parameters().MonteCarlo, 50);
+  }
+
+  void MissingValuesReadAsZero() {
+    WriteBytes("param.par", "1.000 1.000 0.050  100   3");
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "ParamDialog");
+    QCOMPARE(EditTexts(form), QStringList({"1.00", "0.050", "3", "0", "0"}));
+  }
+
+  void SmallHomogeneityIsStoredWithThreeDecimals() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "ParamDialog");
+    Child<QLineEdit>(form, "Homogeneity")->setText("0.0004");
+    PressOk(form);
+    QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.000  100   1   1  10"));
+  }
+
+  void HandEditedTargetWeightAndMonteCarloSurviveOk() {
+    WriteBytes("param.par", "2.000 1.000 0.050  200   1   1  10");
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    for (int press = 0; press < 3; ++press) {
+      Trigger(form, "ParamDialog");
+      Child<QLineEdit>(form, "VariantsNumber")->setText(QString::number(press + 2));
+      PressOk(form);
+    }
+    QCOMPARE(ReadBytes("param.par"), QByteArray("2.000 1.000 0.050  200   4   1  10"));
+  }
+
+  void BlanksAroundANumberAreAccepted() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "ParamDialog");
+    Child<QLineEdit>(form, "Recursive_Embedding")->setText("  2.5 ");
+    Child<QLineEdit>(form, "FoldsCrossValidate")->setText(" -3");
+    PressOk(form);
+    QCOMPARE(dialogs.Errors, QStringList());
+    QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 2.500 0.050  100   1   1  -3"));
+  }
+
+  void TextThatIsNotANumberIsRefused_data() {
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("letters") << "Recursive_Embedding"
+                             << "abc"
+                             << "RecursiveComplexity";
+    QTest::newRow("trailing text") << "Homogeneity"
+                                   << "0.05x"
+                                   << "Homogeneity";
+    QTest::newRow("blank inside") << "Homogeneity"
+                                  << "0. 05"
+                                  << "Homogeneity";
+    QTest::newRow("empty") << "VariantsNumber"
+                           << ""
+                           << "VariantsNumber";
+    QTest::newRow("fraction") << "FeatureToPredict"
+                              << "1.5"
+                              << "FeatureToPredict";
+    QTest::newRow("beyond 32 bits") << "FoldsCrossValidate"
+                                    << "2147483648"
+                                    << "FoldsCrossValidate";
+  }
+  void TextThatIsNotANumberIsRefused() {
+    QFETCH(QString, edit);
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    WriteBytes("param.par", kDefaults);
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "ParamDialog");
+    Child<QLineEdit>(form, "VariantsNumber")->setText("7");
+    Child<QLineEdit>(form, qPrintable(edit))->setText(text);
+    PressOk(form);
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QVERIFY2(dialogs.Errors[0].startsWith(field + " must be"), qPrintable(dialogs.Errors[0]));
+    QVERIFY(!Child<QGroupBox>(form, "GroupBox1")->isHidden());
+    QCOMPARE(ReadBytes("param.par"), kDefaults);
+    // Nothing of the panel was stored, not even the edits that were numbers.
+    QCOMPARE(form.parameters().VariantsNumber, 1);
+  }
+
+  void ShowingAgainDiscardsUnappliedEdits() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "ParamDialog");
+    Child<QLineEdit>(form, "FeatureToPredict")->setText("4");
+    Trigger(form, "ParamDialog");
+    QCOMPARE(Child<QLineEdit>(form, "FeatureToPredict")->text(), QString("1"));
+  }
+
+  void RunWhileThePanelIsOpenUsesTheFile() {
+    PrepareRunFiles();
+    const QString table = folder_->Path("table.txt");
+    CopyFileHere(TARVO_EXAMPLE_TABLE, table);
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    Trigger(form, "ParamDialog");
+    Child<QLineEdit>(form, "FeatureToPredict")->setText("0");
+    Trigger(form, "TreeBuild");
+    QVERIFY(EditorText(form).contains("Variant N  1"));
+    QVERIFY(!Child<QGroupBox>(form, "GroupBox1")->isHidden());
+    QCOMPARE(Child<QLineEdit>(form, "FeatureToPredict")->text(), QString("0"));
+  }
+
+  void UnwritableFileIsReportedAndThePanelStaysOpen() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "ParamDialog");
+    // A folder in the file's place cannot be written over, whoever runs the test.
+    QVERIFY(QFile::remove("param.par"));
+    QVERIFY(QDir().mkdir("param.par"));
+    Child<QLineEdit>(form, "VariantsNumber")->setText("3");
+    PressOk(form);
+    QCOMPARE(dialogs.Errors, QStringList("Cannot create file param.par"));
+    QVERIFY(!Child<QGroupBox>(form, "GroupBox1")->isHidden());
+    QCOMPARE(form.parameters().VariantsNumber, 3);
+  }
+
+  void UncreatableFileIsReportedAndThePanelShowsDefaults() {
+    QVERIFY(QDir().mkdir("blocked"));
+    QVERIFY(QDir::setCurrent("blocked"));
+    QVERIFY(QDir().rmdir(QDir::currentPath()));  // a working folder that no longer exists
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "ParamDialog");
+    QCOMPARE(dialogs.Errors, QStringList("Cannot create file param.par"));
+    QVERIFY(!Child<QGroupBox>(form, "GroupBox1")->isHidden());
+    QCOMPARE(EditTexts(form), QStringList({"1.00", "0.050", "1", "1", "10"}));
+  }
+};
+
+QTEST_MAIN(TParameterPanelTest)
+#include "parameter_panel_test.moc"

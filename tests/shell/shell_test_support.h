@@ -1,0 +1,111 @@
+// What the window tests share: scripted answers to the modal dialogs, a temporary working folder
+// per test function, and file helpers.
+#pragma once
+
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "dialogs.h"
+#include "tarvo32.h"
+
+// Answers the dialogs as a test has arranged and records what was asked.
+class TScriptedDialogs : public TDialogs {
+ public:
+  QStringList OpenAnswers;  // taken in turn; none left means Cancel
+  QStringList SaveAnswers;
+  bool AnswerYes = false;
+
+  int OpenAsked = 0;
+  int SaveAsked = 0;
+  QString SaveTitle;
+  QString SaveFolder;
+  QStringList Questions;
+  QStringList Errors;
+  QStringList Notes;
+  QStringList ModalShown;  // object names of the dialogs shown modally
+  int ExitRequests = 0;
+
+  QString AskOpenFileName(QWidget*, const QString&, const QString&) override {
+    ++OpenAsked;
+    return OpenAnswers.isEmpty() ? QString() : OpenAnswers.takeFirst();
+  }
+  QString AskSaveFileName(QWidget*, const QString& title, const QString& folder, const QString&,
+                          const QString&) override {
+    ++SaveAsked;
+    SaveTitle = title;
+    SaveFolder = folder;
+    return SaveAnswers.isEmpty() ? QString() : SaveAnswers.takeFirst();
+  }
+  bool AskYesNo(QWidget*, const QString& question) override {
+    Questions << question;
+    return AnswerYes;
+  }
+  void ShowError(QWidget*, const QString& message) override { Errors << message; }
+  void ShowNote(QWidget*, const QString& message) override { Notes << message; }
+  void ShowModal(QDialog& dialog) override { ModalShown << dialog.objectName(); }
+  void ExitNow() override { ++ExitRequests; }
+};
+
+// Makes a fresh temporary folder the working folder, and goes back on destruction.
+class TWorkingFolder {
+ public:
+  TWorkingFolder() : previous_(QDir::currentPath()) { QDir::setCurrent(folder_.path()); }
+  ~TWorkingFolder() { QDir::setCurrent(previous_); }
+  TWorkingFolder(const TWorkingFolder&) = delete;
+  TWorkingFolder& operator=(const TWorkingFolder&) = delete;
+  // The full name of a file in the folder.
+  QString Path(const QString& name) const { return folder_.filePath(name); }
+
+ private:
+  QString previous_;
+  QTemporaryDir folder_;
+};
+
+inline void WriteBytes(const QString& name, const QByteArray& bytes) {
+  QFile file(name);
+  QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(name));
+  QCOMPARE(file.write(bytes), bytes.size());
+}
+
+inline QByteArray ReadBytes(const QString& name) {
+  QFile file(name);
+  if (!file.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
+  return file.readAll();
+}
+
+inline void CopyFileHere(const QString& from, const QString& to) {
+  QFile::remove(to);
+  QVERIFY2(QFile::copy(from, to), qPrintable(from));
+}
+
+// The run's files: the chi-square table and param.par with the default values.
+inline void PrepareRunFiles() {
+  CopyFileHere(TARVO_PROG_PAR, "prog.par");
+  WriteBytes("param.par", "1.000 1.000 0.050  100   1   1  10");
+}
+
+template <class T>
+T* Child(QObject& parent, const char* name) {
+  T* child = parent.findChild<T*>(name);
+  if (!child) qFatal("no child %s", name);
+  return child;
+}
+
+inline void Trigger(TForm1& form, const char* command) {
+  Child<QAction>(form, command)->trigger();
+}
+
+inline QString EditorText(TForm1& form) {
+  return Child<QPlainTextEdit>(form, "RichEdit1")->toPlainText();
+}
+
+inline QString PanelText(TForm1& form, int panel) {
+  return Child<QLabel>(form, qPrintable(QString("Panel%1").arg(panel)))->text();
+}
