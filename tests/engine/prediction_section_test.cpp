@@ -72,7 +72,8 @@ TEST_P(PredictionSection, MarkerFollowedByALineBreakAloneHasNoCount) {
 }
 
 TEST_P(PredictionSection, OnlyTheExactWordsAreMarkers) {
-  const ReadOutcome read = Read("PREDICT 1\n5 a\nPredict: 1\n6 a\n#Predict 1\nxPredict 1\n");
+  const ReadOutcome read =
+      Read("PREDICT 1\n5 a\nPredict: 1\n6 a\n#Predict 1\n,Predict 1\nxPredict 1\n");
   ASSERT_TRUE(read.predictionRead) << read.report;
   EXPECT_EQ(read.table.PredictCount, 0);
   EXPECT_EQ(read.report, "");

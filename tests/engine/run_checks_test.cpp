@@ -2,6 +2,7 @@
 // end), errors from prog.par, and the same report for a table whatever its line ends.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "tarvo/engine.h"
@@ -51,6 +52,22 @@ TEST_F(EngineRunTest, RegressionNeedsAChiSquareLevelOfTheFile) {
   p.Homogeneity = 0.02;
   EXPECT_EQ(Run(kNumericTable, p),
             " Error: homogeneity must be 0.001, 0.005, 0.01 or 0.05 for a numeric feature\r\n");
+}
+
+TEST_F(EngineRunTest, ParametersWhoseTruncLeaves32BitsAreRefused) {
+  RunParameters p = Predicting(2);
+  p.RecursiveComplexity = 3e9;
+  EXPECT_EQ(Run(kClassTable, p), " Error: recursive complexity out of range\r\n");
+  p = Predicting(2);
+  p.Homogeneity = 1e7;  // Trunc(Homogeneity x 1000) is 1e10
+  EXPECT_EQ(Run(kClassTable, p), " Error: homogeneity out of range\r\n");
+  p = Predicting(2);
+  p.Homogeneity = 1e6;
+  p.MonteCarlo = 1000000;
+  EXPECT_EQ(Run(kClassTable, p), " Error: Monte-Carlo trials times homogeneity out of range\r\n");
+  p = Predicting(2);
+  p.TargetWeight = HUGE_VAL;
+  EXPECT_EQ(Run(kClassTable, p), " Error: target weight out of range\r\n");
 }
 
 TEST_F(EngineRunTest, RunWithoutAnActiveObjectIsRefused) {
