@@ -67,6 +67,14 @@ printf '2 2 ?\r\n1 0(2)\r\nx c\r\n1 a\r\n2 b\r\n' >table.txt
 expect_status "no prog.par" 2 "$run" table.txt
 head -n 1 stderr.txt | grep -q '^File not found' || fail "no prog.par: stderr is $(head -c 300 stderr.txt)"
 
+# A complete run: status 0, and no progress text when stderr is not a terminal.
+awk 'BEGIN { for (line = 0; line < 4; ++line) {
+  for (i = 1; i <= 50; ++i) printf "%s%.3f", (i > 1 ? " " : ""), i + 10 - line; printf "\r\n" } }' >prog.par
+expect_status "complete run" 0 "$run" table.txt
+[ ! -s stderr.txt ] || fail "complete run: stderr is $(head -c 300 stderr.txt)"
+head -n 2 output.txt | cmp -s - <(printf '%s\r\ninput file: table.txt\r\n' "$(printf '*%.0s' {1..60})") ||
+  fail "complete run: output.txt begins $(head -c 200 output.txt | od -c | head -3)"
+
 # A table name that begins with a single dash is a file name, not an option.
 printf 'x 2 ?\r\n' >-t.txt
 expect_status "dash name" 0 "$run" -t.txt

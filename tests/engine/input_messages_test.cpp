@@ -119,6 +119,8 @@ TEST_P(InputMessages, PredictionCountFaults) {
   EXPECT_EQ(RunText(training + "Predict 3, 1 a\n"),
             "Error in input file: wrong number of predicting data\r\n");
   EXPECT_EQ(RunText(training + "Predict 501\n1 a\n"), " Error: too much objects for prediction");
+  EXPECT_EQ(RunText(training + "Predict 99999999999999999999\n1 a\n"),
+            " Error: too much objects for prediction");
 }
 
 TEST_P(InputMessages, PredictionRowMessagesCarryThePrefix) {
