@@ -1,13 +1,16 @@
 // RunEngine: one run from the table to the complete report, in the order of its sections.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <thread>
 
 #include "chi_square_table.h"
 #include "cross_validation.h"
 #include "prediction.h"
 #include "rule_report.h"
 #include "run_state.h"
+#include "driver.h"
 #include "tarvo/engine.h"
 #include "tree_growing.h"
 
@@ -109,7 +112,7 @@ void Run(TRunState& run) {
   run.Competence.assign(trees + 1, 0.0);
   if (run.FoldsCrossValidate > 1) run.FoldOf.assign(run.N() + 1, 0);
 
-  TTreeGrower grower(run);
+  TTreeGrower grower(run, run.SearchThreads);
   run.VariantNumber = 1;
   run.TreeCount = 1;
   run.Tree.NodesUsed = run.Tree.BranchesUsed = 0;
@@ -141,7 +144,20 @@ void Run(TRunState& run) {
 void RunEngine(double& TargetWeight, double& RecursiveComplexity, double& Homogeneity,
                int32_t& MonteCarlo, int32_t& VariantsNumber, int32_t& FeatureToPredict,
                int32_t& FoldsCrossValidate, std::string inputFileName, ProgressSink* progress) {
+  RunEngineOnThreads(TargetWeight, RecursiveComplexity, Homogeneity, MonteCarlo, VariantsNumber,
+                     FeatureToPredict, FoldsCrossValidate, std::move(inputFileName), progress, 0);
+}
+
+void RunEngineOnThreads(double& TargetWeight, double& RecursiveComplexity, double& Homogeneity,
+                        int32_t& MonteCarlo, int32_t& VariantsNumber, int32_t& FeatureToPredict,
+                        int32_t& FoldsCrossValidate, std::string inputFileName,
+                        ProgressSink* progress, int32_t threads) {
   TRunState run;
+  if (threads <= 0) {
+    threads = static_cast<int32_t>(std::thread::hardware_concurrency());
+    threads = std::clamp(threads, 1, kMaxSearchThreads);
+  }
+  run.SearchThreads = threads;
   run.Random.Seed(5);
   run.TargetWeight = TargetWeight;
   run.RecursiveComplexity = RecursiveComplexity;

@@ -28,6 +28,7 @@ struct TRunState {
   std::string InputFileName;
 
   ProgressSink* Progress = nullptr;
+  int32_t SearchThreads = 1;  // threads that evaluate the features of a search
   ReportFile Report;
   TRunRandom Random;
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "criteria.h"
+#include "feature_workers.h"
 
 namespace tarvo {
 
@@ -12,17 +13,63 @@ TSplitSearch::TFrame& TSplitSearch::FrameAt(int32_t depth) {
   return *frames_[depth];
 }
 
-TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, int32_t n,
-                                        TFeatureMask mask, int32_t depth,
-                                        int32_t excludedFeature) {
-  ++depth;
+TSplitSearch::TFrame& TSplitSearch::SetUpFrame(int32_t depth, TNodeRec* node,
+                                               const int32_t* objects, int32_t n,
+                                               const TFeatureMask& mask, int32_t excludedFeature) {
   TFrame& frame = FrameAt(depth);
-  frame.Node = &node;
+  frame.Node = node;
   frame.Objects = objects;
   frame.N = n;
   frame.Mask = mask;
   frame.Depth = depth;
   frame.Excluded = excludedFeature;
+  return frame;
+}
+
+bool TSplitSearch::BuildCandidate(TFrame& frame, int32_t f) {
+  // The feature is off while its own groups are evaluated; a non-candidate stays off for the
+  // rest of this search, so the look-ahead below later features does not use it either.
+  frame.Mask[f] = false;
+  BuildValueGroups(run_, frame.Objects, frame.N, f, frame.Groups);
+  const int32_t v = frame.Groups.GroupCount;
+  const int32_t w = frame.Groups.KnownCount;
+  return !(v < 2 || w == 0 || static_cast<double>(frame.N - w) / frame.N >= 0.5);
+}
+
+void TSplitSearch::TakeOutcome(TFrame& frame, TFeatureOutcome& outcome) {
+  outcome.Feature = frame.Feature;
+  outcome.Best.swap(frame.Best);
+  outcome.BestScore = frame.BestScore;
+  outcome.BestI = frame.BestI;
+  outcome.BestJ = frame.BestJ;
+  outcome.BestK = frame.BestK;
+  ReleaseFeatureState(frame);
+}
+
+void TSplitSearch::Adopt(TNodeRec& node, TSearchResult& result, TFeatureOutcome& outcome) {
+  // Ties keep the earlier choice: no split, or the lower-numbered feature.
+  if (outcome.Best.empty() || !(outcome.BestScore < result.Score)) {
+    for (TBranchRec* b : outcome.Best) records_.FreeBranch(b);
+    outcome.Best.clear();
+    return;
+  }
+  result.Score = outcome.BestScore;
+  result.Errors = outcome.BestJ;
+  result.Leaves = outcome.BestI;
+  result.WithinDispersion = outcome.BestK;
+  records_.FreeBranchList(node.FirstBranch);
+  for (size_t i = 0; i + 1 < outcome.Best.size(); ++i) outcome.Best[i]->Next = outcome.Best[i + 1];
+  outcome.Best.back()->Next = nullptr;
+  node.FirstBranch = outcome.Best.front();
+  node.Feature = outcome.Feature;
+  outcome.Best.clear();
+}
+
+TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, int32_t n,
+                                        TFeatureMask mask, int32_t depth,
+                                        int32_t excludedFeature) {
+  ++depth;
+  TFrame& frame = SetUpFrame(depth, &node, objects, n, mask, excludedFeature);
 
   TSearchResult result;
   const int32_t classes = run_.C();
@@ -44,34 +91,66 @@ TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, 
   result.Score = SplitScore(run_, 1, 0.0, node.Dispersion, errorFrequency, n);
   if (node.Terminal) return result;
 
+  if (depth == 1 && workers_) {
+    SearchFeaturesInParallel(frame, node, result);
+    return result;
+  }
+  TFeatureOutcome outcome;
   for (int32_t f = 1; f <= run_.M(); ++f) {
     if (!frame.Mask[f] || f == excludedFeature) continue;
-    // The feature is off while its own groups are evaluated; a non-candidate stays off for the
-    // rest of this search, so the look-ahead below later features does not use it either.
-    frame.Mask[f] = false;
-    BuildValueGroups(run_, objects, n, f, frame.Groups);
-    const int32_t v = frame.Groups.GroupCount;
-    const int32_t w = frame.Groups.KnownCount;
-    if (v < 2 || w == 0 || static_cast<double>(n - w) / n >= 0.5) continue;
-
+    if (!BuildCandidate(frame, f)) continue;
     EvaluateFeature(frame, f);
     RecordFeatureScores(frame, result.Score);
-    if (!frame.Best.empty() && frame.BestScore < result.Score) {
-      result.Score = frame.BestScore;
-      result.Errors = frame.BestJ;
-      result.Leaves = frame.BestI;
-      result.WithinDispersion = frame.BestK;
-      run_.Records.FreeBranchList(node.FirstBranch);
-      // The node takes over the best partition's references, linked in group order.
-      for (size_t i = 0; i + 1 < frame.Best.size(); ++i) frame.Best[i]->Next = frame.Best[i + 1];
-      frame.Best.back()->Next = nullptr;
-      node.FirstBranch = frame.Best.front();
-      node.Feature = f;
-      frame.Best.clear();
-    }
-    ReleaseFeatureState(frame);
+    TakeOutcome(frame, outcome);
+    Adopt(node, result, outcome);
   }
   return result;
+}
+
+void TSplitSearch::EvaluateTopFeature(const int32_t* objects, int32_t n, const TFeatureMask& mask,
+                                      int32_t excludedFeature, int32_t f,
+                                      TFeatureOutcome& outcome) {
+  TFrame& frame = SetUpFrame(1, nullptr, objects, n, mask, excludedFeature);
+  outcome.Credits.clear();
+  outcome.Best.clear();
+  creditLog_ = &outcome.Credits;
+  if (BuildCandidate(frame, f)) {
+    EvaluateFeature(frame, f);
+    RecordFeatureScores(frame, 0.0);
+  }
+  creditLog_ = nullptr;
+  frame.Feature = f;
+  TakeOutcome(frame, outcome);
+}
+
+void TSplitSearch::SearchFeaturesInParallel(TFrame& frame, TNodeRec& node, TSearchResult& result) {
+  // Which features are candidates depends on the data alone, so the mask that each feature's
+  // evaluation sees (the non-candidates before it switched off) is known before any of them runs.
+  std::vector<TFeatureJob>& jobs = workers_->Jobs();
+  jobs.clear();
+  TFeatureMask mask = frame.Mask;
+  for (int32_t f = 1; f <= run_.M(); ++f) {
+    if (!mask[f] || f == frame.Excluded) continue;
+    if (!IsCandidateFeature(run_, frame.Objects, frame.N, f)) {
+      mask[f] = false;
+      continue;
+    }
+    TFeatureJob& job = jobs.emplace_back();
+    job.Feature = f;
+    job.Mask = mask;
+  }
+  workers_->Evaluate(frame.Objects, frame.N, frame.Excluded);
+  // Replay in feature order, as the single-threaded loop would have made them.
+  for (TFeatureJob& job : jobs) {
+    for (const auto& [g, score] : job.Outcome.Credits) {
+      if (g < 0) {
+        CreditFeature(-g, result.Score);
+      } else {
+        CreditFeature(g, score);
+      }
+    }
+    Adopt(node, result, job.Outcome);
+  }
 }
 
 void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
@@ -160,7 +239,7 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
                                   rowB.Spread, mean);
   }
 
-  TBranchRec* branch = run_.Records.NewBranch();
+  TBranchRec* branch = records_.NewBranch();
   branch->Kind = frame.Kind;
   if (frame.Kind == ftNominal) {
     branch->Values = rowA.Values;
@@ -170,7 +249,7 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     branch->Low = groups.Threshold[frame.PrevLive[a]];
     branch->High = groups.Threshold[b];
   }
-  TNodeRec* child = run_.Records.NewNode();
+  TNodeRec* child = records_.NewNode();
   branch->Child = child;
 
   // The error frequency of a branch is taken over the node being split, not over the branch.
@@ -284,7 +363,7 @@ int32_t TSplitSearch::FindBestPair(const TFrame& frame, double& score) const {
 
 void TSplitSearch::KeepAsBest(TFrame& frame, double score) {
   // The best is now the current partition: the branches kept for the previous one can go.
-  for (const auto& retained : frame.Retained) run_.Records.FreeBranch(retained.second);
+  for (const auto& retained : frame.Retained) records_.FreeBranch(retained.second);
   frame.Retained.clear();
   frame.BestStep = frame.Step;
   frame.BestScore = score;
@@ -298,7 +377,7 @@ void TSplitSearch::RetireBranch(TFrame& frame, int32_t g) {
   if (frame.BestStep >= 0 && frame.BranchBorn[g] <= frame.BestStep) {
     frame.Retained.emplace_back(g, row.Branch);
   } else {
-    run_.Records.FreeBranch(row.Branch);
+    records_.FreeBranch(row.Branch);
   }
   row.Branch = nullptr;
 }
@@ -438,11 +517,11 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
 
 void TSplitSearch::UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q) {
   // Q's old pair with its right neighbour is gone; R's pairs with both neighbours are new.
-  run_.Records.FreeBranch(frame.Pairs[q].Branch);
+  records_.FreeBranch(frame.Pairs[q].Branch);
   frame.Pairs[q] = TPairSlot{};
   const int32_t before = frame.PrevLive[r];
   if (before) {
-    run_.Records.FreeBranch(frame.Pairs[before].Branch);
+    records_.FreeBranch(frame.Pairs[before].Branch);
     EvaluateNumericPair(frame, before);
   }
   if (frame.NextLive[r]) {
@@ -460,7 +539,7 @@ void TSplitSearch::UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q) {
   for (TPairSlot& slot : frame.Pairs) {
     if (slot.Free) continue;
     if (slot.L == r || slot.L == q || slot.M == r || slot.M == q) {
-      run_.Records.FreeBranch(slot.Branch);
+      records_.FreeBranch(slot.Branch);
       slot.Branch = nullptr;
       slot.Free = true;
       slot.Score = kMissingScore;
@@ -485,6 +564,10 @@ void TSplitSearch::UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q) {
 }
 
 void TSplitSearch::CreditFeature(int32_t g, double score) {
+  if (creditLog_) {
+    creditLog_->emplace_back(g, score);
+    return;
+  }
   if (run_.FeatureScore[g] == kMissingScore) run_.FeatureScore[g] = 0;
   run_.FeatureScoreCount[g] += 1;
   run_.FeatureScore[g] += score;
@@ -498,7 +581,12 @@ void TSplitSearch::CreditSplits(const TNodeRec& node, double score) {
 
 void TSplitSearch::RecordFeatureScores(TFrame& frame, double nodeScore) {
   if (frame.BestScore == kMissingScore) {
-    CreditFeature(frame.Feature, nodeScore);
+    // A logged evaluation does not know the node's score yet: it is filled in on replay.
+    if (creditLog_) {
+      creditLog_->emplace_back(-frame.Feature, 0.0);
+    } else {
+      CreditFeature(frame.Feature, nodeScore);
+    }
     return;
   }
   // Every split inside the best partition is credited with the feature's score, not its own.
@@ -509,15 +597,15 @@ void TSplitSearch::RecordFeatureScores(TFrame& frame, double nodeScore) {
 void TSplitSearch::ReleaseFeatureState(TFrame& frame) {
   for (int32_t g = 1; g <= frame.Groups.GroupCount; ++g) {
     TGroupRow& row = frame.Groups.Row(g);
-    run_.Records.FreeBranch(row.Branch);
+    records_.FreeBranch(row.Branch);
     row.Branch = nullptr;
   }
   for (TPairSlot& slot : frame.Pairs) {
-    run_.Records.FreeBranch(slot.Branch);
+    records_.FreeBranch(slot.Branch);
     slot.Branch = nullptr;
   }
   frame.Pairs.clear();
-  for (TBranchRec* b : frame.Best) run_.Records.FreeBranch(b);
+  for (TBranchRec* b : frame.Best) records_.FreeBranch(b);
   frame.Best.clear();
 }
 

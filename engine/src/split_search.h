@@ -13,6 +13,21 @@
 
 namespace tarvo {
 
+class TFeatureWorkers;
+
+// What the evaluation of one feature at a node left: its best partition (branches owned here until
+// the node takes them or they are freed), and the FeatureScore credits it made, in order. A credit
+// with a negative feature number -f stands for "feature f, with the node's score at that moment".
+struct TFeatureOutcome {
+  int32_t Feature = 0;
+  std::vector<TBranchRec*> Best;
+  double BestScore = 0.0;
+  int32_t BestI = 0;
+  int32_t BestJ = 0;
+  double BestK = 0.0;
+  std::vector<std::pair<int32_t, double>> Credits;
+};
+
 struct TSearchResult {
   double Score = 0.0;  // lower is better
   int32_t Errors = 0;
@@ -22,13 +37,23 @@ struct TSearchResult {
 
 class TSplitSearch {
  public:
-  explicit TSplitSearch(TRunState& run) : run_(run) {}
+  // records: where this search takes and returns temporary records. workers: when given, the
+  // features of a tree's top-level search are evaluated on several threads.
+  TSplitSearch(TRunState& run, TRecordStore& records, TFeatureWorkers* workers = nullptr)
+      : run_(run), records_(records), workers_(workers) {}
 
   // Fills node (allocated by the caller) from objects[0..n-1], n >= 1, and gives it the best
   // split found, with the look-ahead subtrees below. excludedFeature is the feature tested at the
   // node's parent, 0 at the root of a tree. Depth is the caller's level (0 for a tree's search).
   TSearchResult SearchSplit(TNodeRec& node, const int32_t* objects, int32_t n, TFeatureMask mask,
                             int32_t depth, int32_t excludedFeature);
+
+  // Evaluates one candidate feature of a top-level search (level 1) on its own: mask is the
+  // search's mask as it stands when f's turn comes. Credits are logged in the outcome.
+  void EvaluateTopFeature(const int32_t* objects, int32_t n, const TFeatureMask& mask,
+                          int32_t excludedFeature, int32_t f, TFeatureOutcome& outcome);
+
+  TRecordStore& Records() { return records_; }
 
  private:
   // A candidate merge of groups L < M with the results of evaluating their union.
@@ -105,8 +130,17 @@ class TSplitSearch {
   void CreditSplits(const TNodeRec& node, double score);
   void CreditFeature(int32_t g, double score);
   void ReleaseFeatureState(TFrame& frame);
+  TFrame& SetUpFrame(int32_t depth, TNodeRec* node, const int32_t* objects, int32_t n,
+                     const TFeatureMask& mask, int32_t excludedFeature);
+  bool BuildCandidate(TFrame& frame, int32_t f);
+  void TakeOutcome(TFrame& frame, TFeatureOutcome& outcome);
+  void Adopt(TNodeRec& node, TSearchResult& result, TFeatureOutcome& outcome);
+  void SearchFeaturesInParallel(TFrame& frame, TNodeRec& node, TSearchResult& result);
 
   TRunState& run_;
+  TRecordStore& records_;
+  TFeatureWorkers* workers_ = nullptr;
+  std::vector<std::pair<int32_t, double>>* creditLog_ = nullptr;  // null: credit at once
   std::vector<std::unique_ptr<TFrame>> frames_;
 };
 

@@ -8,6 +8,11 @@
 
 namespace tarvo {
 
+TTreeGrower::TTreeGrower(TRunState& run, int32_t threads)
+    : run_(run),
+      workers_(threads > 1 ? std::make_unique<TFeatureWorkers>(run, threads) : nullptr),
+      search_(run, run.Records, workers_.get()) {}
+
 void TTreeGrower::CollectObjects(const TNodePath* path, int32_t depth) {
   run_.ObjList.clear();
   for (int32_t o = 1; o <= run_.N(); ++o) {

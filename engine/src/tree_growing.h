@@ -5,13 +5,17 @@
 #include <cstdint>
 
 #include "run_state.h"
+#include <memory>
+
+#include "feature_workers.h"
 #include "split_search.h"
 
 namespace tarvo {
 
 class TTreeGrower {
  public:
-  explicit TTreeGrower(TRunState& run) : run_(run), search_(run) {}
+  // threads: how many threads evaluate the features of a search (1: the caller's alone).
+  TTreeGrower(TRunState& run, int32_t threads);
 
   // Grows the tree of the Active objects with PredictorMask into the run's pools (Root) and sets
   // LeafCount; shows the running total of leaves found on status panel 1.
@@ -32,6 +36,7 @@ class TTreeGrower {
   void ShowTotal(double total);
 
   TRunState& run_;
+  std::unique_ptr<TFeatureWorkers> workers_;
   TSplitSearch search_;
 };
 
