@@ -151,7 +151,8 @@ void TForm1::createActions() {
       action->setToolTip(hint.section('|', 0, 0));
       action->setStatusTip(hint.contains('|') ? hint.section('|', 1) : hint);
     }
-    connect(action, &QAction::triggered, this, slot);
+    connect(action, &QAction::triggered, this,
+            [this, slot] { Perform([this, slot] { (this->*slot)(); }); });
     return action;
   };
   FileNew = command("FileNew", "&New", "new", QKeySequence("Ctrl+N"), "Create File",
@@ -265,12 +266,12 @@ void TForm1::createParameterPanel() {
   OK = new QPushButton("OK", GroupBox1);
   OK->setObjectName("OK");
   OK->setGeometry(275 - 24, 261 - 96, 41, 41);
-  connect(OK, &QPushButton::clicked, this, &TForm1::OKClick);
+  connect(OK, &QPushButton::clicked, this, [this] { Perform([this] { OKClick(); }); });
   GroupBox1->hide();
 }
 
-// Runs one command. An error that escapes it is shown in a message box; what the command did
-// before the error stays done, and the window goes on.
+// Runs one command or handler. An error that escapes it is shown in a message box; what the
+// command did before the error stays done, and the window goes on. Every command runs through here.
 template <class Command>
 void TForm1::Perform(Command command) {
   try {
@@ -315,33 +316,28 @@ void TForm1::FileNewExecute() {
 }
 
 void TForm1::FileOpen1Accept() {
-  Perform([this] {
-    const QString name = Dialogs.AskOpenFileName(this, kTextFilter, "txt");
-    if (name.isEmpty()) return;
-    LoadEditor(name);
-    CurrentFileName = name;
-    LastLoadedFileName = name;
-    SetPanel(0, name);
-  });
+  const QString name = Dialogs.AskOpenFileName(this, kTextFilter, "txt");
+  if (name.isEmpty()) return;
+  LoadEditor(name);
+  CurrentFileName = name;
+  LastLoadedFileName = name;
+  SetPanel(0, name);
 }
 
 void TForm1::FileSaveExecute() {
-  if (CurrentFileName == kUntitled) {
+  if (CurrentFileName == kUntitled)
     FileSaveAs1Accept();
-    return;
-  }
-  Perform([this] { SaveEditor(CurrentFileName); });
+  else
+    SaveEditor(CurrentFileName);
 }
 
 void TForm1::FileSaveAs1Accept() {
-  Perform([this] {
-    const QString name =
-        Dialogs.AskSaveFileName(this, "Save As", FolderOf(CurrentFileName), kTextFilter, "txt");
-    if (name.isEmpty()) return;
-    SaveEditor(name);
-    CurrentFileName = name;
-    SetPanel(0, name);
-  });
+  const QString name =
+      Dialogs.AskSaveFileName(this, "Save As", FolderOf(CurrentFileName), kTextFilter, "txt");
+  if (name.isEmpty()) return;
+  SaveEditor(name);
+  CurrentFileName = name;
+  SetPanel(0, name);
 }
 
 void TForm1::FileExit1Execute() {
@@ -381,19 +377,17 @@ void TForm1::ShowSearch(TFindDialog*& dialog, bool replacing) {
 }
 
 void TForm1::ParamDialogExecute() {
-  Perform([this] {
-    bool written = true;
-    if (QFile::exists("param.par")) {
-      Parameters = tarvo::ReadParameterFile("param.par");
-    } else {
-      Parameters = tarvo::RunParameters();
-      written = tarvo::WriteParameterFile("param.par", Parameters);
-    }
-    GroupBox1->show();
-    GroupBox1->raise();
-    FillParameterEdits();
-    if (!written) throw std::runtime_error("Cannot create file param.par");
-  });
+  bool written = true;
+  if (QFile::exists("param.par")) {
+    Parameters = tarvo::ReadParameterFile("param.par");
+  } else {
+    Parameters = tarvo::RunParameters();
+    written = tarvo::WriteParameterFile("param.par", Parameters);
+  }
+  GroupBox1->show();
+  GroupBox1->raise();
+  FillParameterEdits();
+  if (!written) throw std::runtime_error("Cannot create file param.par");
 }
 
 void TForm1::FillParameterEdits() {
@@ -406,51 +400,47 @@ void TForm1::FillParameterEdits() {
 }
 
 void TForm1::OKClick() {
-  Perform([this] {
-    // Every edit is converted before anything is stored: a refused text changes nothing.
-    const double recursiveComplexity = RealOf(*Recursive_Embedding, "RecursiveComplexity");
-    const double homogeneity = RealOf(*Homogeneity, "Homogeneity");
-    const int32_t variantsNumber = IntegerOf(*VariantsNumber, "VariantsNumber");
-    const int32_t featureToPredict = IntegerOf(*FeatureToPredict, "FeatureToPredict");
-    const int32_t foldsCrossValidate = IntegerOf(*FoldsCrossValidate, "FoldsCrossValidate");
-    Parameters.RecursiveComplexity = recursiveComplexity;
-    Parameters.Homogeneity = homogeneity;
-    Parameters.VariantsNumber = variantsNumber;
-    Parameters.FeatureToPredict = featureToPredict;
-    Parameters.FoldsCrossValidate = foldsCrossValidate;
-    // The panel stays open when the file cannot be written, so that OK can be pressed again.
-    if (!tarvo::WriteParameterFile("param.par", Parameters))
-      throw std::runtime_error("Cannot create file param.par");
-    GroupBox1->hide();
-  });
+  // Every edit is converted before anything is stored: a refused text changes nothing.
+  const double recursiveComplexity = RealOf(*Recursive_Embedding, "RecursiveComplexity");
+  const double homogeneity = RealOf(*Homogeneity, "Homogeneity");
+  const int32_t variantsNumber = IntegerOf(*VariantsNumber, "VariantsNumber");
+  const int32_t featureToPredict = IntegerOf(*FeatureToPredict, "FeatureToPredict");
+  const int32_t foldsCrossValidate = IntegerOf(*FoldsCrossValidate, "FoldsCrossValidate");
+  Parameters.RecursiveComplexity = recursiveComplexity;
+  Parameters.Homogeneity = homogeneity;
+  Parameters.VariantsNumber = variantsNumber;
+  Parameters.FeatureToPredict = featureToPredict;
+  Parameters.FoldsCrossValidate = foldsCrossValidate;
+  // The panel stays open when the file cannot be written, so that OK can be pressed again.
+  if (!tarvo::WriteParameterFile("param.par", Parameters))
+    throw std::runtime_error("Cannot create file param.par");
+  GroupBox1->hide();
 }
 
 void TForm1::TreeBuildExecute() {
-  Perform([this] {
-    Parameters = tarvo::ReadParameterFile("param.par");
-    // Only a table loaded from its own file is saved: never a report or autoread.txt.
-    if (LastLoadedFileName == CurrentFileName) SaveEditor(CurrentFileName);
+  Parameters = tarvo::ReadParameterFile("param.par");
+  // Only a table loaded from its own file is saved: never a report or autoread.txt.
+  if (LastLoadedFileName == CurrentFileName) SaveEditor(CurrentFileName);
 
-    // A tool tip shown in the status bar would hide the panels that carry the progress.
-    StatusBar1->clearMessage();
-    TStatusBarProgress progress(*this);
-    {
-      TWaitCursor waiting;
-      tarvo::RunEngine(Parameters.TargetWeight, Parameters.RecursiveComplexity,
-                       Parameters.Homogeneity, Parameters.MonteCarlo, Parameters.VariantsNumber,
-                       Parameters.FeatureToPredict, Parameters.FoldsCrossValidate,
-                       QFile::encodeName(CurrentFileName).toStdString(), &progress);
-    }
+  // A status tip shown in the status bar would hide the panels that carry the progress.
+  StatusBar1->clearMessage();
+  TStatusBarProgress progress(*this);
+  {
+    TWaitCursor waiting;
+    tarvo::RunEngine(Parameters.TargetWeight, Parameters.RecursiveComplexity,
+                     Parameters.Homogeneity, Parameters.MonteCarlo, Parameters.VariantsNumber,
+                     Parameters.FeatureToPredict, Parameters.FoldsCrossValidate,
+                     QFile::encodeName(CurrentFileName).toStdString(), &progress);
+  }
 
-    {
-      const QScopedValueRollback<bool> quiet(ShowCaretPosition, false);
-      RichEdit1->clear();
-      LoadEditor("output.txt");
-    }
-    LastLoadedFileName = "output.txt";
-    SetPanel(0, "output.txt");
-    StatusBar1->repaint();
-  });
+  {
+    const QScopedValueRollback<bool> quiet(ShowCaretPosition, false);
+    RichEdit1->clear();
+    LoadEditor("output.txt");
+  }
+  LastLoadedFileName = "output.txt";
+  SetPanel(0, "output.txt");
+  StatusBar1->repaint();
 }
 
 void TForm1::StopBuildingExecute() {

@@ -32,7 +32,8 @@ class TForm1 : public QMainWindow {
   const QString& lastLoadedFileName() const { return LastLoadedFileName; }
   const tarvo::RunParameters& parameters() const { return Parameters; }
 
- private slots:
+ private:
+  // The commands' handlers; they run through Perform, which shows an error that escapes them.
   void FileNewExecute();
   void FileOpen1Accept();
   void FileSaveExecute();
@@ -48,6 +49,8 @@ class TForm1 : public QMainWindow {
   void StopBuildingExecute();
   void Action1Execute();
   void OKClick();
+
+ private slots:
   void RichEdit1SelectionChange();
   void UpdateEditActions();
 
