@@ -34,7 +34,7 @@ std::vector<Token> Tokens(const std::string& text, int count) {
   return tokens;
 }
 
-TEST(ParseNumber, DescribedExamples) {
+TEST(ParseNumber, DigitsMinusFirstAndLastPointOnly) {
   const struct {
     const char* token;
     double value;
