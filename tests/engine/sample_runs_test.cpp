@@ -46,17 +46,37 @@ const std::filesystem::path kRunsDir = std::filesystem::path(TARVO_TEST_DATA_DIR
 
 // Every folder under tests/data/runs must be listed here, so none is silently left out.
 const std::vector<std::string> kRuns = {
-    "class_numeric_merge",   "class_nominal_merge",   "class_missing_values",
-    "xor_lookahead1",        "xor_lookahead2",        "leaf_budget_closed",
-    "leaf_budget_room",      "feature_tested_twice",  "regression_prediction_folds3",
-    "variants_vote_tie",     "folds2_last_fold_root", "folds3_weighted_vote",
-    "regression_vote_equal", "class_folds10",         "regression_fold_no_spread",
-    "regression_constant",   "fold_without_training",
+    "class_numeric_merge",
+    "class_nominal_merge",
+    "class_missing_values",
+    "xor_lookahead1",
+    "xor_lookahead2",
+    "leaf_budget_closed",
+    "leaf_budget_room",
+    "feature_tested_twice",
+    "regression_prediction_folds3",
+    "variants_vote_tie",
+    "folds2_last_fold_root",
+    "folds3_weighted_vote",
+    "regression_vote_equal",
+    "class_folds10",
+    "regression_fold_no_spread",
+    "regression_constant",
+    "fold_without_training",
+    "regression_equal_decimal_true_values",
+    "regression_fold_equal_decimals",
 };
 
 // Runs whose hand-worked report disagrees with the engine, with the reason. They are still run;
 // a run listed here that starts to match fails, so the list cannot go stale.
-const std::map<std::string, std::string> kKnownDisagreements = {};
+const std::map<std::string, std::string> kKnownDisagreements = {
+    {"regression_equal_decimal_true_values",
+     "the true values 0.1 x5 have no spread, but S2 - S1^2/K leaves 6.9e-18 in doubles and the "
+     "engine divides by it (Relative test error=5857185375.371) instead of writing undefined"},
+    {"regression_fold_equal_decimals",
+     "fold 1 trains on 3.3 x3 (no spread), but the variance formula leaves 3.6e-15 in doubles and "
+     "the engine divides by its root instead of counting the fold 1 (error 15215556.921)"},
+};
 
 // Runs the engine once in a fresh working folder holding table.txt and prog.par, with the
 // parameters of the run's param.par, and returns output.txt.
