@@ -16,18 +16,22 @@ void AssignFolds(TRunState& run, int32_t k) {
 
 namespace {
 
-// The standard deviation of the training values, 0 when it is undefined or the values agree.
+// The standard deviation of the training values, 0 when it is undefined or the values agree
+// (tested exactly: the sums of equal decimals leave rounding dust).
 double TrainingSpread(const TRunState& run) {
   int32_t n = 0;
-  double sum = 0.0, sumOfSquares = 0.0;
+  double sum = 0.0, sumOfSquares = 0.0, first = 0.0;
+  bool allEqual = true;
   for (int32_t o = 1; o <= run.N(); ++o) {
     if (!run.Active[o]) continue;
     const double y = run.TargetValue[o];
+    if (n == 0) first = y;
+    allEqual = allEqual && y == first;
     ++n;
     sum += y;
     sumOfSquares += y * y;
   }
-  if (n < 2) return 0.0;
+  if (n < 2 || allEqual) return 0.0;
   const double mean = sum / n;
   const double variance = (sumOfSquares - n * (mean * mean)) / (n - 1);
   return variance > 0 ? std::sqrt(variance) : 0.0;

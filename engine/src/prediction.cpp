@@ -33,6 +33,8 @@ double PredictObjects(TRunState& run, const TDataTable& table, int32_t n, bool r
   double error = 0.0;
   int32_t known = 0;
   double sum = 0.0, sumOfSquares = 0.0;
+  double firstKnown = 0.0;
+  bool allEqual = true;  // the known true values, tested exactly: sums of equal decimals leave dust
   for (int32_t j = 1; j <= n; ++j) {
     const TTreeAnswer answer = RouteObject(*run.Root(), table, j);
     if (target.ClassificationMode) {
@@ -62,6 +64,8 @@ double PredictObjects(TRunState& run, const TDataTable& table, int32_t n, bool r
       out.Write("Object " + FormatInteger(j, 3) + "-> " + " " + FormatReal(answer.Mean, 6, 2));
       run.Votes[j][run.TreeCount] = answer.Mean;
       if (IsKnown(y)) {
+        if (known == 0) firstKnown = y;
+        allEqual = allEqual && y == firstKnown;
         ++known;
         sum += y;
         sumOfSquares += y * y;
@@ -79,7 +83,7 @@ double PredictObjects(TRunState& run, const TDataTable& table, int32_t n, bool r
   if (target.RegressionMode) {
     // The squared error relative to the spread of the known true values about their mean.
     const double spread = sumOfSquares - sum * sum / known;
-    if (!(spread > 0)) {
+    if (allEqual || !(spread > 0)) {
       out.Line("Relative test error= undefined (true values are all equal)");
       return 0.0;
     }

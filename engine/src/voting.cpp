@@ -54,6 +54,8 @@ void VoteTrees(TRunState& run) {
   const std::vector<double>& truth = run.Table.PredictData[run.FeatureToPredict];
   int32_t counted = 0, errors = 0;
   double sum = 0.0, sumOfSquares = 0.0, squaredError = 0.0;
+  double firstKnown = 0.0;
+  bool allEqual = true;  // the known true values, tested exactly: sums of equal decimals leave dust
   std::vector<double> votes(trees + 1, 0.0);
   for (int32_t k = 1; k <= run.Table.PredictCount; ++k) {
     std::string line = FormatInteger(k, 3) + " object (Vote: ";
@@ -70,6 +72,8 @@ void VoteTrees(TRunState& run) {
     line += regression ? FormatReal(r, 5, 3) : target.ClassName(static_cast<int32_t>(r));
     const double y = truth[k];
     if (IsKnown(y)) {
+      if (counted == 0) firstKnown = y;
+      allEqual = allEqual && y == firstKnown;
       ++counted;
       if (regression) {
         line += " (true value= " + FormatReal(y, 5, 3) + ")";
@@ -86,7 +90,7 @@ void VoteTrees(TRunState& run) {
   if (counted == 0) return;
   if (regression) {
     const double spread = sumOfSquares - sum * sum / counted;
-    if (!(spread > 0)) {
+    if (allEqual || !(spread > 0)) {
       out.Line("Relative test error= undefined (true values are all equal)");
       return;
     }

@@ -69,14 +69,7 @@ const std::vector<std::string> kRuns = {
 
 // Runs whose hand-worked report disagrees with the engine, with the reason. They are still run;
 // a run listed here that starts to match fails, so the list cannot go stale.
-const std::map<std::string, std::string> kKnownDisagreements = {
-    {"regression_equal_decimal_true_values",
-     "the true values 0.1 x5 have no spread, but S2 - S1^2/K leaves 6.9e-18 in doubles and the "
-     "engine divides by it (Relative test error=5857185375.371) instead of writing undefined"},
-    {"regression_fold_equal_decimals",
-     "fold 1 trains on 3.3 x3 (no spread), but the variance formula leaves 3.6e-15 in doubles and "
-     "the engine divides by its root instead of counting the fold 1 (error 15215556.921)"},
-};
+const std::map<std::string, std::string> kKnownDisagreements = {};
 
 // Runs the engine once in a fresh working folder holding table.txt and prog.par, with the
 // parameters of the run's param.par, and returns output.txt.
