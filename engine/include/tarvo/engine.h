@@ -15,7 +15,8 @@ class EngineError : public std::runtime_error {
 };
 
 // The engine's only way to the window: the texts of status panels 1 and 2 and an
-// immediate repaint, so progress shows while the run blocks the caller.
+// immediate repaint, so progress shows while the run blocks the caller. Both are always called on
+// the thread that called RunEngine (worker threads of the search never report progress).
 class ProgressSink {
  public:
   virtual ~ProgressSink() = default;
