@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "feature_workers.h"
 #include "run_state.h"
 #include "split_search.h"
 #include "tree_growing.h"
@@ -198,13 +199,27 @@ inline TClassCounts Counts(std::initializer_list<int32_t> perClass) {
   return counts;
 }
 
-// The search and the grower of a run, made in one place so that the tests follow their
-// constructors.
-inline TSplitSearch MakeSearch(TRunState& run) {
-  return TSplitSearch(run, run.Records);
+// A split search of a run whose top-level features are evaluated on `threads` threads (1: on the
+// caller's alone). The results must not depend on the number.
+class ThreadedSearch {
+ public:
+  ThreadedSearch(TRunState& run, int32_t threads)
+      : workers_(threads > 1 ? std::make_unique<TFeatureWorkers>(run, threads) : nullptr),
+        search_(run, run.Records, workers_.get()) {}
+  TSplitSearch& Search() { return search_; }
+
+ private:
+  std::unique_ptr<TFeatureWorkers> workers_;
+  TSplitSearch search_;
+};
+
+inline TTreeGrower MakeGrower(TRunState& run, int32_t threads = 1) {
+  return TTreeGrower(run, threads);
 }
-inline TTreeGrower MakeGrower(TRunState& run) {
-  return TTreeGrower(run, 1);
+
+// Names the instances of a test run with 1 and with 2 threads.
+inline std::string ThreadsName(const ::testing::TestParamInfo<int32_t>& info) {
+  return info.param == 1 ? "OneThread" : std::to_string(info.param) + "Threads";
 }
 
 // Builds a tree by hand, either in the run's pools (the kept tree: the root is record 1 and the

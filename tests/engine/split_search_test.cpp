@@ -17,9 +17,10 @@ namespace {
 using testing::Branches;
 using testing::Counts;
 using testing::kMiss;
-using testing::MakeSearch;
 using testing::Objects;
 using testing::RunBuilder;
+using testing::ThreadedSearch;
+using testing::ThreadsName;
 
 // Class codes from letters: "aab" is 1, 1, 2.
 std::vector<double> Classes(const std::string& letters) {
@@ -39,18 +40,28 @@ std::vector<double> Join(std::initializer_list<std::vector<double>> parts) {
   return all;
 }
 
-// Runs the search of a tree's root (Depth 0, nothing excluded) over every object.
 struct Searched {
+  // The search keeps the records of the subtree that its threads made.
+  std::unique_ptr<ThreadedSearch> search;
   TNodeRec node;
   TSearchResult result;
 };
-Searched SearchRoot(TRunState& run, int32_t excluded = 0) {
-  Searched s;
-  TSplitSearch search = MakeSearch(run);
-  const std::vector<int32_t> objects = Objects(1, run.N());
-  s.result = search.SearchSplit(s.node, objects.data(), run.N(), run.PredictorMask, 0, excluded);
-  return s;
-}
+
+// Every case runs with the features of the top-level search evaluated on one thread and on two.
+class SplitSearchTest : public ::testing::TestWithParam<int32_t> {
+ protected:
+  // Runs the search of a tree's root (Depth 0) over every object.
+  Searched SearchRoot(TRunState& run, int32_t excluded = 0) {
+    Searched s;
+    s.search = std::make_unique<ThreadedSearch>(run, GetParam());
+    const std::vector<int32_t> objects = Objects(1, run.N());
+    s.result = s.search->Search().SearchSplit(s.node, objects.data(), run.N(), run.PredictorMask, 0,
+                                              excluded);
+    return s;
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Threads, SplitSearchTest, ::testing::Values(1, 2), ThreadsName);
 
 void ExpectInterval(const TBranchRec* b, double low, double high) {
   ASSERT_NE(b, nullptr);
@@ -72,7 +83,7 @@ RunBuilder TwentyObjects() {
 }
 
 // 8 of 20 outside the majority unsplit (0.45); two leaves with 2 errors in all: 2/20 + 2/20 + 0.1.
-TEST(SplitSearchTest, WorkedExampleOfTwentyObjectsSplitsIntoTwoLeaves) {
+TEST_P(SplitSearchTest, WorkedExampleOfTwentyObjectsSplitsIntoTwoLeaves) {
   auto run = TwentyObjects().Classify(3).Build();
   const Searched s = SearchRoot(*run);
   EXPECT_DOUBLE_EQ(s.result.Score, 0.3);
@@ -99,7 +110,7 @@ TEST(SplitSearchTest, WorkedExampleOfTwentyObjectsSplitsIntoTwoLeaves) {
   EXPECT_EQ(left.Feature, 0);
 }
 
-TEST(SplitSearchTest, HomogeneousNodeStaysALeafWithItsNoSplitScore) {
+TEST_P(SplitSearchTest, HomogeneousNodeStaysALeafWithItsNoSplitScore) {
   // One b among 20: 1/20 is not above the homogeneity 0.05, although x would separate it.
   auto run = RunBuilder()
                  .Numeric("x", Join({Same(19, 1), {2}}))
@@ -116,7 +127,7 @@ TEST(SplitSearchTest, HomogeneousNodeStaysALeafWithItsNoSplitScore) {
   EXPECT_EQ(run->FeatureScoreCount[1], 0.0);  // no feature was tried
 }
 
-TEST(SplitSearchTest, EarlierFeatureWinsBetweenEqualFeatures) {
+TEST_P(SplitSearchTest, EarlierFeatureWinsBetweenEqualFeatures) {
   auto run = RunBuilder()
                  .Numeric("x", Join({Same(12, 1), Same(8, 2)}))
                  .Numeric("twin", Join({Same(12, 1), Same(8, 2)}))
@@ -132,7 +143,7 @@ TEST(SplitSearchTest, EarlierFeatureWinsBetweenEqualFeatures) {
 
 // Ten objects, 4 outside the majority: unsplit 4/10 + 1/10 = 0.5. Split on x into (5 a, 1 b) and
 // (1 a, 3 b): 2/10 + 2/10 + 0.1 = 0.5 as well.
-TEST(SplitSearchTest, NoSplitWinsOverAnEqualSplit) {
+TEST_P(SplitSearchTest, NoSplitWinsOverAnEqualSplit) {
   auto run = RunBuilder()
                  .Numeric("x", Join({Same(6, 1), Same(4, 2)}))
                  .Nominal("cls", {"a", "b"},
@@ -151,7 +162,7 @@ TEST(SplitSearchTest, NoSplitWinsOverAnEqualSplit) {
 
 // Ten objects, 5 a and 5 b (unsplit 0.6). Among its known objects x separates the classes
 // perfectly, which would score 2/10 + 0.1.
-TEST(SplitSearchTest, FeatureMissingForHalfTheObjectsIsNotACandidate) {
+TEST_P(SplitSearchTest, FeatureMissingForHalfTheObjectsIsNotACandidate) {
   const std::vector<double> classes = Classes(
       "aaabbb"
       "aabb");
@@ -179,7 +190,7 @@ TEST(SplitSearchTest, FeatureMissingForHalfTheObjectsIsNotACandidate) {
 // Objects 1..6 (class a) have x; objects 7..10 (class b) miss it. One group of all known objects
 // would score 0/6 + 1/10 + 0.1 = 0.2, but a partition of one group is never a candidate: two
 // groups score 0 + 2/10 + 0.1 = 0.3.
-TEST(SplitSearchTest, MergingStopsAtTwoGroups) {
+TEST_P(SplitSearchTest, MergingStopsAtTwoGroups) {
   for (const std::vector<double>& x :
        {std::vector<double>{1, 1, 1, 2, 2, 2}, std::vector<double>{1, 1, 2, 2, 3, 3}}) {
     auto run = RunBuilder()
@@ -214,7 +225,7 @@ RunBuilder ThreeClassTies() {
       .Classify(2);
 }
 
-TEST(SplitSearchTest, FewerGroupsWinTiesWithinAFeature) {
+TEST_P(SplitSearchTest, FewerGroupsWinTiesWithinAFeature) {
   auto run = ThreeClassTies().Build();
   const Searched s = SearchRoot(*run);
   EXPECT_DOUBLE_EQ(s.result.Score, 5.0 / 21 + 0.1);
@@ -223,7 +234,7 @@ TEST(SplitSearchTest, FewerGroupsWinTiesWithinAFeature) {
   EXPECT_EQ(Branches(s.node).size(), 2u);
 }
 
-TEST(SplitSearchTest, LeftmostNumericPairWinsTies) {
+TEST_P(SplitSearchTest, LeftmostNumericPairWinsTies) {
   auto run = ThreeClassTies().Build();
   const Searched s = SearchRoot(*run);
   const auto branches = Branches(s.node);
@@ -244,14 +255,14 @@ RunBuilder Xor() {
       .Nominal("cls", {"a", "b"}, Classes("aabbbbaa"));
 }
 
-TEST(SplitSearchTest, LookAheadOneSeesNoGainInXor) {
+TEST_P(SplitSearchTest, LookAheadOneSeesNoGainInXor) {
   auto run = Xor().Classify(3).Build();
   const Searched s = SearchRoot(*run);
   EXPECT_EQ(s.node.FirstBranch, nullptr);
   EXPECT_DOUBLE_EQ(s.result.Score, 0.625);
 }
 
-TEST(SplitSearchTest, LookAheadTwoGrowsEveryBranchOneLevelFurther) {
+TEST_P(SplitSearchTest, LookAheadTwoGrowsEveryBranchOneLevelFurther) {
   auto run = Xor().Classify(3).RecursiveComplexity(2.0).Build();
   ASSERT_EQ(run->LookAhead, 2);
   const Searched s = SearchRoot(*run);
@@ -299,7 +310,7 @@ RunBuilder ExcludedAtFirstLevel() {
       .RecursiveComplexity(2.0);
 }
 
-TEST(SplitSearchTest, FirstLevelOfABranchAvoidsTheParentsFeature) {
+TEST_P(SplitSearchTest, FirstLevelOfABranchAvoidsTheParentsFeature) {
   auto run = ExcludedAtFirstLevel().Build();
   const Searched s = SearchRoot(*run);
   EXPECT_DOUBLE_EQ(s.result.Score, 0.35);
@@ -328,7 +339,7 @@ TEST(SplitSearchTest, FirstLevelOfABranchAvoidsTheParentsFeature) {
 // The same search credits x with its best score 0.35; z gets the 2/6 + 0.1 of the nested search
 // at the union, then 0.35 as the feature of a split inside x's best partition. The predicted
 // column is never tried.
-TEST(SplitSearchTest, FeatureScoresCreditNodesBelowWithTheFeaturesScore) {
+TEST_P(SplitSearchTest, FeatureScoresCreditNodesBelowWithTheFeaturesScore) {
   auto run = ExcludedAtFirstLevel().Build();
   SearchRoot(*run);
   EXPECT_DOUBLE_EQ(run->FeatureScore[1], 0.35);
@@ -341,7 +352,7 @@ TEST(SplitSearchTest, FeatureScoresCreditNodesBelowWithTheFeaturesScore) {
 
 // Colour codes first met in the order 3, 1, 2: code 3 and code 2 are class a, code 1 class b.
 // Merging the groups of 3 and 2 (0 + 2/12 + 0.1) beats the three groups (3/12 + 0.1).
-TEST(SplitSearchTest, NominalMergeListsCodesInMergeOrder) {
+TEST_P(SplitSearchTest, NominalMergeListsCodesInMergeOrder) {
   auto run = RunBuilder()
                  .Nominal("colour", {"red", "green", "blue"}, {3, 1, 2, 3, 3, 3, 1, 1, 1, 2, 2, 2})
                  .Nominal("cls", {"a", "b"},
@@ -367,7 +378,7 @@ TEST(SplitSearchTest, NominalMergeListsCodesInMergeOrder) {
 // - The slots with g2 or g3 are freed; (g1, g4) stays in slot 3. The new pairs (g1, R) and
 //   (R, g4) take the free slots 1 and 2. (R, g4) and (g1, g4) both add one error
 //   (1/8 + 2/8 + 0.1, equal to the three groups' score); slot 2 is the lower, so R takes g4.
-TEST(SplitSearchTest, FreedNominalSlotsAreTakenInAscendingOrder) {
+TEST_P(SplitSearchTest, FreedNominalSlotsAreTakenInAscendingOrder) {
   auto run = RunBuilder()
                  .Nominal("code", {"p", "q", "r", "s"}, {4, 2, 1, 3, 4, 4, 2, 1})
                  .Nominal("cls", {"a", "b", "c"}, Classes("abbcaabb"))
@@ -382,7 +393,7 @@ TEST(SplitSearchTest, FreedNominalSlotsAreTakenInAscendingOrder) {
   EXPECT_EQ(branches[1]->Values, (std::vector<int32_t>{2, 1, 3}));
 }
 
-TEST(SplitSearchTest, NominalFeatureWithMoreThanTwelveCodesIsSearched) {
+TEST_P(SplitSearchTest, NominalFeatureWithMoreThanTwelveCodesIsSearched) {
   // Thirteen codes, one object each; codes 1..7 are class a, 8..13 class b. Merging equal classes
   // never adds an error, so the sequence ends with one pure group per class.
   std::vector<double> codes;
@@ -418,7 +429,7 @@ RunBuilder FourValues() {
   return RunBuilder().Numeric("x", {1, 1, 2, 2}).Numeric("y", {1, 3, 5, 7}).Regress(2);
 }
 
-TEST(SplitSearchTest, RegressionScoresDispersionRelativeToTheRoot) {
+TEST_P(SplitSearchTest, RegressionScoresDispersionRelativeToTheRoot) {
   auto run = FourValues().Build();
   const Searched s = SearchRoot(*run);
   EXPECT_EQ(run->RootDispersion, 5.0);
@@ -437,7 +448,7 @@ TEST(SplitSearchTest, RegressionScoresDispersionRelativeToTheRoot) {
   EXPECT_TRUE(branches[1]->Child->Terminal);
 }
 
-TEST(SplitSearchTest, RootDispersionIsSetOnlyAtATreesRoot) {
+TEST_P(SplitSearchTest, RootDispersionIsSetOnlyAtATreesRoot) {
   auto run = FourValues().Build();
   run->RootDispersion = 20.0;
   // Below a root (x excluded would forbid the split, so exclude the predicted column instead) the
@@ -446,6 +457,62 @@ TEST(SplitSearchTest, RootDispersionIsSetOnlyAtATreesRoot) {
   EXPECT_EQ(run->RootDispersion, 20.0);
   EXPECT_DOUBLE_EQ(s.result.Score, 0.5);
   EXPECT_EQ(s.node.FirstBranch, nullptr);
+}
+
+void ExpectSameTree(const TNodeRec& a, const TNodeRec& b) {
+  EXPECT_EQ(a.Feature, b.Feature);
+  EXPECT_EQ(a.ObjectCount, b.ObjectCount);
+  EXPECT_EQ(a.ClassCount, b.ClassCount);
+  EXPECT_EQ(a.Terminal, b.Terminal);
+  const auto ba = Branches(a);
+  const auto bb = Branches(b);
+  ASSERT_EQ(ba.size(), bb.size());
+  for (size_t i = 0; i < ba.size(); ++i) {
+    EXPECT_EQ(ba[i]->Kind, bb[i]->Kind);
+    EXPECT_EQ(ba[i]->Low, bb[i]->Low);
+    EXPECT_EQ(ba[i]->High, bb[i]->High);
+    EXPECT_EQ(ba[i]->Values, bb[i]->Values);
+    ExpectSameTree(*ba[i]->Child, *bb[i]->Child);
+  }
+}
+
+// From 24 objects on, the features of a top-level search go to real worker threads: the tree and
+// every feature score must still be those of the single-threaded search.
+TEST(SplitSearchThreadsTest, TwoThreadsGiveTheTreeAndFeatureScoresOfOne) {
+  uint32_t state = 12345;
+  auto next = [&state](int range) {
+    state = state * 1103515245u + 12345u;
+    return static_cast<double>((state >> 16) % range + 1);
+  };
+  RunBuilder b;
+  for (int f = 1; f <= 4; ++f) {
+    std::vector<double> x;
+    for (int o = 0; o < 60; ++o) x.push_back(next(6));
+    b.Numeric("x" + std::to_string(f), x);
+  }
+  std::vector<double> colour, cls;
+  for (int o = 0; o < 60; ++o) colour.push_back(next(4));
+  for (int o = 0; o < 60; ++o) cls.push_back(next(3));
+  b.Nominal("colour", {"red", "green", "blue", "grey"}, colour)
+      .Nominal("cls", {"a", "b", "c"}, cls)
+      .Classify(6)
+      .RecursiveComplexity(2.0);
+  auto one = b.Build();
+  auto two = b.Build();
+  ThreadedSearch searchOne(*one, 1), searchTwo(*two, 2);
+  const std::vector<int32_t> objects = Objects(1, 60);
+  TNodeRec nodeOne, nodeTwo;
+  const TSearchResult a =
+      searchOne.Search().SearchSplit(nodeOne, objects.data(), 60, one->PredictorMask, 0, 0);
+  const TSearchResult c =
+      searchTwo.Search().SearchSplit(nodeTwo, objects.data(), 60, two->PredictorMask, 0, 0);
+  EXPECT_EQ(a.Score, c.Score);
+  EXPECT_EQ(a.Leaves, c.Leaves);
+  EXPECT_EQ(a.Errors, c.Errors);
+  EXPECT_NE(nodeOne.FirstBranch, nullptr);
+  ExpectSameTree(nodeOne, nodeTwo);
+  EXPECT_EQ(one->FeatureScore, two->FeatureScore);
+  EXPECT_EQ(one->FeatureScoreCount, two->FeatureScoreCount);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ using testing::ClassLeaf;
 using testing::kMiss;
 using testing::MakeGrower;
 using testing::RunBuilder;
+using testing::ThreadsName;
 using testing::TreeBuilder;
 using testing::ValueLeaf;
 
@@ -41,7 +42,12 @@ std::vector<std::string> Shown(std::initializer_list<const char*> totals) {
   return events;
 }
 
-TEST(GrowTreeTest, OneNodeTreeHasOneLeafAndShowsNodeOne) {
+// Growing runs with the features of each top-level search evaluated on one thread and on two.
+class GrowTreeTest : public ::testing::TestWithParam<int32_t> {};
+
+INSTANTIATE_TEST_SUITE_P(Threads, GrowTreeTest, ::testing::Values(1, 2), ThreadsName);
+
+TEST_P(GrowTreeTest, OneNodeTreeHasOneLeafAndShowsNodeOne) {
   auto run = RunBuilder()
                  .Numeric("x", {1, 2, 3})
                  .Nominal("cls", {"a", "b"}, {1, 1, 1})
@@ -49,7 +55,7 @@ TEST(GrowTreeTest, OneNodeTreeHasOneLeafAndShowsNodeOne) {
                  .Build();
   RecordingSink sink;
   run->Progress = &sink;
-  MakeGrower(*run).GrowTree();
+  MakeGrower(*run, GetParam()).GrowTree();
   EXPECT_EQ(run->LeafCount, 1);
   EXPECT_EQ(run->Root()->FirstBranch, nullptr);
   EXPECT_TRUE(run->Root()->Terminal);
@@ -76,11 +82,11 @@ RunBuilder BudgetTable(bool withInactiveObject) {
   return b.Classify(3).TargetWeight(10.0);
 }
 
-TEST(GrowTreeTest, LeafIsClosedWhenItsSubtreeWouldReachTheBudget) {
+TEST_P(GrowTreeTest, LeafIsClosedWhenItsSubtreeWouldReachTheBudget) {
   auto run = BudgetTable(false).Build();
   RecordingSink sink;
   run->Progress = &sink;
-  MakeGrower(*run).GrowTree();
+  MakeGrower(*run, GetParam()).GrowTree();
   // 3 leaves + 2 - 1 = 4 is not below N = 4: the tree stays as the first search left it.
   EXPECT_EQ(run->LeafCount, 3);
   const auto branches = Branches(*run->Root());
@@ -93,11 +99,11 @@ TEST(GrowTreeTest, LeafIsClosedWhenItsSubtreeWouldReachTheBudget) {
   EXPECT_EQ(sink.events, Shown({"3", "5"}));
 }
 
-TEST(GrowTreeTest, LeafGrowsWhenItsSubtreeFitsTheBudget) {
+TEST_P(GrowTreeTest, LeafGrowsWhenItsSubtreeFitsTheBudget) {
   auto run = BudgetTable(true).Build();
   RecordingSink sink;
   run->Progress = &sink;
-  MakeGrower(*run).GrowTree();
+  MakeGrower(*run, GetParam()).GrowTree();
   EXPECT_EQ(run->LeafCount, 4);
   const auto branches = Branches(*run->Root());
   ASSERT_EQ(branches.size(), 3u);
@@ -107,7 +113,7 @@ TEST(GrowTreeTest, LeafGrowsWhenItsSubtreeFitsTheBudget) {
   EXPECT_EQ(sink.events, Shown({"3", "5"}));
 }
 
-TEST(GrowTreeTest, FirstSearchIsTakenWholeEvenAtTheBudget) {
+TEST_P(GrowTreeTest, FirstSearchIsTakenWholeEvenAtTheBudget) {
   // Three objects of three classes, error weight 10: three pure leaves (1.1) against 7 unsplit.
   auto run = RunBuilder()
                  .Numeric("x", {1, 2, 3})
@@ -117,7 +123,7 @@ TEST(GrowTreeTest, FirstSearchIsTakenWholeEvenAtTheBudget) {
                  .Build();
   RecordingSink sink;
   run->Progress = &sink;
-  MakeGrower(*run).GrowTree();
+  MakeGrower(*run, GetParam()).GrowTree();
   EXPECT_EQ(run->LeafCount, 3);
   EXPECT_EQ(Branches(*run->Root()).size(), 3u);
   EXPECT_EQ(sink.events, Shown({"3"}));
@@ -126,7 +132,7 @@ TEST(GrowTreeTest, FirstSearchIsTakenWholeEvenAtTheBudget) {
 // Error weight 10, six objects: x = 1 (b, b) and x = 2 (a, a, c, c). The second leaf is not
 // homogeneous, and z varies in it, but z does not lower its errors: 10 x 2/4 + 2/4 + 0.1 against
 // 10 x 2/4 + 1/4.
-TEST(GrowTreeTest, LeafIsClosedWhenItsSearchFindsNoSplit) {
+TEST_P(GrowTreeTest, LeafIsClosedWhenItsSearchFindsNoSplit) {
   auto run = RunBuilder()
                  .Numeric("x", {1, 1, 2, 2, 2, 2})
                  .Numeric("z", {1, 1, 1, 2, 1, 2})
@@ -136,7 +142,7 @@ TEST(GrowTreeTest, LeafIsClosedWhenItsSearchFindsNoSplit) {
                  .Build();
   RecordingSink sink;
   run->Progress = &sink;
-  MakeGrower(*run).GrowTree();
+  MakeGrower(*run, GetParam()).GrowTree();
   EXPECT_EQ(run->LeafCount, 2);
   const auto branches = Branches(*run->Root());
   ASSERT_EQ(branches.size(), 2u);
