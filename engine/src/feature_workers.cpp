@@ -31,9 +31,11 @@ bool IsCandidateFeature(const TRunState& run, const int32_t* objects, int32_t n,
 }
 
 TFeatureWorkers::TFeatureWorkers(TRunState& run, int32_t threads) {
+  while (static_cast<int32_t>(run.WorkerRecords.size()) < threads) {
+    run.WorkerRecords.push_back(std::make_unique<TRecordStore>());
+  }
   for (int32_t i = 0; i < threads; ++i) {
-    stores_.push_back(std::make_unique<TRecordStore>());
-    searches_.push_back(std::make_unique<TSplitSearch>(run, *stores_.back()));
+    searches_.push_back(std::make_unique<TSplitSearch>(run, *run.WorkerRecords[i]));
   }
   for (int32_t i = 1; i < threads; ++i) threads_.emplace_back(&TFeatureWorkers::WorkerLoop, this, i);
 }

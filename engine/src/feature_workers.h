@@ -42,7 +42,6 @@ class TFeatureWorkers {
   void WorkerLoop(size_t index);
   void RunJobs(size_t index);
 
-  std::vector<std::unique_ptr<TRecordStore>> stores_;
   std::vector<std::unique_ptr<TSplitSearch>> searches_;
   std::vector<std::thread> threads_;
   std::vector<TFeatureJob> jobs_;

