@@ -71,8 +71,7 @@ int main(int argc, char** argv) {
   tarvo::ProgressSink* progress = isatty(STDERR_FILENO) ? &terminal : nullptr;
   try {
     tarvo::RunEngine(p.TargetWeight, p.RecursiveComplexity, p.Homogeneity, p.MonteCarlo,
-                     p.VariantsNumber, p.FeatureToPredict, p.FoldsCrossValidate, argv[1],
-                     progress);
+                     p.VariantsNumber, p.FeatureToPredict, p.FoldsCrossValidate, argv[1], progress);
   } catch (const tarvo::EngineError& error) {
     if (progress) std::fputs("\n", stderr);
     std::fprintf(stderr, "%s\n", error.what());

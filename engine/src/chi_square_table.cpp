@@ -23,10 +23,14 @@ double ReadValue(WhitespaceNumberReader& reader, const std::string& path) {
 // Upper quantile of the standard normal distribution at the level of the file's line.
 double NormalQuantile(int32_t levelPerMille) {
   switch (levelPerMille) {
-    case 5: return 2.57;
-    case 10: return 2.32;
-    case 50: return 1.64;
-    default: return 3.09;
+    case 5:
+      return 2.57;
+    case 10:
+      return 2.32;
+    case 50:
+      return 1.64;
+    default:
+      return 3.09;
   }
 }
 
@@ -44,7 +48,10 @@ std::vector<double> BuildChiSquareTable(const std::string& path, int32_t levelPe
   if (!ReadFileBytes(path, bytes)) throw EngineError("File not found: " + path);
   WhitespaceNumberReader reader(std::move(bytes));
 
-  const int linesToSkip = levelPerMille == 5 ? 1 : levelPerMille == 10 ? 2 : levelPerMille == 50 ? 3 : 0;
+  const int linesToSkip = levelPerMille == 5    ? 1
+                          : levelPerMille == 10 ? 2
+                          : levelPerMille == 50 ? 3
+                                                : 0;
   for (int i = 0; i < linesToSkip; ++i) reader.SkipLine();
   for (int f = 1; f <= 30; ++f) table[f] = ReadValue(reader, path);
   if (levelPerMille != 5) {

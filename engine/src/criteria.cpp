@@ -46,7 +46,8 @@ double SplitScore(const TRunState& run, int32_t leaves, double cost, double with
 
 bool IsHomogeneous(const TRunState& run, int32_t u, double errorFrequency, double dispersion,
                    double mean) {
-  if (run.Target.ClassificationMode) return run.Target.ErrorWeight * errorFrequency <= run.Homogeneity;
+  if (run.Target.ClassificationMode)
+    return run.Target.ErrorWeight * errorFrequency <= run.Homogeneity;
   if (u == 1) return true;
   if (mean == 0) return true;
   const double index = u * dispersion / mean;
@@ -61,8 +62,8 @@ bool IsHomogeneous(const TRunState& run, int32_t u, double errorFrequency, doubl
   return counted >= run.HomogeneityCount;
 }
 
-bool IsUnsplittable(const TRunState& run, const int32_t* objects, int32_t u, const TFeatureMask& mask,
-                    int32_t excludedFeature) {
+bool IsUnsplittable(const TRunState& run, const int32_t* objects, int32_t u,
+                    const TFeatureMask& mask, int32_t excludedFeature) {
   const TDataTable& data = run.Table.Data;
   for (int32_t g = 1; g <= run.M(); ++g) {
     if (!mask[g] || g == excludedFeature) continue;

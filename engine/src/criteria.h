@@ -30,7 +30,7 @@ bool IsHomogeneous(const TRunState& run, int32_t u, double errorFrequency, doubl
 
 // Whether no allowed feature other than excludedFeature separates the objects: every known value
 // of each such feature equals the first known one.
-bool IsUnsplittable(const TRunState& run, const int32_t* objects, int32_t u, const TFeatureMask& mask,
-                    int32_t excludedFeature);
+bool IsUnsplittable(const TRunState& run, const int32_t* objects, int32_t u,
+                    const TFeatureMask& mask, int32_t excludedFeature);
 
 }  // namespace tarvo

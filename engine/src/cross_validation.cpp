@@ -60,8 +60,8 @@ double CrossValidate(TRunState& run, TTreeGrower& grower) {
       if (run.FoldOf[o] == fold) run.Active[o] = 0;
     }
     const double spread = regression ? TrainingSpread(run) : 0.0;
-    run.ShowProgress(2, " Variant " + std::to_string(run.VariantNumber) + " Fold " +
-                            std::to_string(fold));
+    run.ShowProgress(
+        2, " Variant " + std::to_string(run.VariantNumber) + " Fold " + std::to_string(fold));
     // A fold without training objects grows no tree and, like a fold without test objects, adds
     // nothing: a tree learned from nothing cannot be judged.
     if (trainingCount > 0) {

@@ -1,4 +1,6 @@
 // RunEngine: one run from the table to the complete report, in the order of its sections.
+#include "driver.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -10,7 +12,6 @@
 #include "prediction.h"
 #include "rule_report.h"
 #include "run_state.h"
-#include "driver.h"
 #include "tarvo/engine.h"
 #include "tree_growing.h"
 
@@ -21,7 +22,8 @@ namespace {
 // Trunc of a real that must fit in 32 bits; nothing when it does not (or is not a number).
 std::optional<int32_t> TruncTo32(double value) {
   const double whole = std::trunc(value);
-  if (!(whole >= std::numeric_limits<int32_t>::min() && whole <= std::numeric_limits<int32_t>::max())) {
+  if (!(whole >= std::numeric_limits<int32_t>::min() &&
+        whole <= std::numeric_limits<int32_t>::max())) {
     return std::nullopt;
   }
   return static_cast<int32_t>(whole);
@@ -83,7 +85,8 @@ void SetUpTrainingObjects(TRunState& run) {
 }
 
 void PredictAndCrossValidate(TRunState& run, TTreeGrower& grower, int32_t minimumFolds) {
-  if (run.Table.PredictCount > 0) PredictObjects(run, run.Table.PredictData, run.Table.PredictCount, true);
+  if (run.Table.PredictCount > 0)
+    PredictObjects(run, run.Table.PredictData, run.Table.PredictCount, true);
   if (run.FoldsCrossValidate > minimumFolds) {
     run.Competence[run.TreeCount] = CrossValidate(run, grower);
   }

@@ -37,7 +37,8 @@ TFeatureWorkers::TFeatureWorkers(TRunState& run, int32_t threads) {
   for (int32_t i = 0; i < threads; ++i) {
     searches_.push_back(std::make_unique<TSplitSearch>(run, *run.WorkerRecords[i]));
   }
-  for (int32_t i = 1; i < threads; ++i) threads_.emplace_back(&TFeatureWorkers::WorkerLoop, this, i);
+  for (int32_t i = 1; i < threads; ++i)
+    threads_.emplace_back(&TFeatureWorkers::WorkerLoop, this, i);
 }
 
 TFeatureWorkers::~TFeatureWorkers() {

@@ -15,10 +15,16 @@ namespace {
 
 constexpr int kEndOfData = 26;
 
-bool IsBlank(int c) { return (c >= 8 && c <= 13) || c == 32; }
-bool IsSeparator(int c) { return IsBlank(c) || c == ',' || c == '#'; }
+bool IsBlank(int c) {
+  return (c >= 8 && c <= 13) || c == 32;
+}
+bool IsSeparator(int c) {
+  return IsBlank(c) || c == ',' || c == '#';
+}
 // A line feed ends a line as a carriage return does, so LF tables read as their CR LF twins.
-bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
+bool IsLineEnd(int c) {
+  return c == '\r' || c == '\n';
+}
 
 const std::string kEmptyText;
 
@@ -154,7 +160,8 @@ bool TableReader::ReadTypes(TInputTable& table) {
     // The count is decoded on bytes, modulo 256, without testing for digits: 0(123) declares 12.
     const uint8_t first = static_cast<uint8_t>(token[2] - '0');
     uint8_t k = first;
-    if (token[3] != ')') k = static_cast<uint8_t>(10 * first + static_cast<uint8_t>(token[3] - '0'));
+    if (token[3] != ')')
+      k = static_cast<uint8_t>(10 * first + static_cast<uint8_t>(token[3] - '0'));
     table.FeatureType[i] = ftNominal;
     table.DeclaredValues[i] = k;
     if (k > 12 && i < m - 1) {
@@ -179,9 +186,9 @@ bool TableReader::ReadRows(TInputTable& table, TDataTable& rowsTable, bool isPre
     for (int32_t c = 1; c <= columns; ++c) {
       if (!ReadToken(lineEnded, token)) return false;
       if (lineEnded && c != 1 && c != columns) {
-        return Fail(prefix + " Error in input file: row " + FormatInteger(r, 3) +
-                        " unexpected end of data",
-                    true);
+        return Fail(
+            prefix + " Error in input file: row " + FormatInteger(r, 3) + " unexpected end of data",
+            true);
       }
       if (token == table.MissingToken) {
         rowsTable[c][r] = MissingCode;

@@ -17,7 +17,9 @@ constexpr int kMaxObjects = 500;
 constexpr int kMaxFileColumns = 59;
 constexpr int kTokenLength = 20;
 
-inline bool IsKnown(double value) { return value != MissingCode; }
+inline bool IsKnown(double value) {
+  return value != MissingCode;
+}
 
 struct TValueRec {
   int32_t Code = 0;
@@ -32,10 +34,10 @@ struct TInputTable {
   int32_t FileColumns = 0;
   int32_t FeatureCount = 0;  // FileColumns + 1 once the companion column is added
   std::string MissingToken;
-  std::vector<TFeatureType> FeatureType;            // [1..FeatureCount]
-  std::vector<int32_t> DeclaredValues;              // [1..FeatureCount], 0..255
-  std::vector<std::vector<TValueRec>> ValueTable;   // [f][j - 1] is entry j
-  std::vector<std::string> FeatureName;             // [1..FeatureCount]
+  std::vector<TFeatureType> FeatureType;           // [1..FeatureCount]
+  std::vector<int32_t> DeclaredValues;             // [1..FeatureCount], 0..255
+  std::vector<std::vector<TValueRec>> ValueTable;  // [f][j - 1] is entry j
+  std::vector<std::string> FeatureName;            // [1..FeatureCount]
   TDataTable Data;
   int32_t PredictCount = 0;
   TDataTable PredictData;

@@ -19,7 +19,9 @@ std::string PadLeft(std::string_view text, int width) {
   return out;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Whether a valid unsigned number text (digits, point, exponent) is at least 1 in magnitude:
 // decides between overflow and underflow when the conversion is out of range.
@@ -47,7 +49,8 @@ bool ExceedsOne(std::string_view body) {
   if (i < body.size()) {
     ++i;
     if (i < body.size() && (body[i] == '+' || body[i] == '-')) negativeExponent = body[i++] == '-';
-    for (; i < body.size(); ++i) exponent = std::min<int64_t>(exponent * 10 + (body[i] - '0'), 1'000'000'000);
+    for (; i < body.size(); ++i)
+      exponent = std::min<int64_t>(exponent * 10 + (body[i] - '0'), 1'000'000'000);
   }
   return position + (negativeExponent ? -exponent : exponent) > 0;
 }
@@ -74,7 +77,9 @@ std::string FormatReal(double value, int width, int decimals) {
   return PadLeft(text, width);
 }
 
-std::string FormatInteger(int64_t value, int width) { return PadLeft(std::to_string(value), width); }
+std::string FormatInteger(int64_t value, int width) {
+  return PadLeft(std::to_string(value), width);
+}
 
 bool ParseRealToken(std::string_view token, double& value) {
   size_t i = 0;

@@ -74,7 +74,8 @@ class TPairRanking {
     if (mode_ == TMode::ByCounts) {
       for (const TCountBucket& bucket : byCounts_) {
         if (bucket.Size == 0) continue;
-        consider(bucket.FirstSlot(), scoreOf(TPairKey{bucket.DeltaLeaves, bucket.DeltaErrors, 0.0}));
+        consider(bucket.FirstSlot(),
+                 scoreOf(TPairKey{bucket.DeltaLeaves, bucket.DeltaErrors, 0.0}));
       }
       return best;
     }

@@ -226,6 +226,8 @@ void TRuleWriter::WriteRegressionObjects(int32_t) {
 
 }  // namespace
 
-void WriteTreeReport(TRunState& run) { TRuleWriter(run).WriteTreeReport(); }
+void WriteTreeReport(TRunState& run) {
+  TRuleWriter(run).WriteTreeReport();
+}
 
 }  // namespace tarvo

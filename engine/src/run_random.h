@@ -12,7 +12,8 @@ class TRunRandom {
   // state and the range.
   int32_t Draw(int32_t range) {
     state_ = state_ * 134775813u + 1u;
-    return static_cast<int32_t>((static_cast<uint64_t>(state_) * static_cast<uint32_t>(range)) >> 32);
+    return static_cast<int32_t>((static_cast<uint64_t>(state_) * static_cast<uint32_t>(range)) >>
+                                32);
   }
   uint32_t State() const { return state_; }
 

@@ -9,7 +9,8 @@
 namespace tarvo {
 
 TSplitSearch::TFrame& TSplitSearch::FrameAt(int32_t depth) {
-  while (static_cast<int32_t>(frames_.size()) <= depth) frames_.push_back(std::make_unique<TFrame>());
+  while (static_cast<int32_t>(frames_.size()) <= depth)
+    frames_.push_back(std::make_unique<TFrame>());
   return *frames_[depth];
 }
 
@@ -66,8 +67,7 @@ void TSplitSearch::Adopt(TNodeRec& node, TSearchResult& result, TFeatureOutcome&
 }
 
 TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, int32_t n,
-                                        TFeatureMask mask, int32_t depth,
-                                        int32_t excludedFeature) {
+                                        TFeatureMask mask, int32_t depth, int32_t excludedFeature) {
   ++depth;
   TFrame& frame = SetUpFrame(depth, &node, objects, n, mask, excludedFeature);
 
@@ -194,9 +194,8 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
     frame.K += static_cast<double>(row.Count) * row.WithinDispersion;
   }
   frame.K = frame.K / frame.KnownCount;
-  const double initialScore =
-      SplitScore(run_, frame.I, run_.FeatureCost[f], frame.K,
-                 static_cast<double>(frame.J) / frame.KnownCount, frame.N);
+  const double initialScore = SplitScore(run_, frame.I, run_.FeatureCost[f], frame.K,
+                                         static_cast<double>(frame.J) / frame.KnownCount, frame.N);
 
   // From here on the unions are grown with f allowed; only their first level avoids it.
   frame.Mask[f] = true;
@@ -220,8 +219,8 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
       for (int32_t position : rowA.Members) objects.push_back(groups.KnownObjects[position]);
     } else {
       frame.MergedMembers.resize(rowA.Members.size() + rowB.Members.size());
-      std::merge(rowA.Members.begin(), rowA.Members.end(), rowB.Members.begin(),
-                 rowB.Members.end(), frame.MergedMembers.begin());
+      std::merge(rowA.Members.begin(), rowA.Members.end(), rowB.Members.begin(), rowB.Members.end(),
+                 frame.MergedMembers.begin());
       for (int32_t position : frame.MergedMembers) objects.push_back(groups.KnownObjects[position]);
     }
   }

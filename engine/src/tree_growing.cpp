@@ -87,8 +87,8 @@ TTreeGrower::TSubtree TTreeGrower::SearchSubtree(int32_t n, int32_t excludedFeat
       run_.FeatureScoreCount[f] = 0;
     }
     TNodeRec* node = run_.Records.NewNode();
-    const TSearchResult result = search_.SearchSplit(*node, run_.ObjList.data(), n, mask, 0,
-                                                     excludedFeature);
+    const TSearchResult result =
+        search_.SearchSplit(*node, run_.ObjList.data(), n, mask, 0, excludedFeature);
     // The first search is always kept, so even a score beyond the missing score yields a tree;
     // later ones replace it only when strictly better: equal scores keep the shallower search.
     if (!kept.Root || result.Score < bestScore) {

@@ -3,11 +3,10 @@
 #pragma once
 
 #include <cstdint>
-
-#include "run_state.h"
 #include <memory>
 
 #include "feature_workers.h"
+#include "run_state.h"
 #include "split_search.h"
 
 namespace tarvo {

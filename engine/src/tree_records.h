@@ -31,7 +31,7 @@ struct TBranchRec {
   TNodeRec* Child = nullptr;
   TBranchRec* Next = nullptr;
   TFeatureType Kind = ftNumeric;
-  double Low = 0.0;   // interval branch: Low < x <= High
+  double Low = 0.0;  // interval branch: Low < x <= High
   double High = 0.0;
   std::vector<int32_t> Values;  // value-set branch: the codes that lead into it
   int32_t ValueCount() const { return static_cast<int32_t>(Values.size()); }

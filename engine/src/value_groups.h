@@ -25,11 +25,12 @@ struct TGroupRow {
 };
 
 struct TValueGroups {
-  int32_t KnownCount = 0;  // w: the node's objects with a known value of the feature
-  int32_t GroupCount = 0;  // v
-  std::vector<TGroupRow> Rows;      // groups 1..v at 0..v-1; storage kept between features
-  std::vector<double> Threshold;    // numeric: [0..v], group g holds Threshold[g-1] < x <= Threshold[g]
-  std::vector<int32_t> Labels;      // label of each known object, in list order
+  int32_t KnownCount = 0;       // w: the node's objects with a known value of the feature
+  int32_t GroupCount = 0;       // v
+  std::vector<TGroupRow> Rows;  // groups 1..v at 0..v-1; storage kept between features
+  std::vector<double>
+      Threshold;                // numeric: [0..v], group g holds Threshold[g-1] < x <= Threshold[g]
+  std::vector<int32_t> Labels;  // label of each known object, in list order
   std::vector<int32_t> KnownObjects;
   std::vector<double> KnownValues;
 

@@ -6,7 +6,9 @@
 namespace tarvo {
 
 namespace {
-bool IsSpace(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsSpace(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
 }  // namespace
 
 bool WhitespaceNumberReader::NextToken(size_t maxLength, std::string& token) {

@@ -59,8 +59,7 @@ std::string MixedTable(int objects, int predictors, bool nominalTarget) {
   return text;
 }
 
-class SearchThreadsTest : public EngineRunTest,
-                          public ::testing::WithParamInterface<bool> {
+class SearchThreadsTest : public EngineRunTest, public ::testing::WithParamInterface<bool> {
  protected:
   std::string RunOn(int32_t threads, double recursiveComplexity) {
     RunParameters p;
