@@ -23,8 +23,8 @@ class TRuleWriter {
   void WriteConditions(int32_t depth);
   void WriteValueSetCondition(int32_t f, const TBranchRec& b);
   void WriteIntervalCondition(int32_t f, int32_t from, int32_t deepest);
-  void WriteClassObjects(int32_t depth);
-  void WriteRegressionObjects(int32_t depth);
+  void WriteClassObjects();
+  void WriteRegressionObjects();
   const std::string& PredictedName() const;
   bool Classification() const { return run_.Target.ClassificationMode; }
   bool Regression() const { return run_.Target.RegressionMode; }
@@ -124,8 +124,8 @@ void TRuleWriter::WriteLeafRules(const TNodeRec& node, int32_t depth) {
       following_.push_back(o);
     }
   }
-  if (Classification()) WriteClassObjects(depth);
-  if (Regression()) WriteRegressionObjects(depth);
+  if (Classification()) WriteClassObjects();
+  if (Regression()) WriteRegressionObjects();
   if (!node.Terminal) {
     out_.Line(" Heterogeneous group");
     out_.Line(" Rule can not be continued");
@@ -195,7 +195,7 @@ void TRuleWriter::WriteIntervalCondition(int32_t f, int32_t from, int32_t deepes
   }
 }
 
-void TRuleWriter::WriteClassObjects(int32_t) {
+void TRuleWriter::WriteClassObjects() {
   for (int32_t j = 1; j <= run_.C(); ++j) {
     out_.Line(" " + run_.Target.ClassName(j));
     int32_t listed = 0;
@@ -208,7 +208,7 @@ void TRuleWriter::WriteClassObjects(int32_t) {
   }
 }
 
-void TRuleWriter::WriteRegressionObjects(int32_t) {
+void TRuleWriter::WriteRegressionObjects() {
   double minimum = kMissingScore;
   double maximum = -kMissingScore;
   int32_t count = 0;
