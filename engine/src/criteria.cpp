@@ -24,18 +24,6 @@ double NodeDispersion(const TRunState& run, const int32_t* objects, int32_t n, d
   return sumOfSquares / n - mean * mean;
 }
 
-double PooledMean(double countA, double meanA, double countB, double meanB) {
-  return (countA * meanA + countB * meanB) / (countA + countB);
-}
-
-double PooledDispersion(double countA, double meanA, double spreadA, double countB, double meanB,
-                        double spreadB, double pooledMean) {
-  const double shiftA = meanA - pooledMean;
-  const double shiftB = meanB - pooledMean;
-  return (countA * (spreadA + shiftA * shiftA) + countB * (spreadB + shiftB * shiftB)) /
-         (countA + countB);
-}
-
 double SplitScore(const TRunState& run, int32_t leaves, double cost, double withinDispersion,
                   double errorFrequency, int32_t n) {
   if (!(withinDispersion > 0)) withinDispersion = 0;

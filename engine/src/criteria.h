@@ -15,9 +15,17 @@ int32_t MajorityErrors(const TClassCounts& counts, int32_t classCount);
 double NodeMean(const TRunState& run, const int32_t* objects, int32_t n);
 double NodeDispersion(const TRunState& run, const int32_t* objects, int32_t n, double mean);
 
-double PooledMean(double countA, double meanA, double countB, double meanB);
-double PooledDispersion(double countA, double meanA, double spreadA, double countB, double meanB,
-                        double spreadB, double pooledMean);
+// The mean and dispersion of two groups together, from their counts, means and dispersions.
+inline double PooledMean(double countA, double meanA, double countB, double meanB) {
+  return (countA * meanA + countB * meanB) / (countA + countB);
+}
+inline double PooledDispersion(double countA, double meanA, double spreadA, double countB,
+                               double meanB, double spreadB, double pooledMean) {
+  const double shiftA = meanA - pooledMean;
+  const double shiftB = meanB - pooledMean;
+  return (countA * (spreadA + shiftA * shiftA) + countB * (spreadB + shiftB * shiftB)) /
+         (countA + countB);
+}
 
 // Lower is better: weighted relative dispersion and error frequency, leaves per object of the
 // node (n) and the feature cost.

@@ -5,17 +5,6 @@
 
 namespace tarvo {
 
-TMajority MajorityClass(const TClassCounts& counts, int32_t classCount) {
-  TMajority result;
-  for (int32_t c = 2; c <= classCount; ++c) {
-    if (counts[c] > counts[result.Class]) result.Class = c;
-  }
-  for (int32_t c = 1; c <= classCount; ++c) {
-    if (c != result.Class) result.Errors += counts[c];
-  }
-  return result;
-}
-
 bool BranchAccepts(const TBranchRec& b, double x) {
   if (b.Kind == ftNominal) {
     const double whole = std::trunc(x);

@@ -54,7 +54,17 @@ struct TMajority {
   int32_t Class = 1;
   int32_t Errors = 0;
 };
-TMajority MajorityClass(const TClassCounts& counts, int32_t classCount);
+inline TMajority MajorityClass(const TClassCounts& counts, int32_t classCount) {
+  TMajority result;
+  int32_t total = classCount >= 1 ? counts[1] : 0;
+  for (int32_t c = 2; c <= classCount; ++c) {
+    total += counts[c];
+    if (counts[c] > counts[result.Class]) result.Class = c;
+  }
+  // The objects of all other classes: the total less the majority's own count.
+  result.Errors = classCount >= 1 ? total - counts[result.Class] : 0;
+  return result;
+}
 
 // Whether the object's values of the features tested along steps 1..depth are known and lie in
 // the branches of those steps.
