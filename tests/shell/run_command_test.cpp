@@ -37,6 +37,14 @@ class TRunCommandTest : public QObject {
  private:
   std::unique_ptr<TWorkingFolder> folder_;
 
+  // Writes the example as table.txt and makes it the answer of the next Open dialog.
+  QString QueueExampleTable(TScriptedDialogs& dialogs) {
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, ExampleTable());
+    dialogs.OpenAnswers << table;
+    return table;
+  }
+
  private slots:
   void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
   void init() {
@@ -46,10 +54,8 @@ class TRunCommandTest : public QObject {
   void cleanup() { folder_.reset(); }
 
   void GrowTreeSavesTheOpenedTableAndShowsTheReport() {
-    const QString table = folder_->Path("table.txt");
-    WriteBytes(table, ExampleTable());
     TScriptedDialogs dialogs;
-    dialogs.OpenAnswers << table;
+    const QString table = QueueExampleTable(dialogs);
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
     Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText(ExampleTable("stature"));
@@ -67,10 +73,8 @@ class TRunCommandTest : public QObject {
   }
 
   void SecondGrowTreeRunsOnTheFileAndLeavesItAlone() {
-    const QString table = folder_->Path("table.txt");
-    WriteBytes(table, ExampleTable());
     TScriptedDialogs dialogs;
-    dialogs.OpenAnswers << table;
+    const QString table = QueueExampleTable(dialogs);
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
     Trigger(form, "TreeBuild");
@@ -127,10 +131,8 @@ class TRunCommandTest : public QObject {
 
   void GrowTreeWithoutParamParRunsWithZeros() {
     QVERIFY(QFile::remove("param.par"));
-    const QString table = folder_->Path("table.txt");
-    WriteBytes(table, ExampleTable());
     TScriptedDialogs dialogs;
-    dialogs.OpenAnswers << table;
+    const QString table = QueueExampleTable(dialogs);
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
     Trigger(form, "TreeBuild");
@@ -146,10 +148,8 @@ class TRunCommandTest : public QObject {
 
   void EngineErrorIsShownAndTheEditorKeepsItsText() {
     QVERIFY(QFile::remove("prog.par"));
-    const QString table = folder_->Path("table.txt");
-    WriteBytes(table, ExampleTable());
     TScriptedDialogs dialogs;
-    dialogs.OpenAnswers << table;
+    const QString table = QueueExampleTable(dialogs);
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
     Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText(ExampleTable("stature"));
@@ -163,10 +163,8 @@ class TRunCommandTest : public QObject {
   }
 
   void FailedSaveBeforeTheRunStopsIt() {
-    const QString table = folder_->Path("table.txt");
-    WriteBytes(table, ExampleTable());
     TScriptedDialogs dialogs;
-    dialogs.OpenAnswers << table;
+    const QString table = QueueExampleTable(dialogs);
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
     // A folder where the table was: the save fails even for a privileged user.
@@ -180,10 +178,8 @@ class TRunCommandTest : public QObject {
   }
 
   void ProgressShowsDuringTheRunAndIsClearedAfter() {
-    const QString table = folder_->Path("table.txt");
-    WriteBytes(table, ExampleTable());
     TScriptedDialogs dialogs;
-    dialogs.OpenAnswers << table;
+    const QString table = QueueExampleTable(dialogs);
     TForm1 form(dialogs);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -208,10 +204,8 @@ class TRunCommandTest : public QObject {
   }
 
   void EngineChangesToParametersNeverReachTheFile() {
-    const QString table = folder_->Path("table.txt");
-    WriteBytes(table, ExampleTable());
     TScriptedDialogs dialogs;
-    dialogs.OpenAnswers << table;
+    const QString table = QueueExampleTable(dialogs);
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
     Trigger(form, "TreeBuild");
