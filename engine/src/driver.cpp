@@ -92,21 +92,23 @@ void PredictAndCrossValidate(TRunState& run, TTreeGrower& grower, int32_t minimu
   }
 }
 
-void Run(TRunState& run) {
+// Returns false when the report holds a fault of the table or of the run parameters.
+bool Run(TRunState& run) {
   TableReader reader(run.Report, run.InputFileName);
   if (!reader.LoadTrainingPart(run.FeatureToPredict, run.TargetWeight, run.Table, run.Target,
                                run.PredictorMask)) {
-    return;
+    return false;
   }
   SetUpTrainingObjects(run);
   run.Tree.Create(run.N());
-  if (!reader.LoadPredictionSection(run.Table)) return;
-  if (!CheckRunParameters(run)) return;
+  if (!reader.LoadPredictionSection(run.Table)) return false;
+  if (!CheckRunParameters(run)) return false;
 
   run.FeatureCost.assign(run.M() + 1, 1.0);
   run.FeatureScore.assign(run.M() + 1, kMissingScore);
   run.FeatureScoreCount.assign(run.M() + 1, 0.0);
-  run.ChiSquareTable = BuildChiSquareTable("prog.par", *TruncTo32(run.Homogeneity * 1000), run.N());
+  run.ChiSquareTable =
+      BuildChiSquareTable(run.ChiSquareFileName, *TruncTo32(run.Homogeneity * 1000), run.N());
 
   const int32_t trees = std::max(run.VariantsNumber, 1);
   if (run.Table.PredictCount > 0) {
@@ -140,9 +142,44 @@ void Run(TRunState& run) {
   run.ShowProgress(1, "");
   run.ShowProgress(2, "");
   run.Report.Close();
+  return true;
 }
 
 }  // namespace
+
+RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
+                    const RunOptions& options) {
+  TRunState run;
+  int32_t threads = options.SearchThreads;
+  if (threads <= 0) {
+    threads = static_cast<int32_t>(std::thread::hardware_concurrency());
+    threads = std::clamp(threads, 1, kMaxSearchThreads);
+  }
+  run.SearchThreads = threads;
+  run.Random.Seed(5);
+  run.TargetWeight = parameters.TargetWeight;
+  run.RecursiveComplexity = parameters.RecursiveComplexity;
+  run.Homogeneity = parameters.Homogeneity;
+  run.MonteCarlo = parameters.MonteCarlo;
+  run.VariantsNumber = parameters.VariantsNumber;
+  run.FeatureToPredict = parameters.FeatureToPredict;
+  run.FoldsCrossValidate = parameters.FoldsCrossValidate;
+  run.InputFileName = std::move(inputFileName);
+  run.ChiSquareFileName = options.ChiSquareFileName;
+  run.Progress = options.Progress;
+  run.CancelRequested = options.CancelRequested;
+  run.Observer = options.Observer;
+  if (!run.Report.Open(options.ReportFileName)) {
+    throw EngineError("Cannot create file " + options.ReportFileName);
+  }
+  RunResult result;
+  result.TableFault = !Run(run);
+  if (result.TableFault) result.FaultMessage = run.Report.FirstLine();
+  result.Warnings = std::move(run.Warnings);
+  // The predicted column's number is overwritten by the last column's in a classification run.
+  if (run.Target.ClassificationMode) parameters.FeatureToPredict = run.Table.FileColumns;
+  return result;
+}
 
 void RunEngine(double& TargetWeight, double& RecursiveComplexity, double& Homogeneity,
                int32_t& MonteCarlo, int32_t& VariantsNumber, int32_t& FeatureToPredict,
@@ -155,26 +192,13 @@ void RunEngineOnThreads(double& TargetWeight, double& RecursiveComplexity, doubl
                         int32_t& MonteCarlo, int32_t& VariantsNumber, int32_t& FeatureToPredict,
                         int32_t& FoldsCrossValidate, std::string inputFileName,
                         ProgressSink* progress, int32_t threads) {
-  TRunState run;
-  if (threads <= 0) {
-    threads = static_cast<int32_t>(std::thread::hardware_concurrency());
-    threads = std::clamp(threads, 1, kMaxSearchThreads);
-  }
-  run.SearchThreads = threads;
-  run.Random.Seed(5);
-  run.TargetWeight = TargetWeight;
-  run.RecursiveComplexity = RecursiveComplexity;
-  run.Homogeneity = Homogeneity;
-  run.MonteCarlo = MonteCarlo;
-  run.VariantsNumber = VariantsNumber;
-  run.FeatureToPredict = FeatureToPredict;
-  run.FoldsCrossValidate = FoldsCrossValidate;
-  run.InputFileName = std::move(inputFileName);
-  run.Progress = progress;
-  if (!run.Report.Open("output.txt")) throw EngineError("Cannot create file output.txt");
-  Run(run);
-  // The predicted column's number is overwritten by the last column's in a classification run.
-  if (run.Target.ClassificationMode) FeatureToPredict = run.Table.FileColumns;
+  RunParameters parameters{TargetWeight,   RecursiveComplexity, Homogeneity,       MonteCarlo,
+                           VariantsNumber, FeatureToPredict,    FoldsCrossValidate};
+  RunOptions options;
+  options.Progress = progress;
+  options.SearchThreads = threads;
+  RunEngine(parameters, std::move(inputFileName), options);
+  FeatureToPredict = parameters.FeatureToPredict;
 }
 
 }  // namespace tarvo

@@ -23,9 +23,13 @@ class ReportFile {
     EndLine();
   }
   void Close();
+  // The first line written since Open, without its line end (a fault message, for the caller).
+  const std::string& FirstLine() const { return firstLine_; }
 
  private:
   std::FILE* file_ = nullptr;
+  std::string firstLine_;
+  bool firstLineEnded_ = false;
 };
 
 }  // namespace tarvo

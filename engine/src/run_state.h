@@ -1,6 +1,7 @@
 // Everything one run works on. RunEngine creates it and every phase reads and writes it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 namespace tarvo {
 
 class ProgressSink;
+class TreeObserver;
 
 constexpr double kMissingScore = 1e17;  // best scores start here; also the open interval bounds
 
@@ -27,8 +29,12 @@ struct TRunState {
   int32_t FeatureToPredict = 0;
   int32_t FoldsCrossValidate = 0;
   std::string InputFileName;
+  std::string ChiSquareFileName = "prog.par";
 
   ProgressSink* Progress = nullptr;
+  const std::atomic<bool>* CancelRequested = nullptr;  // the caller's stop request, may be null
+  TreeObserver* Observer = nullptr;                    // receives every reported tree, may be null
+  std::vector<std::string> Warnings;                   // handed to the caller with the result
   int32_t SearchThreads = 1;  // threads that evaluate the features of a search
   ReportFile Report;
   TRunRandom Random;
@@ -72,6 +78,8 @@ struct TRunState {
   int32_t C() const { return Target.NumberOfClasses; }
   TNodeRec* Root() { return Tree.Root(); }
 
+  // Throws RunCancelled when the caller has asked the run to stop.
+  void CheckCancel() const;
   // Sets the text of status panel 1 or 2 and repaints the status bar at once.
   void ShowProgress(int panel, const std::string& text);
 };

@@ -1,9 +1,14 @@
-// The learning engine's one entry: a run reads a table, grows trees and writes output.txt.
+// The learning engine's one entry: a run reads a table, grows trees and writes its report.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "tarvo/parameters.h"
 
 namespace tarvo {
 
@@ -14,15 +19,55 @@ class EngineError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The engine's only way to the window: the texts of status panels 1 and 2 and an
-// immediate repaint, so progress shows while the run blocks the caller. Both are always called on
-// the thread that called RunEngine (worker threads of the search never report progress).
+// A run that ended early because its caller asked it to stop. It is not an EngineError: the
+// caller decides what to show, and the report left behind is incomplete.
+class RunCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "The run was stopped."; }
+};
+
+// The engine's way to the window: the texts of status panels 1 and 2 and an immediate repaint,
+// the plan of the run and the start of each tree. Always called on the thread that called
+// RunEngine (worker threads of the search never report progress).
 class ProgressSink {
  public:
   virtual ~ProgressSink() = default;
   virtual void SetPanelText(int panel, const std::string& text) = 0;
   virtual void Repaint() = 0;
+  // How many trees the run will grow at most, told once after the table has been read and
+  // before the first tree starts. The run may grow fewer (variants end when a root cannot split).
+  virtual void PlanTrees(int32_t /*trees*/) {}
+  // Tree `index` of the plan (1-based) starts growing.
+  virtual void TreeStarted(int32_t /*index*/) {}
 };
+
+class TreeObserver;  // receives a description of every reported tree (tarvo/tree_description.h)
+
+// What a caller may add to a run besides its parameters and table. Every member is optional.
+struct RunOptions {
+  ProgressSink* Progress = nullptr;
+  // Set to true (from any thread) to stop the run; RunEngine then throws RunCancelled.
+  const std::atomic<bool>* CancelRequested = nullptr;
+  TreeObserver* Observer = nullptr;
+  int32_t SearchThreads = 0;  // threads of the search; 0 means one per core
+  std::string ReportFileName = "output.txt";
+  std::string ChiSquareFileName = "prog.par";
+};
+
+// What a completed call tells besides the report.
+struct RunResult {
+  // The report holds one message about the table or the run parameters instead of trees.
+  bool TableFault = false;
+  std::string FaultMessage;  // that message's first line, without its line end
+  // Things that read without an error but probably not as the user meant (a prog.par value that
+  // did not read, for instance): one line each, for stderr or a status bar.
+  std::vector<std::string> Warnings;
+};
+
+// The fuller entry: parameters in, report out. A classification run leaves the number of file
+// columns in parameters.FeatureToPredict, as the described entry does.
+RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
+                    const RunOptions& options);
 
 // Runs the engine once on inputFileName with the seven run parameters in param.par order.
 // The product is output.txt in the current working directory; faults of the table are reported
