@@ -117,6 +117,11 @@ bool Run(TRunState& run) {
   run.Competence.assign(trees + 1, 0.0);
   if (run.FoldsCrossValidate > 1) run.FoldOf.assign(run.N() + 1, 0);
 
+  // The first tree is cross-validated with more than one fold, the later variants with more than
+  // two.
+  const int32_t firstTrees = 1 + (run.FoldsCrossValidate > 1 ? run.FoldsCrossValidate : 0);
+  const int32_t laterTrees = 1 + (run.FoldsCrossValidate > 2 ? run.FoldsCrossValidate : 0);
+  run.PlanTrees(firstTrees + (trees - 1) * laterTrees);
   TTreeGrower grower(run, run.SearchThreads);
   run.VariantNumber = 1;
   run.TreeCount = 1;

@@ -80,6 +80,10 @@ struct TRunState {
 
   // Throws RunCancelled when the caller has asked the run to stop.
   void CheckCancel() const;
+  // Tells the progress sink how many trees the run plans, and when each of them starts.
+  void PlanTrees(int32_t trees);
+  void StartTree();
+  int32_t TreesStarted = 0;
   // Sets the text of status panel 1 or 2 and repaints the status bar at once.
   void ShowProgress(int panel, const std::string& text);
 };

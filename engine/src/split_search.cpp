@@ -68,6 +68,7 @@ void TSplitSearch::Adopt(TNodeRec& node, TSearchResult& result, TFeatureOutcome&
 
 TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, int32_t n,
                                         TFeatureMask mask, int32_t depth, int32_t excludedFeature) {
+  run_.CheckCancel();
   ++depth;
   TFrame& frame = SetUpFrame(depth, &node, objects, n, mask, excludedFeature);
 
@@ -99,6 +100,7 @@ TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, 
   for (int32_t f = 1; f <= run_.M(); ++f) {
     if (!frame.Mask[f] || f == excludedFeature) continue;
     if (!BuildCandidate(frame, f)) continue;
+    if (depth == 1) run_.CheckCancel();
     EvaluateFeature(frame, f);
     RecordFeatureScores(frame, result.Score);
     TakeOutcome(frame, outcome);
@@ -110,6 +112,7 @@ TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, 
 void TSplitSearch::EvaluateTopFeature(const int32_t* objects, int32_t n, const TFeatureMask& mask,
                                       int32_t excludedFeature, int32_t f,
                                       TFeatureOutcome& outcome) {
+  run_.CheckCancel();
   TFrame& frame = SetUpFrame(1, nullptr, objects, n, mask, excludedFeature);
   outcome.Credits.clear();
   outcome.Best.clear();

@@ -27,6 +27,7 @@ void TTreeGrower::ShowTotal(double total) {
 }
 
 void TTreeGrower::GrowTree() {
+  run_.StartTree();
   CollectObjects(nullptr, 0);
   double total = 0.0;
   TNodeRec* root = run_.Root();
