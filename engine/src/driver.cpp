@@ -191,7 +191,8 @@ RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
   run.Observer = options.Observer;
   RefuseTableThatIsTheReport(run.InputFileName, options.ReportFileName);
   if (!run.Report.Open(options.ReportFileName)) {
-    throw EngineError("Cannot create file " + options.ReportFileName + WithSystemReason(errno));
+    const int error = errno;
+    throw EngineError("Cannot create file " + options.ReportFileName + WithSystemReason(error));
   }
   RunResult result;
   result.TableFault = !Run(run);
