@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "tarvo/engine.h"
 #include "tarvo/parameters.h"
@@ -50,6 +51,12 @@ class TerminalProgress : public tarvo::ProgressSink {
   std::string node_, fold_;
 };
 
+// Things that read without an error but probably not as meant: one line each.
+void PrintWarnings(const std::vector<std::string>& warnings) {
+  for (const std::string& warning : warnings)
+    std::fprintf(stderr, "warning: %s\n", warning.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,12 +73,15 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
-  tarvo::RunParameters p = tarvo::ReadParameterFile("param.par");
+  std::vector<std::string> warnings;
+  tarvo::RunParameters p = tarvo::ReadParameterFile("param.par", warnings);
+  PrintWarnings(warnings);
   TerminalProgress terminal;
-  tarvo::ProgressSink* progress = isatty(STDERR_FILENO) ? &terminal : nullptr;
+  tarvo::RunOptions options;
+  options.Progress = isatty(STDERR_FILENO) ? &terminal : nullptr;
+  tarvo::ProgressSink* progress = options.Progress;
   try {
-    tarvo::RunEngine(p.TargetWeight, p.RecursiveComplexity, p.Homogeneity, p.MonteCarlo,
-                     p.VariantsNumber, p.FeatureToPredict, p.FoldsCrossValidate, argv[1], progress);
+    PrintWarnings(tarvo::RunEngine(p, argv[1], options).Warnings);
   } catch (const tarvo::EngineError& error) {
     if (progress) std::fputs("\n", stderr);
     std::fprintf(stderr, "%s\n", error.what());

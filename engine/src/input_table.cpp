@@ -228,7 +228,9 @@ bool TableReader::ReadRows(TInputTable& table, TDataTable& rowsTable, bool isPre
 bool TableReader::LoadTrainingPart(int32_t featureToPredict, double targetWeight,
                                    TInputTable& table, TTargetDescription& target,
                                    TFeatureMask& predictorMask) {
-  if (!ReadFileBytes(fileName_, bytes_)) {
+  const TFileRead read = ReadFileBytes(fileName_, bytes_, kMaxTableBytes);
+  if (read.TooLarge) return Fail(" Error in input file: the file is larger than 256 MB", true);
+  if (!read) {
     report_.Line("No input file found.");
     report_.Line("Please, see TARVO.TXT file for more information.");
     report_.Close();

@@ -80,6 +80,32 @@ printf 'x 2 ?\r\n' >-t.txt
 expect_status "dash name" 0 "$run" -t.txt
 expect_file "dash name" output.txt ' Error in input file: x must be numeric\r\n'
 
+# A report that cannot be written (a full disk) is a run error that names the file and the reason.
+if [ -e /dev/full ]; then
+  ln -sf /dev/full output.txt
+  expect_status "full disk" 2 "$run" table.txt
+  head -n 1 stderr.txt | grep -qx 'Cannot write file output.txt (No space left on device)' ||
+    fail "full disk: stderr is $(head -c 300 stderr.txt)"
+  rm output.txt
+fi
+
+# A table that is the report file is refused before it is emptied.
+cp table.txt output.txt
+expect_status "table is the report" 2 "$run" output.txt
+grep -q 'is the report file output.txt' stderr.txt || fail "table is the report: stderr is $(head -c 300 stderr.txt)"
+cmp -s table.txt output.txt || fail "table is the report: the table was changed"
+rm output.txt
+
+# What read without an error but as 0 is said on stderr, one line each; the report is as before.
+printf '1.000 1.000 0.050  100   1   2  1x' >param.par
+expect_status "garbled param.par" 0 "$run" table.txt
+[ "$(cat stderr.txt)" = 'warning: param.par: FoldsCrossValidate "1x" is not a number; it counts as 0' ] ||
+  fail "garbled param.par: stderr is $(head -c 300 stderr.txt)"
+rm param.par
+expect_status "no param.par" 0 "$run" table.txt
+grep -q '^warning: param.par: cannot be read (No such file or directory)' stderr.txt ||
+  fail "no param.par: stderr is $(head -c 300 stderr.txt)"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1
