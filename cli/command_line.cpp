@@ -101,6 +101,7 @@ bool CheckFileName(const char* name, const std::optional<std::string>& file, std
 std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   CLI::App app("", "tarvo-run");
   app.set_help_flag();  // the help text above, not CLI11's
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // as GNU tools
   bool help = false, version = false;
   OptionTexts texts;
   app.add_flag("--help", help);
