@@ -342,4 +342,23 @@ bool TableReader::LoadPredictionSection(TInputTable& table) {
   return true;
 }
 
+bool TableReader::LoadHeader(TInputTable& table) {
+  if (!ReadFileBytes(fileName_, bytes_)) return Fail("No input file found.", true);
+  double n = 0.0, m = 0.0;
+  bool lineEnded = false;
+  if (!ReadNumber(n) || !ReadNumber(m) || !ReadToken(lineEnded, table.MissingToken)) return false;
+  m = std::trunc(m);
+  if (m < 1 || m > kMaxFileColumns) return Fail(" Error: too much features", false);
+  const int32_t columns = static_cast<int32_t>(m);
+  table.FileColumns = columns;
+  table.FeatureType.assign(columns + 1, ftNumeric);
+  table.DeclaredValues.assign(columns + 1, 0);
+  table.FeatureName.assign(columns + 1, std::string());
+  if (!ReadTypes(table)) return false;
+  for (int32_t f = 1; f <= columns; ++f) {
+    if (!ReadToken(lineEnded, table.FeatureName[f])) return false;
+  }
+  return true;
+}
+
 }  // namespace tarvo

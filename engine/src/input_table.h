@@ -74,6 +74,9 @@ class TableReader {
                         TTargetDescription& target, TFeatureMask& predictorMask);
   // Finds the optional prediction section after the training rows and reads its rows.
   bool LoadPredictionSection(TInputTable& table);
+  // Opens the file and reads only its counts, column types and names (a caller that picks a
+  // column by name); fills FileColumns, FeatureType and FeatureName for 1..FileColumns.
+  bool LoadHeader(TInputTable& table);
 
   // The pieces, exposed for the tests.
   bool ReadToken(bool& lineEnded, std::string& token);
