@@ -183,19 +183,6 @@ class TRunCommandTest : public QObject {
     QCOMPARE(form.currentFileName(), table);
   }
 
-  void ReportThatCannotBeWrittenIsShownAndTheEditorKeepsTheTable() {
-    if (!QFile::exists("/dev/full")) QSKIP("no /dev/full");
-    QVERIFY(QFile::link("/dev/full", "output.txt"));
-    TScriptedDialogs dialogs;
-    const QString table = QueueExampleTable(dialogs);
-    TForm1 form(dialogs);
-    Trigger(form, "FileOpen1");
-    Trigger(form, "TreeBuild");
-    QCOMPARE(dialogs.Errors, QStringList{"Cannot write file output.txt (No space left on device)"});
-    QCOMPARE(EditorText(form), QString::fromLatin1(ExampleTable()));
-    QCOMPARE(form.lastLoadedFileName(), table);
-  }
-
   // A name of 23 bytes is cut at 20, inside its tenth two-byte character: the report holds one
   // broken byte. Everything else shows as the UTF-8 it is, and Save As writes the same bytes.
   void ReportWithANameCutInsideACharacterShowsTheRestAsUtf8() {
