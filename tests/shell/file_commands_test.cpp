@@ -1,19 +1,11 @@
 // The file commands and the file-name bookkeeping: what each command loads, writes and names.
-#include <clocale>
 
 #include "shell_test_support.h"
 
-class TFileCommandsTest : public QObject {
+class TFileCommandsTest : public TShellTest {
   Q_OBJECT
 
- private:
-  std::unique_ptr<TWorkingFolder> folder_;
-
  private slots:
-  void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
-  void init() { folder_ = std::make_unique<TWorkingFolder>(); }
-  void cleanup() { folder_.reset(); }
-
   void StartWithoutAutoreadIsUntitledAndEmpty() {
     TScriptedDialogs dialogs;
     TForm1 form(dialogs);

@@ -2,7 +2,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <clocale>
 
 #include "shell_test_support.h"
 
@@ -24,17 +23,10 @@ void PressOk(TForm1& form) {
 
 }  // namespace
 
-class TParameterPanelTest : public QObject {
+class TParameterPanelTest : public TShellTest {
   Q_OBJECT
 
- private:
-  std::unique_ptr<TWorkingFolder> folder_;
-
  private slots:
-  void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
-  void init() { folder_ = std::make_unique<TWorkingFolder>(); }
-  void cleanup() { folder_.reset(); }
-
   void FirstUseCreatesTheFileWithDefaults() {
     TScriptedDialogs dialogs;
     TForm1 form(dialogs);
@@ -176,7 +168,7 @@ class TParameterPanelTest : public QObject {
     Trigger(form, "FileOpen1");
     Trigger(form, "ParamDialog");
     Child<QLineEdit>(form, "FeatureToPredict")->setText("0");
-    Trigger(form, "TreeBuild");
+    GrowTree(form);
     QVERIFY(EditorText(form).contains("Variant N  1"));
     QVERIFY(!Child<QGroupBox>(form, "GroupBox1")->isHidden());
     QCOMPARE(Child<QLineEdit>(form, "FeatureToPredict")->text(), QString("0"));
