@@ -1,8 +1,11 @@
 // Grow Tree: which text is saved before the run, what the engine is run on, what the window shows
 // during and after the run, stopping a run, and the engine's errors.
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -238,6 +241,11 @@ class TRunCommandTest : public TShellTest {
     for (const char* command :
          {"FileNew", "FileOpen1", "FileSave", "FileSaveAs1", "TreeBuild", "GrowTreeItem"})
       QVERIFY2(!Child<QAction>(form, command)->isEnabled(), command);
+
+    // A status tip would hide the panels and the progress.
+    QStatusTipEvent tip("Opens an existing file");
+    QApplication::sendEvent(&form, &tip);
+    QCOMPARE(Child<QStatusBar>(form, "StatusBar1")->currentMessage(), QString());
 
     // A second Grow Tree is refused: the one run goes on alone.
     Trigger(form, "TreeBuild");

@@ -217,6 +217,10 @@ class TWindowCommandsTest : public TShellTest {
     QCOMPARE(about.size(), QSize(298, 213));
     QCOMPARE(Child<QLabel>(about, "ProductName")->text(), QString("Tarvo"));
     QCOMPARE(Child<QLabel>(about, "Version")->text(), QString("Version 2.0"));
+    QVERIFY(Child<QLabel>(about, "Licence")->text().contains("MIT License"));
+    QVERIFY(!Child<QLabel>(about, "ProgramIcon")->pixmap().isNull());
+    QVERIFY(!about.windowIcon().isNull());
+    QVERIFY(!form.windowIcon().isNull());
     QVERIFY(Child<QPushButton>(about, "OKButton")->isDefault());
   }
 
