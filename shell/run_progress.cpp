@@ -22,6 +22,8 @@ QString ClockText(qint64 milliseconds) {
 
 TRunProgress::TRunProgress(QWidget* parent) : QWidget(parent) {
   setObjectName("RunProgress");
+  // One width throughout, so that the status bar never shifts as a run starts and ends.
+  setFixedWidth(190);
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(6);

@@ -23,6 +23,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolBar>
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -92,8 +93,10 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   createParameterPanel();
   SetCurrentFile(kUntitled, kUntitled);
 
+  // Wide enough for the whole status bar: the three panels and the run's progress beside them.
+  const QSize opening(std::max(504, StatusBar1->sizeHint().width()), 426);
   const QScreen* desktop = screen() ? screen() : QGuiApplication::primaryScreen();
-  setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(504, 426),
+  setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, opening,
                                   desktop->availableGeometry()));
   FormCreate();
 }
