@@ -42,9 +42,10 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   purpose->setWordWrap(true);
   purpose->setGeometry(16, version->y() + version->height() + 12, 250, 40);
 
-  auto* licence = new QLabel("Free software under the MIT License.\n"
-                             "Copyright (c) 2026 The Tarvo developers",
-                             panel);
+  auto* licence = new QLabel(
+      "Free software under the MIT License.\n"
+      "Copyright (c) 2026 The Tarvo developers",
+      panel);
   licence->setObjectName("Licence");
   licence->setGeometry(16, purpose->y() + purpose->height() + 6, 250, 36);
 

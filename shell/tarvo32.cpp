@@ -96,8 +96,8 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   // Wide enough for the whole status bar: the three panels and the run's progress beside them.
   const QSize opening(std::max(504, StatusBar1->sizeHint().width()), 426);
   const QScreen* desktop = screen() ? screen() : QGuiApplication::primaryScreen();
-  setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, opening,
-                                  desktop->availableGeometry()));
+  setGeometry(
+      QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, opening, desktop->availableGeometry()));
   FormCreate();
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "engine_run.h"
+#include "find_replace.h"
 #include "shell_test_support.h"
 
 namespace {
@@ -229,6 +230,9 @@ class TRunCommandTest : public TShellTest {
     TForm1 form(dialogs);
     form.SetTreeStartHook(gate.Hook());
     Trigger(form, "FileOpen1");
+    Trigger(form, "SearchReplace1");
+    auto* replace = Child<TFindDialog>(form, "ReplaceDialog");
+    Child<QLineEdit>(*replace, "FindWhat")->setText("sort");
     Trigger(form, "TreeBuild");
     QVERIFY(form.isRunning());
     // The engine is held in its first tree; its progress still reaches the window.
@@ -238,6 +242,9 @@ class TRunCommandTest : public TShellTest {
     QCOMPARE(bar->maximum(), 11);
     QVERIFY(bar->isVisibleTo(&form));
     QVERIFY(Child<QPlainTextEdit>(form, "RichEdit1")->isReadOnly());
+    // The open Replace dialog cannot change the table either.
+    QCOMPARE(replace->ReplaceAll(), 0);
+    QCOMPARE(EditorText(form), QString::fromLatin1(ExampleTable()));
     for (const char* command :
          {"FileNew", "FileOpen1", "FileSave", "FileSaveAs1", "TreeBuild", "GrowTreeItem"})
       QVERIFY2(!Child<QAction>(form, command)->isEnabled(), command);
