@@ -524,7 +524,15 @@ void TForm1::TreeBuildExecute() {
   RunProgress->Begin();
   // The bar shows before the first tree is planned, however long reading the table takes.
   StatusBar1->repaint();
-  Run->Start();
+  try {
+    Run->Start();
+  } catch (...) {  // no thread to run on
+    delete Run;
+    Run = nullptr;
+    SetRunning(false);
+    RunProgress->End("Run failed after");
+    throw;
+  }
 }
 
 // What may be used while a run lasts: the editor can be read but not changed, and nothing that
@@ -575,6 +583,7 @@ void TForm1::StopRunAndWait() {
   Run->deleteLater();
   Run = nullptr;
   SetRunning(false);
+  RunProgress->End("Run stopped after");
 }
 
 void TForm1::StopBuildingExecute() {
