@@ -27,6 +27,7 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "dialogs.h"
 #include "find_replace.h"
@@ -330,9 +331,9 @@ void TForm1::FormCreate() {
   });
 }
 
-void TForm1::LoadEditor(const QString& fileName) {
+void TForm1::LoadEditor(const QString& fileName, TBrokenUtf8 broken) {
   TTextFormat format;
-  const QString text = LoadTextFile(fileName, format);
+  const QString text = LoadTextFile(fileName, format, broken);
   RichEdit1->setPlainText(text);
   EditorFormat = format;
 }
@@ -509,7 +510,8 @@ void TForm1::OKClick() {
 // its own; RunEnded finishes the run. The window stays usable meanwhile.
 void TForm1::TreeBuildExecute() {
   if (Run) return;  // one run at a time
-  Parameters = tarvo::ReadParameterFile("param.par");
+  ParameterWarnings.clear();
+  Parameters = tarvo::ReadParameterFile("param.par", ParameterWarnings);
   // Only a table loaded from its own file is saved: never a report or autoread.txt.
   if (LastLoadedFileName == CurrentFileName) SaveEditor(CurrentFileName);
 
@@ -567,12 +569,24 @@ void TForm1::RunEnded(const TRunOutcome& outcome) {
   {
     const QScopedValueRollback<bool> quiet(ShowCaretPosition, false);
     RichEdit1->clear();
-    LoadEditor(kReportFileName);
+    LoadEditor(kReportFileName, TBrokenUtf8::OnlyBrokenBytesAsLatin1);
   }
   LastLoadedFileName = kReportFileName;
   SetCurrentFile(CurrentFileName, kReportFileName);
   EditorShowsReport = true;
   StatusBar1->repaint();
+  std::vector<std::string> warnings = ParameterWarnings;
+  warnings.insert(warnings.end(), outcome.Result.Warnings.begin(), outcome.Result.Warnings.end());
+  ShowWarnings(warnings);
+}
+
+// What read without an error but probably not as meant (a param.par value that is not a number,
+// a prog.par line of zeros) shows over the panels until the next status tip; the panels keep
+// their texts.
+void TForm1::ShowWarnings(const std::vector<std::string>& warnings) {
+  QStringList lines;
+  for (const std::string& warning : warnings) lines << QString::fromLocal8Bit(warning);
+  if (!lines.isEmpty()) StatusBar1->showMessage("Warning: " + lines.join("; "));
 }
 
 // Ends a run at once, without showing its outcome: the window is about to close.

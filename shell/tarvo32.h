@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <string>
+#include <vector>
 
 #include "engine_run.h"
 #include "tarvo/parameters.h"
@@ -75,10 +77,11 @@ class TForm1 : public QMainWindow {
 
   template <class Command>
   void Perform(Command command);
-  void LoadEditor(const QString& fileName);
+  void LoadEditor(const QString& fileName, TBrokenUtf8 broken = TBrokenUtf8::WholeFileAsLatin1);
   void SaveEditor(const QString& fileName);
   void SetCurrentFile(const QString& fileName, const QString& shownName);
   void SetPanel(int panel, const QString& text);
+  void ShowWarnings(const std::vector<std::string>& warnings);
   void FillParameterEdits();
   void FillColumnList();
   void HideParameterPanel();
@@ -99,6 +102,8 @@ class TForm1 : public QMainWindow {
   bool EditorShowsReport = false;
   TTextFormat EditorFormat;
   tarvo::RunParameters Parameters;
+  // What read from param.par for the run in progress without an error but probably not as meant.
+  std::vector<std::string> ParameterWarnings;
   // Off while the report is loaded (the load is no caret change, so panel 1 stays empty) and
   // while a run uses panel 1 for its progress.
   bool ShowCaretPosition = true;
