@@ -7,8 +7,10 @@
 #include <exception>
 #include <string>
 
+#include "picture_options.h"
 #include "tarvo/engine.h"
 #include "tarvo/parameters.h"
+#include "tree_collector.h"
 
 namespace {
 
@@ -28,8 +30,11 @@ void PrintUsage(std::FILE* to) {
       "error.\n"
       "\n"
       "Options:\n"
-      "  --help     show this text\n"
-      "  --version  show the version\n",
+      "  --help         show this text\n"
+      "  --version      show the version\n"
+      "  --dot FILE     also write the reported trees to FILE in Graphviz DOT, one digraph each\n"
+      "  --svg FILE     also write a picture of one reported tree to FILE as SVG\n"
+      "  --variant K    the tree that --svg draws (default 1)\n",
       to);
 }
 
@@ -53,6 +58,13 @@ class TerminalProgress : public tarvo::ProgressSink {
 }  // namespace
 
 int main(int argc, char** argv) {
+  PictureOptions pictures;
+  std::string pictureError;
+  if (!TakePictureOptions(argc, argv, pictures, pictureError)) {
+    std::fprintf(stderr, "tarvo-run: %s\n", pictureError.c_str());
+    PrintUsage(stderr);
+    return kExitUsage;
+  }
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     PrintUsage(stdout);
     return 0;
@@ -70,8 +82,16 @@ int main(int argc, char** argv) {
   TerminalProgress terminal;
   tarvo::ProgressSink* progress = isatty(STDERR_FILENO) ? &terminal : nullptr;
   try {
-    tarvo::RunEngine(p.TargetWeight, p.RecursiveComplexity, p.Homogeneity, p.MonteCarlo,
-                     p.VariantsNumber, p.FeatureToPredict, p.FoldsCrossValidate, argv[1], progress);
+    tarvo::TreeCollector trees;
+    tarvo::RunOptions options;
+    options.Progress = progress;
+    if (pictures.Wanted()) options.Observer = &trees;
+    const tarvo::RunResult result = tarvo::RunEngine(p, argv[1], options);
+    if (pictures.Wanted() && !result.TableFault &&
+        !WritePictures(pictures, trees.Trees, pictureError)) {
+      std::fprintf(stderr, "%s\n", pictureError.c_str());
+      return kExitEngineError;
+    }
   } catch (const tarvo::EngineError& error) {
     if (progress) std::fputs("\n", stderr);
     std::fprintf(stderr, "%s\n", error.what());
