@@ -26,6 +26,8 @@
 #include "find_replace.h"
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
+#include "tree_collector.h"
+#include "tree_view.h"
 
 namespace {
 
@@ -116,6 +118,9 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   colours.setColor(QPalette::Text, Qt::black);
   RichEdit1->setPalette(colours);
   setCentralWidget(RichEdit1);
+  TreeView = new TTreeView(Dialogs, this);
+  addDockWidget(Qt::BottomDockWidgetArea, TreeView);
+  TreeView->hide();
 
   createActions();
   createMenus();
@@ -425,12 +430,13 @@ void TForm1::TreeBuildExecute() {
   // A status tip shown in the status bar would hide the panels that carry the progress.
   StatusBar1->clearMessage();
   TStatusBarProgress progress(*this);
+  tarvo::TreeCollector trees;
   {
     TWaitCursor waiting;
-    tarvo::RunEngine(Parameters.TargetWeight, Parameters.RecursiveComplexity,
-                     Parameters.Homogeneity, Parameters.MonteCarlo, Parameters.VariantsNumber,
-                     Parameters.FeatureToPredict, Parameters.FoldsCrossValidate,
-                     QFile::encodeName(CurrentFileName).toStdString(), &progress);
+    tarvo::RunOptions options;
+    options.Progress = &progress;
+    options.Observer = &trees;
+    tarvo::RunEngine(Parameters, QFile::encodeName(CurrentFileName).toStdString(), options);
   }
 
   {
@@ -441,6 +447,7 @@ void TForm1::TreeBuildExecute() {
   LastLoadedFileName = "output.txt";
   SetPanel(0, "output.txt");
   StatusBar1->repaint();
+  TreeView->SetTrees(std::move(trees.Trees));
 }
 
 void TForm1::StopBuildingExecute() {

@@ -17,6 +17,7 @@ class QPushButton;
 class QStatusBar;
 class TDialogs;
 class TFindDialog;
+class TTreeView;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -95,6 +96,7 @@ class TForm1 : public QMainWindow {
   QPushButton* OK = nullptr;
   TFindDialog* FindDialog = nullptr;
   TFindDialog* ReplaceDialog = nullptr;
+  TTreeView* TreeView = nullptr;  // the trees of the last run
 
   QAction* FileNew = nullptr;
   QAction* FileOpen1 = nullptr;
