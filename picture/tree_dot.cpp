@@ -107,7 +107,7 @@ std::string Legend(const TreeDescription& tree) {
 
 std::string TreeToDot(const TreeDescription& tree) {
   std::string dot = "digraph variant_" + std::to_string(tree.Variant) + " {\n";
-  dot += "  graph [ordering=out, nodesep=0.3, ranksep=0.45, fontname=" + Quoted(kFont) +
+  dot += "  graph [rankdir=LR, ordering=out, nodesep=0.15, ranksep=0.5, fontname=" + Quoted(kFont) +
          ", fontsize=10, labelloc=b";
   if (tree.Classification && !tree.ClassNames.empty()) dot += ", label=<" + Legend(tree) + ">";
   dot += "];\n";

@@ -86,9 +86,11 @@ TreeLayout LayOutTree(const TreeDescription& tree, const std::vector<Size>& node
   TGraphvizJob job;
   job.Open();
   Agraph_t* g = job.Graph();
+  // Left to right, as in TreeToDot: a tree of many leaves stays compact (boxes are wider than tall).
+  agattr(g, AGRAPH, Text("rankdir"), Text("LR"));
   agattr(g, AGRAPH, Text("ordering"), Text("out"));
-  agattr(g, AGRAPH, Text("nodesep"), Text("0.3"));
-  agattr(g, AGRAPH, Text("ranksep"), Text("0.45"));
+  agattr(g, AGRAPH, Text("nodesep"), Text("0.15"));
+  agattr(g, AGRAPH, Text("ranksep"), Text("0.5"));
   agattr(g, AGNODE, Text("shape"), Text("box"));
   agattr(g, AGNODE, Text("fixedsize"), Text("true"));
   agattr(g, AGNODE, Text("label"), Text(""));

@@ -60,6 +60,7 @@ TZoomView::TZoomView(QWidget* parent) : QGraphicsView(parent) {
 }
 
 void TZoomView::ZoomBy(qreal factor) {
+  Fitting = false;
   const qreal now = transform().m11();
   // Between a tenth and eight times the picture's own size.
   const qreal next = std::clamp(now * factor, 0.1, 8.0);
@@ -67,10 +68,16 @@ void TZoomView::ZoomBy(qreal factor) {
 }
 
 void TZoomView::FitTree() {
+  Fitting = true;
   if (!scene()) return;
   fitInView(scene()->sceneRect(), Qt::KeepAspectRatio);
   // A small tree is not blown up beyond its own size.
   if (transform().m11() > 1.0) resetTransform();
+}
+
+void TZoomView::resizeEvent(QResizeEvent* event) {
+  QGraphicsView::resizeEvent(event);
+  if (Fitting) FitTree();
 }
 
 void TZoomView::wheelEvent(QWheelEvent* event) {

@@ -25,6 +25,11 @@ class TZoomView : public QGraphicsView {
 
  protected:
   void wheelEvent(QWheelEvent* event) override;
+  // Keeps the whole tree in sight while the user has not zoomed since the last fit.
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  bool Fitting = true;
 };
 
 class TTreeView : public QDockWidget {

@@ -25,10 +25,10 @@ int ItemsOfType(const QGraphicsScene& scene, int type) {
 
 QString RootTitle(const QGraphicsScene& scene) {
   QString title;
-  qreal top = 1e9;
+  qreal left = 1e9;  // the tree grows from the left
   for (const QGraphicsItem* item : scene.items()) {
-    if (item->type() != TTreeNodeItem::Type || item->boundingRect().top() >= top) continue;
-    top = item->boundingRect().top();
+    if (item->type() != TTreeNodeItem::Type || item->boundingRect().left() >= left) continue;
+    left = item->boundingRect().left();
     title = static_cast<const TTreeNodeItem*>(item)->title();
   }
   return title;
