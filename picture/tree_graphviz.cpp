@@ -86,7 +86,8 @@ TreeLayout LayOutTree(const TreeDescription& tree, const std::vector<Size>& node
   TGraphvizJob job;
   job.Open();
   Agraph_t* g = job.Graph();
-  // Left to right, as in TreeToDot: a tree of many leaves stays compact (boxes are wider than tall).
+  // Left to right, as in TreeToDot: a tree of many leaves stays compact (boxes are wider than
+  // tall).
   agattr(g, AGRAPH, Text("rankdir"), Text("LR"));
   agattr(g, AGRAPH, Text("ordering"), Text("out"));
   agattr(g, AGRAPH, Text("nodesep"), Text("0.15"));

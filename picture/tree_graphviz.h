@@ -43,8 +43,8 @@ struct Size {
   double Width = 0, Height = 0;
 };
 
-// Lays out the tree from left to right with dot: node i gets nodeSizes[i], edge k a label of labelSizes[k]
-// (edges in TreeLayout::Edges order). Units are points; y grows downwards.
+// Lays out the tree from left to right with dot: node i gets nodeSizes[i], edge k a label of
+// labelSizes[k] (edges in TreeLayout::Edges order). Units are points; y grows downwards.
 TreeLayout LayOutTree(const TreeDescription& tree, const std::vector<Size>& nodeSizes,
                       const std::vector<Size>& labelSizes);
 
