@@ -75,6 +75,15 @@ void TZoomView::FitTree() {
   if (transform().m11() > 1.0) resetTransform();
 }
 
+void TZoomView::ShowReadable(const QPointF& focus) {
+  FitTree();
+  constexpr qreal kReadable = 0.7;  // the text of the boxes is 9 pixels high here
+  if (transform().m11() >= kReadable) return;
+  Fitting = false;
+  setTransform(QTransform::fromScale(kReadable, kReadable));
+  centerOn(focus);
+}
+
 void TZoomView::resizeEvent(QResizeEvent* event) {
   QGraphicsView::resizeEvent(event);
   if (Fitting) FitTree();
@@ -159,7 +168,7 @@ void TTreeView::ShowVariant(int index) {
     return;
   }
   ShowLegend(Trees[index]);
-  View->FitTree();
+  View->ShowReadable(RootCentre);
 }
 
 void TTreeView::DrawTree(const tarvo::TreeDescription& tree) {
@@ -183,6 +192,7 @@ void TTreeView::DrawTree(const tarvo::TreeDescription& tree) {
   for (size_t i = 0; i < tree.Nodes.size(); ++i) {
     Scene->addItem(new TTreeNodeItem(tree, tree.Nodes[i], Place(layout.Nodes[i]), Fonts));
   }
+  RootCentre = Place(layout.Nodes[0]).center();
   Scene->setSceneRect(
       QRectF(0, 0, layout.Width, layout.Height).adjusted(-kMargin, -kMargin, kMargin, kMargin));
 }

@@ -22,6 +22,9 @@ class TZoomView : public QGraphicsView {
   explicit TZoomView(QWidget* parent = nullptr);
   void ZoomBy(qreal factor);
   void FitTree();
+  // The whole tree when it fits at a readable size; otherwise the readable size with focus (the
+  // root) in sight, to be scrolled from there.
+  void ShowReadable(const QPointF& focus);
 
  protected:
   void wheelEvent(QWheelEvent* event) override;
@@ -61,4 +64,5 @@ class TTreeView : public QDockWidget {
   TZoomView* View;
   QComboBox* VariantBox;
   QLabel* Legend;
+  QPointF RootCentre;
 };
