@@ -152,8 +152,9 @@ void TTreeView::SetTrees(std::vector<tarvo::TreeDescription> trees) {
   for (const tarvo::TreeDescription& tree : Trees) {
     VariantBox->addItem(QString("Variant %1").arg(tree.Variant));
   }
-  ShowVariant(0);
+  // Shown first, so that the view has its size when the tree is fitted into it.
   setVisible(!Trees.empty());
+  ShowVariant(0);
 }
 
 void TTreeView::ShowVariant(int index) {
