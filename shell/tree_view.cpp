@@ -60,7 +60,7 @@ TZoomView::TZoomView(QWidget* parent) : QGraphicsView(parent) {
 }
 
 void TZoomView::ZoomBy(qreal factor) {
-  Fitting = false;
+  Mode = TScaleMode::User;
   const qreal now = transform().m11();
   // Between a tenth and eight times the picture's own size.
   const qreal next = std::clamp(now * factor, 0.1, 8.0);
@@ -68,7 +68,7 @@ void TZoomView::ZoomBy(qreal factor) {
 }
 
 void TZoomView::FitTree() {
-  Fitting = true;
+  Mode = TScaleMode::Fit;
   if (!scene()) return;
   fitInView(scene()->sceneRect(), Qt::KeepAspectRatio);
   // A small tree is not blown up beyond its own size.
@@ -79,14 +79,16 @@ void TZoomView::ShowReadable(const QPointF& focus) {
   FitTree();
   constexpr qreal kReadable = 0.7;  // the text of the boxes is 9 pixels high here
   if (transform().m11() >= kReadable) return;
-  Fitting = false;
+  Mode = TScaleMode::Readable;
+  Focus = focus;
   setTransform(QTransform::fromScale(kReadable, kReadable));
   centerOn(focus);
 }
 
 void TZoomView::resizeEvent(QResizeEvent* event) {
   QGraphicsView::resizeEvent(event);
-  if (Fitting) FitTree();
+  if (Mode == TScaleMode::Fit) FitTree();
+  if (Mode == TScaleMode::Readable) ShowReadable(Focus);
 }
 
 void TZoomView::wheelEvent(QWheelEvent* event) {

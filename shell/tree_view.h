@@ -28,11 +28,13 @@ class TZoomView : public QGraphicsView {
 
  protected:
   void wheelEvent(QWheelEvent* event) override;
-  // Keeps the whole tree in sight while the user has not zoomed since the last fit.
+  // Keeps the picture as it was shown (fitted, or readable on the root) until the user zooms.
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  bool Fitting = true;
+  enum class TScaleMode { Fit, Readable, User };
+  TScaleMode Mode = TScaleMode::Fit;
+  QPointF Focus;
 };
 
 class TTreeView : public QDockWidget {
