@@ -1,4 +1,4 @@
-// tarvo-run's picture options: --dot FILE, --svg FILE and --variant K, and the files they write.
+// The files of tarvo-run's picture options: DOT of every reported tree, SVG of one.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +13,6 @@ struct PictureOptions {
   int32_t Variant = 1;  // the variant drawn in the SVG file
   bool Wanted() const { return !DotFile.empty() || !SvgFile.empty(); }
 };
-
-// Takes the picture options out of argv, leaving the other arguments in their order. False, with
-// a message, when an option lacks its value or the variant is not a number from 1.
-bool TakePictureOptions(int& argc, char** argv, PictureOptions& options, std::string& error);
 
 // Writes the DOT file (every tree) and the SVG file (the chosen variant). False, with a message,
 // when the variant was not reported or a file cannot be written.
