@@ -42,6 +42,12 @@ constexpr const char* kHelpText =
     "  -o, --output=FILE         write the report to FILE; - writes it to standard output\n"
     "                            [output.txt]\n"
     "\n"
+    "Pictures of the trees (the run and its report stay the same):\n"
+    "      --dot=FILE            write every reported tree to FILE in Graphviz DOT, one\n"
+    "                            digraph per variant (dot -Tpdf FILE draws them)\n"
+    "      --svg=FILE            write a picture of one reported tree to FILE as SVG\n"
+    "      --variant=N           the variant that --svg draws [1]\n"
+    "\n"
     "Other options:\n"
     "      --help                show this text and exit\n"
     "      --version             show the version and exit\n"
@@ -64,6 +70,7 @@ int UsageError(const std::string& message) {
 // The option texts as given, converted once parsing has succeeded.
 struct OptionTexts {
   std::optional<std::string> targetWeight, lookAhead, homogeneity, monteCarlo, variants, folds;
+  std::optional<std::string> svgVariant;
 };
 
 bool ConvertReal(const char* name, const std::optional<std::string>& text,
@@ -116,6 +123,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   app.add_option("--param", line.ParameterFile)->type_name("FILE");
   app.add_option("--prog", line.ChiSquareFile)->type_name("FILE");
   app.add_option("-o,--output", line.ReportFile)->type_name("FILE");
+  const CLI::Option* dot = app.add_option("--dot", line.DotFile)->type_name("FILE");
+  const CLI::Option* svg = app.add_option("--svg", line.SvgFile)->type_name("FILE");
+  const CLI::Option* variant = app.add_option("--variant", texts.svgVariant)->type_name("N");
   const CLI::Option* table = app.add_option("TABLE", line.Table);
   try {
     app.parse(argc, argv);
@@ -141,11 +151,21 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
       !ConvertInteger("--folds", texts.folds, line.Folds, error) ||
       !CheckFileName("--param", line.ParameterFile, error) ||
       !CheckFileName("--prog", line.ChiSquareFile, error) ||
-      !CheckFileName("--output", line.ReportFile, error)) {
+      !CheckFileName("--output", line.ReportFile, error) ||
+      !CheckFileName("--dot", line.DotFile, error) ||
+      !CheckFileName("--svg", line.SvgFile, error)) {
     return UsageError(error);
   }
+  std::optional<int32_t> svgVariant;
+  if (!ConvertInteger("--variant", texts.svgVariant, svgVariant, error)) return UsageError(error);
+  if (svgVariant && *svgVariant < 1) return UsageError("--variant: the variants count from 1");
+  line.SvgVariant = svgVariant.value_or(1);
+  // The picture options leave the run as it is: parameters and exit statuses as without them.
   for (const CLI::Option* option : app.get_options()) {
-    if (option != table && option->count() > 0) line.HasOptions = true;
+    if (option != table && option != dot && option != svg && option != variant &&
+        option->count() > 0) {
+      line.HasOptions = true;
+    }
   }
   return std::nullopt;
 }

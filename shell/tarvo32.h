@@ -22,6 +22,7 @@ class QStatusBar;
 class TDialogs;
 class TFindDialog;
 class TRunProgress;
+class TTreeView;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -68,6 +69,7 @@ class TForm1 : public QMainWindow {
 
  private:
   void createEditor();
+  void createTreeView();
   void createActions();
   void createMenus();
   void createToolBar();
@@ -126,6 +128,7 @@ class TForm1 : public QMainWindow {
   QPushButton* OK = nullptr;
   TFindDialog* FindDialog = nullptr;
   TFindDialog* ReplaceDialog = nullptr;
+  TTreeView* TreeView = nullptr;  // the trees of the last run
 
   QAction* FileNew = nullptr;
   QAction* FileOpen1 = nullptr;
