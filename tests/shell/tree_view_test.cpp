@@ -49,7 +49,7 @@ class TTreeViewTest : public QObject {
     WriteBytes(folder_->Path("table.txt"), table);
     dialogs.OpenAnswers << folder_->Path("table.txt");
     Trigger(form, "FileOpen1");
-    Trigger(form, "TreeBuild");
+    ::GrowTree(form);
     QCOMPARE(dialogs.Errors, QStringList());
   }
 
