@@ -69,8 +69,8 @@ struct TRunState {
   std::vector<double> FeatureScore;       // [1..FeatureCount]
   std::vector<double> FeatureScoreCount;  // [1..FeatureCount]
   TRecordStore Records;
-  // The records of the search's worker threads. They live as long as the run, like Records:
-  // a record taken from one store may be freed into another's free list.
+  // The records of the search's worker threads. They live as long as the run, like Records;
+  // a record freed through any store goes back to the one that made it.
   std::vector<std::unique_ptr<TRecordStore>> WorkerRecords;
 
   int32_t N() const { return Table.ObjectCount; }
