@@ -58,14 +58,14 @@ TBranchRec* TRecordStore::NewBranch() {
 
 void TRecordStore::FreeNode(TNodeRec* node) {
   FreeBranchList(node->FirstBranch);
-  node->Home->freeNodes_.push_back(node);
+  (node->Home ? node->Home : this)->freeNodes_.push_back(node);
 }
 
 void TRecordStore::FreeBranch(TBranchRec* b) {
   if (!b) return;
   if (b->Child) FreeNode(b->Child);
   b->Child = nullptr;
-  b->Home->freeBranches_.push_back(b);
+  (b->Home ? b->Home : this)->freeBranches_.push_back(b);
 }
 
 void TRecordStore::FreeBranchList(TBranchRec*& list) {

@@ -80,7 +80,8 @@ bool BranchAccepts(const TBranchRec& b, double x);
 // A freed record goes back to the store that made it, whichever store frees it: a subtree made
 // by a worker thread and adopted by the caller's search returns to the worker, which would
 // otherwise allocate anew for every search. A store's lists are touched by one thread at a time:
-// the caller frees workers' records only while they wait for the next search.
+// the caller frees workers' records only while they wait for the next search. A record whose
+// home was cleared goes to the store that frees it.
 class TRecordStore {
  public:
   TNodeRec* NewNode();
