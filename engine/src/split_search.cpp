@@ -97,16 +97,56 @@ TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, 
     return result;
   }
   TFeatureOutcome outcome;
+  const bool bounded = BoundsHold();
+  const bool leafLevel = depth >= run_.LookAhead;
   for (int32_t f = 1; f <= run_.M(); ++f) {
     if (!frame.Mask[f] || f == excludedFeature) continue;
+    if (bounded && CannotWin(f, 0, 1, n, result.Score)) {
+      // Skipped, but the mask must still lose a non-candidate for the features after it.
+      if (!IsCandidateFeature(run_, objects, n, f)) frame.Mask[f] = false;
+      continue;
+    }
     if (!BuildCandidate(frame, f)) continue;
+    if (bounded && leafLevel &&
+        CannotWin(f, FinestErrors(frame.Groups), frame.Groups.KnownCount, n, result.Score)) {
+      frame.Mask[f] = true;  // a candidate stays allowed, as after its evaluation
+      continue;
+    }
     if (depth == 1) run_.CheckCancel();
     EvaluateFeature(frame, f);
-    RecordFeatureScores(frame, result.Score);
+    if (run_.ScoresRead) RecordFeatureScores(frame, result.Score);
     TakeOutcome(frame, outcome);
     Adopt(node, result, outcome);
   }
   return result;
+}
+
+bool TSplitSearch::BoundsHold() const {
+  // Every term of a split's score is then at least its value for no dispersion, no errors and
+  // two leaves; a skipped feature leaves no scores behind, so none may be read later.
+  const TTargetDescription& target = run_.Target;
+  return !run_.ScoresRead && target.DispersionWeight >= 0 && target.ErrorWeight >= 0 &&
+         run_.LeafWeight >= 0 && run_.CostWeight >= 0 && run_.RootDispersion >= 0;
+}
+
+bool TSplitSearch::CannotWin(int32_t f, int32_t errors, int32_t known, int32_t n,
+                             double toBeat) const {
+  // The lowest score any partition by f can have: at least two leaves, at least `errors` errors
+  // among its known objects, no dispersion. Each term and each sum rounds monotonically, so a
+  // real score is never below it; a tie does not win either.
+  const double lowest =
+      SplitScore(run_, 2, run_.FeatureCost[f], 0.0, static_cast<double>(errors) / known, n);
+  return lowest >= toBeat;
+}
+
+int32_t TSplitSearch::FinestErrors(const TValueGroups& groups) const {
+  // Merging groups never lowers the errors of their majority classes, so a leaf partition has
+  // at least the errors of the one group per value.
+  int32_t errors = 0;
+  for (int32_t g = 1; g <= groups.GroupCount; ++g) {
+    errors += MajorityErrors(groups.Row(g).ClassCount, run_.C());
+  }
+  return errors;
 }
 
 void TSplitSearch::EvaluateTopFeature(const int32_t* objects, int32_t n, const TFeatureMask& mask,
@@ -119,7 +159,7 @@ void TSplitSearch::EvaluateTopFeature(const int32_t* objects, int32_t n, const T
   creditLog_ = &outcome.Credits;
   if (BuildCandidate(frame, f)) {
     EvaluateFeature(frame, f);
-    RecordFeatureScores(frame, 0.0);
+    if (run_.ScoresRead) RecordFeatureScores(frame, 0.0);
   }
   creditLog_ = nullptr;
   frame.Feature = f;

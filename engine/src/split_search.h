@@ -111,6 +111,13 @@ class TSplitSearch {
   };
 
   TFrame& FrameAt(int32_t depth);
+  // Whether features that cannot win may be skipped in the search running now.
+  bool BoundsHold() const;
+  // Whether no partition by f with at least `errors` errors among `known` objects can score
+  // strictly below toBeat at a node of n objects.
+  bool CannotWin(int32_t f, int32_t errors, int32_t known, int32_t n, double toBeat) const;
+  // The errors of the partition with one group per value.
+  int32_t FinestErrors(const TValueGroups& groups) const;
   void EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result);
   double ScoreMerge(const TFrame& frame, const TPairSlot& slot) const;
   int32_t FindBestPair(const TFrame& frame, double& score) const;
