@@ -226,6 +226,7 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
     row.Errors = evaluated.Errors;
     row.Leaves = evaluated.Leaves;
     row.WithinDispersion = evaluated.Dispersion;
+    row.StopUnsettled = evaluated.StopUnsettled;
   }
   frame.I = 0;
   frame.J = 0;
@@ -295,13 +296,16 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   branch->Child = child;
 
   // The error frequency of a branch is taken over the node being split, not over the branch.
-  const bool stop =
-      IsHomogeneous(run_, u, static_cast<double>(errors) / frame.N, dispersion, mean) ||
-      (leafLevel ? UnionIsUnsplittable(frame, a, b)
-                 : IsUnsplittable(run_, objects.data(), u, frame.Mask, frame.Excluded));
+  // At the last level the stop test only marks the leaf: whether no feature separates its
+  // objects is settled once the branch is known to be kept (SettleLeafStop).
+  const bool homogeneous =
+      IsHomogeneous(run_, u, static_cast<double>(errors) / frame.N, dispersion, mean);
+  const bool stop = homogeneous || (!leafLevel && IsUnsplittable(run_, objects.data(), u,
+                                                                 frame.Mask, frame.Excluded));
 
   result.Branch = branch;
   result.Count = u;
+  result.StopUnsettled = false;
   if (stop || leafLevel) {
     result.Errors = errors;
     result.Dispersion = dispersion;
@@ -313,6 +317,7 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     child->Mean = mean;
     child->ObjectCount = u;
     child->Terminal = stop;
+    result.StopUnsettled = leafLevel && !homogeneous;
     return;
   }
   const TSearchResult grown =
@@ -322,14 +327,22 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   result.Leaves = grown.Leaves;
 }
 
-bool TSplitSearch::UnionIsUnsplittable(const TFrame& frame, int32_t a, int32_t b) const {
+void TSplitSearch::SettleLeafStop(TFrame& frame, int32_t g) {
+  TGroupRow& row = frame.Groups.Row(g);
+  if (!row.StopUnsettled) return;
+  row.StopUnsettled = false;
+  // The groups of the first partition were judged with the feature itself switched off.
+  row.Branch->Child->Terminal = GroupIsUnsplittable(frame, g, frame.BranchBorn[g] > 0);
+}
+
+bool TSplitSearch::GroupIsUnsplittable(const TFrame& frame, int32_t a, bool featureAllowed) const {
   // Whether two known values of some allowed feature differ: the same test as IsUnsplittable,
-  // which does not depend on the order of the objects, run over the two groups' members.
+  // which does not depend on the order of the objects, run over the group's members.
   const TValueGroups& groups = frame.Groups;
   const std::vector<int32_t>& membersA = groups.Row(a).Members;
-  const std::vector<int32_t>& membersB = groups.Row(b).Members;
   for (int32_t g = 1; g <= run_.M(); ++g) {
     if (!frame.Mask[g] || g == frame.Excluded) continue;
+    if (g == frame.Feature && !featureAllowed) continue;
     const std::vector<double>& column = run_.Table.Data[g];
     bool seen = false;
     double first = 0.0;
@@ -346,7 +359,7 @@ bool TSplitSearch::UnionIsUnsplittable(const TFrame& frame, int32_t a, int32_t b
       }
       return false;
     };
-    if (differs(membersA) || (a != b && differs(membersB))) return false;
+    if (differs(membersA)) return false;
   }
   return true;
 }
@@ -417,6 +430,7 @@ void TSplitSearch::KeepAsBest(TFrame& frame, double score) {
 void TSplitSearch::RetireBranch(TFrame& frame, int32_t g) {
   TGroupRow& row = frame.Groups.Row(g);
   if (frame.BestStep >= 0 && frame.BranchBorn[g] <= frame.BestStep) {
+    SettleLeafStop(frame, g);
     frame.Retained.emplace_back(g, row.Branch);
   } else {
     records_.FreeBranch(row.Branch);
@@ -432,6 +446,7 @@ void TSplitSearch::CollectBest(TFrame& frame) {
   for (int32_t g = 1; g; g = frame.NextLive[g]) {
     TGroupRow& row = frame.Groups.Row(g);
     if (frame.BranchBorn[g] <= frame.BestStep) {
+      SettleLeafStop(frame, g);
       frame.Retained.emplace_back(g, row.Branch);
       row.Branch = nullptr;
     }
@@ -527,6 +542,7 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
   TGroupRow& rowR = groups.Row(r);
   TGroupRow& rowQ = groups.Row(q);
   rowR.Branch = merged.Branch;
+  rowR.StopUnsettled = merged.StopUnsettled;
   frame.BranchBorn[r] = frame.Step;
 
   if (frame.Kind == ftNumeric) {

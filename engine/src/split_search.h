@@ -67,6 +67,7 @@ class TSplitSearch {
     double Dispersion = 0.0;
     double Score = kMissingScore;
     bool Free = true;
+    bool StopUnsettled = false;  // a last-level leaf whose Terminal flag is not yet known
   };
 
   // The working state of one SearchSplit call; one per level, reused by later calls at that level.
@@ -123,7 +124,9 @@ class TSplitSearch {
   int32_t FindBestPair(const TFrame& frame, double& score) const;
   double ScoreOfKey(const TFrame& frame, const TPairKey& key) const;
   TPairKey KeyOf(const TFrame& frame, const TPairSlot& slot) const;
-  bool UnionIsUnsplittable(const TFrame& frame, int32_t a, int32_t b) const;
+  // Sets the Terminal flag of group g's last-level leaf once the leaf may be kept.
+  void SettleLeafStop(TFrame& frame, int32_t g);
+  bool GroupIsUnsplittable(const TFrame& frame, int32_t a, bool featureAllowed) const;
   void EvaluateNumericPair(TFrame& frame, int32_t left);
   void EvaluateFeature(TFrame& frame, int32_t f);
   void RunMergeSequence(TFrame& frame);
