@@ -137,6 +137,8 @@ const TableShape kClasses60x8 = Shape(TargetKind::kClasses, 60, 8, 0, 0x7A4F0003
 const TableShape kNumber60x8 = Shape(TargetKind::kNumber, 60, 8, 0, 0x7A4F0004);
 const TableShape kClasses80x10Predict = Shape(TargetKind::kClasses, 80, 10, 20, 0x7A4F0005);
 const TableShape kNumber80x10Predict = Shape(TargetKind::kNumber, 80, 10, 20, 0x7A4F0006);
+// Deep look-ahead: 120 objects, 9 predictors, 4 classes.
+const TableShape kClasses120x10 = Shape(TargetKind::kClasses, 120, 10, 0, 0x7A4F0007);
 
 // One tree, no cross-validation, no prediction block.
 BENCHMARK_CAPTURE(BM_EngineRun, Classes500x59_OneTree_Complexity1_0, kClasses500x59,
@@ -156,6 +158,13 @@ BENCHMARK_CAPTURE(BM_EngineRun, Number300x20_OneTree_Complexity2_0, kNumber300x2
     ->Iterations(3);
 BENCHMARK_CAPTURE(BM_EngineRun, Number300x20_OneTree_Complexity2_5, kNumber300x20,
                   Parameters(2.5, 20, 1, 0))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// Look-ahead depth 3 with cross-validation: 10 folds, one variant.
+BENCHMARK_CAPTURE(BM_EngineRun, Classes120x10_Complexity3_0_10Folds, kClasses120x10,
+                  Parameters(3.0, 10, 1, 10))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);

@@ -68,9 +68,12 @@ struct TRunState {
   double RootDispersion = 0.0;
   std::vector<double> FeatureScore;       // [1..FeatureCount]
   std::vector<double> FeatureScoreCount;  // [1..FeatureCount]
+  // Whether the next search of the series ranks features by the scores of the one running:
+  // when not, the search need not record them and may skip features that cannot win.
+  bool ScoresRead = true;
   TRecordStore Records;
-  // The records of the search's worker threads. They live as long as the run, like Records:
-  // a record taken from one store may be freed into another's free list.
+  // The records of the search's worker threads. They live as long as the run, like Records;
+  // a record freed through any store goes back to the one that made it.
   std::vector<std::unique_ptr<TRecordStore>> WorkerRecords;
 
   int32_t N() const { return Table.ObjectCount; }

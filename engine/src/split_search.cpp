@@ -97,16 +97,56 @@ TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, 
     return result;
   }
   TFeatureOutcome outcome;
+  const bool bounded = BoundsHold();
+  const bool leafLevel = depth >= run_.LookAhead;
   for (int32_t f = 1; f <= run_.M(); ++f) {
     if (!frame.Mask[f] || f == excludedFeature) continue;
+    if (bounded && CannotWin(f, 0, 1, n, result.Score)) {
+      // Skipped, but the mask must still lose a non-candidate for the features after it.
+      if (!IsCandidateFeature(run_, objects, n, f)) frame.Mask[f] = false;
+      continue;
+    }
     if (!BuildCandidate(frame, f)) continue;
+    if (bounded && leafLevel &&
+        CannotWin(f, FinestErrors(frame.Groups), frame.Groups.KnownCount, n, result.Score)) {
+      frame.Mask[f] = true;  // a candidate stays allowed, as after its evaluation
+      continue;
+    }
     if (depth == 1) run_.CheckCancel();
     EvaluateFeature(frame, f);
-    RecordFeatureScores(frame, result.Score);
+    if (run_.ScoresRead) RecordFeatureScores(frame, result.Score);
     TakeOutcome(frame, outcome);
     Adopt(node, result, outcome);
   }
   return result;
+}
+
+bool TSplitSearch::BoundsHold() const {
+  // Every term of a split's score is then at least its value for no dispersion, no errors and
+  // two leaves; a skipped feature leaves no scores behind, so none may be read later.
+  const TTargetDescription& target = run_.Target;
+  return !run_.ScoresRead && target.DispersionWeight >= 0 && target.ErrorWeight >= 0 &&
+         run_.LeafWeight >= 0 && run_.CostWeight >= 0 && run_.RootDispersion >= 0;
+}
+
+bool TSplitSearch::CannotWin(int32_t f, int32_t errors, int32_t known, int32_t n,
+                             double toBeat) const {
+  // The lowest score any partition by f can have: at least two leaves, at least `errors` errors
+  // among its known objects, no dispersion. Each term and each sum rounds monotonically, so a
+  // real score is never below it; a tie does not win either.
+  const double lowest =
+      SplitScore(run_, 2, run_.FeatureCost[f], 0.0, static_cast<double>(errors) / known, n);
+  return lowest >= toBeat;
+}
+
+int32_t TSplitSearch::FinestErrors(const TValueGroups& groups) const {
+  // Merging groups never lowers the errors of their majority classes, so a leaf partition has
+  // at least the errors of the one group per value.
+  int32_t errors = 0;
+  for (int32_t g = 1; g <= groups.GroupCount; ++g) {
+    errors += MajorityErrors(groups.Row(g).ClassCount, run_.C());
+  }
+  return errors;
 }
 
 void TSplitSearch::EvaluateTopFeature(const int32_t* objects, int32_t n, const TFeatureMask& mask,
@@ -119,7 +159,7 @@ void TSplitSearch::EvaluateTopFeature(const int32_t* objects, int32_t n, const T
   creditLog_ = &outcome.Credits;
   if (BuildCandidate(frame, f)) {
     EvaluateFeature(frame, f);
-    RecordFeatureScores(frame, 0.0);
+    if (run_.ScoresRead) RecordFeatureScores(frame, 0.0);
   }
   creditLog_ = nullptr;
   frame.Feature = f;
@@ -186,6 +226,7 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
     row.Errors = evaluated.Errors;
     row.Leaves = evaluated.Leaves;
     row.WithinDispersion = evaluated.Dispersion;
+    row.StopUnsettled = evaluated.StopUnsettled;
   }
   frame.I = 0;
   frame.J = 0;
@@ -257,13 +298,16 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   branch->Child = child;
 
   // The error frequency of a branch is taken over the node being split, not over the branch.
-  const bool stop =
-      IsHomogeneous(run_, u, static_cast<double>(errors) / frame.N, dispersion, mean) ||
-      (leafLevel ? UnionIsUnsplittable(frame, a, b)
-                 : IsUnsplittable(run_, objects.data(), u, frame.Mask, frame.Excluded));
+  // At the last level the stop test only marks the leaf: whether no feature separates its
+  // objects is settled once the branch is known to be kept (SettleLeafStop).
+  const bool homogeneous =
+      IsHomogeneous(run_, u, static_cast<double>(errors) / frame.N, dispersion, mean);
+  const bool stop = homogeneous || (!leafLevel && IsUnsplittable(run_, objects.data(), u,
+                                                                 frame.Mask, frame.Excluded));
 
   result.Branch = branch;
   result.Count = u;
+  result.StopUnsettled = false;
   if (stop || leafLevel) {
     result.Errors = errors;
     result.Dispersion = dispersion;
@@ -275,6 +319,7 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     child->Mean = mean;
     child->ObjectCount = u;
     child->Terminal = stop;
+    result.StopUnsettled = leafLevel && !homogeneous;
     return;
   }
   const TSearchResult grown =
@@ -284,14 +329,22 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   result.Leaves = grown.Leaves;
 }
 
-bool TSplitSearch::UnionIsUnsplittable(const TFrame& frame, int32_t a, int32_t b) const {
+void TSplitSearch::SettleLeafStop(TFrame& frame, int32_t g) {
+  TGroupRow& row = frame.Groups.Row(g);
+  if (!row.StopUnsettled) return;
+  row.StopUnsettled = false;
+  // The groups of the first partition were judged with the feature itself switched off.
+  row.Branch->Child->Terminal = GroupIsUnsplittable(frame, g, frame.BranchBorn[g] > 0);
+}
+
+bool TSplitSearch::GroupIsUnsplittable(const TFrame& frame, int32_t a, bool featureAllowed) const {
   // Whether two known values of some allowed feature differ: the same test as IsUnsplittable,
-  // which does not depend on the order of the objects, run over the two groups' members.
+  // which does not depend on the order of the objects, run over the group's members.
   const TValueGroups& groups = frame.Groups;
   const std::vector<int32_t>& membersA = groups.Row(a).Members;
-  const std::vector<int32_t>& membersB = groups.Row(b).Members;
   for (int32_t g = 1; g <= run_.M(); ++g) {
     if (!frame.Mask[g] || g == frame.Excluded) continue;
+    if (g == frame.Feature && !featureAllowed) continue;
     const std::vector<double>& column = run_.Table.Data[g];
     bool seen = false;
     double first = 0.0;
@@ -308,7 +361,7 @@ bool TSplitSearch::UnionIsUnsplittable(const TFrame& frame, int32_t a, int32_t b
       }
       return false;
     };
-    if (differs(membersA) || (a != b && differs(membersB))) return false;
+    if (differs(membersA)) return false;
   }
   return true;
 }
@@ -379,6 +432,7 @@ void TSplitSearch::KeepAsBest(TFrame& frame, double score) {
 void TSplitSearch::RetireBranch(TFrame& frame, int32_t g) {
   TGroupRow& row = frame.Groups.Row(g);
   if (frame.BestStep >= 0 && frame.BranchBorn[g] <= frame.BestStep) {
+    SettleLeafStop(frame, g);
     frame.Retained.emplace_back(g, row.Branch);
   } else {
     records_.FreeBranch(row.Branch);
@@ -394,6 +448,7 @@ void TSplitSearch::CollectBest(TFrame& frame) {
   for (int32_t g = 1; g; g = frame.NextLive[g]) {
     TGroupRow& row = frame.Groups.Row(g);
     if (frame.BranchBorn[g] <= frame.BestStep) {
+      SettleLeafStop(frame, g);
       frame.Retained.emplace_back(g, row.Branch);
       row.Branch = nullptr;
     }
@@ -489,6 +544,7 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
   TGroupRow& rowR = groups.Row(r);
   TGroupRow& rowQ = groups.Row(q);
   rowR.Branch = merged.Branch;
+  rowR.StopUnsettled = merged.StopUnsettled;
   frame.BranchBorn[r] = frame.Step;
 
   if (frame.Kind == ftNumeric) {

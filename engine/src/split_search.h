@@ -67,6 +67,7 @@ class TSplitSearch {
     double Dispersion = 0.0;
     double Score = kMissingScore;
     bool Free = true;
+    bool StopUnsettled = false;  // a last-level leaf whose Terminal flag is not yet known
   };
 
   // The working state of one SearchSplit call; one per level, reused by later calls at that level.
@@ -111,12 +112,21 @@ class TSplitSearch {
   };
 
   TFrame& FrameAt(int32_t depth);
+  // Whether features that cannot win may be skipped in the search running now.
+  bool BoundsHold() const;
+  // Whether no partition by f with at least `errors` errors among `known` objects can score
+  // strictly below toBeat at a node of n objects.
+  bool CannotWin(int32_t f, int32_t errors, int32_t known, int32_t n, double toBeat) const;
+  // The errors of the partition with one group per value.
+  int32_t FinestErrors(const TValueGroups& groups) const;
   void EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result);
   double ScoreMerge(const TFrame& frame, const TPairSlot& slot) const;
   int32_t FindBestPair(const TFrame& frame, double& score) const;
   double ScoreOfKey(const TFrame& frame, const TPairKey& key) const;
   TPairKey KeyOf(const TFrame& frame, const TPairSlot& slot) const;
-  bool UnionIsUnsplittable(const TFrame& frame, int32_t a, int32_t b) const;
+  // Sets the Terminal flag of group g's last-level leaf once the leaf may be kept.
+  void SettleLeafStop(TFrame& frame, int32_t g);
+  bool GroupIsUnsplittable(const TFrame& frame, int32_t a, bool featureAllowed) const;
   void EvaluateNumericPair(TFrame& frame, int32_t left);
   void EvaluateFeature(TFrame& frame, int32_t f);
   void RunMergeSequence(TFrame& frame);

@@ -87,6 +87,7 @@ TTreeGrower::TSubtree TTreeGrower::SearchSubtree(int32_t n, int32_t excludedFeat
       run_.FeatureScore[f] = kMissingScore;
       run_.FeatureScoreCount[f] = 0;
     }
+    run_.ScoresRead = NextSearchReadsScores();
     TNodeRec* node = run_.Records.NewNode();
     const TSearchResult result =
         search_.SearchSplit(*node, run_.ObjList.data(), n, mask, 0, excludedFeature);
@@ -108,6 +109,26 @@ TTreeGrower::TSubtree TTreeGrower::SearchSubtree(int32_t n, int32_t excludedFeat
   return kept;
 }
 
+bool TTreeGrower::RankedSubsetSize(int64_t lookAhead, int32_t& k) const {
+  if (run_.RecursiveComplexity == run_.BaseLookAhead) {
+    k = 0;
+    return true;
+  }
+  const double fraction = run_.RecursiveComplexity - run_.BaseLookAhead;
+  if (fraction < 0) return false;  // a negative fraction has no logarithm: the series ends
+  k = static_cast<int32_t>(
+      std::trunc(std::exp(static_cast<double>(lookAhead - 1) * std::log(fraction)) * run_.M()));
+  return true;
+}
+
+bool TTreeGrower::NextSearchReadsScores() const {
+  if (run_.LookAhead == run_.M()) return false;  // the series ends with this search
+  const int64_t next = run_.LookAhead + 1;
+  if (next == 1 || next <= run_.BaseLookAhead) return false;  // every allowed feature, unranked
+  int32_t k = 0;
+  return RankedSubsetSize(next, k) && k > 1 && next <= k;
+}
+
 bool TTreeGrower::SelectFeatureSubset(TFeatureMask& mask, int32_t& k) {
   const int32_t m = run_.M();
   // The first search of every series runs with all the features the run allows.
@@ -116,14 +137,7 @@ bool TTreeGrower::SelectFeatureSubset(TFeatureMask& mask, int32_t& k) {
     k = m;
     return true;
   }
-  if (run_.RecursiveComplexity == run_.BaseLookAhead) {
-    k = 0;
-  } else {
-    const double fraction = run_.RecursiveComplexity - run_.BaseLookAhead;
-    if (fraction < 0) return false;  // a negative fraction has no logarithm: the series ends
-    k = static_cast<int32_t>(
-        std::trunc(std::exp(static_cast<double>(run_.LookAhead - 1) * std::log(fraction)) * m));
-  }
+  if (!RankedSubsetSize(run_.LookAhead, k)) return false;
   if (k <= 1 || run_.LookAhead > k) return false;
 
   // Rank the features by their average score, smallest first, by a partial selection sort.

@@ -32,6 +32,11 @@ class TTreeGrower {
 
  private:
   void CollectObjects(const TNodePath* path, int32_t depth);
+  // The size k of the ranked feature subset of the search at lookAhead; false when the series
+  // cannot go on (a fraction without a logarithm).
+  bool RankedSubsetSize(int64_t lookAhead, int32_t& k) const;
+  // Whether the search after the one at LookAhead ranks the features by this one's scores.
+  bool NextSearchReadsScores() const;
   void ShowTotal(double total);
 
   TRunState& run_;

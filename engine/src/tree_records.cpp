@@ -26,10 +26,15 @@ bool ObjectFollowsPath(const TDataTable& data, const TNodePath& path, int depth,
 }
 
 TNodeRec* TRecordStore::NewNode() {
-  if (freeNodes_.empty()) return &nodes_.emplace_back();
-  TNodeRec* node = freeNodes_.back();
-  freeNodes_.pop_back();
-  *node = TNodeRec{};
+  TNodeRec* node = nullptr;
+  if (freeNodes_.empty()) {
+    node = &nodes_.emplace_back();
+  } else {
+    node = freeNodes_.back();
+    freeNodes_.pop_back();
+    *node = TNodeRec{};
+  }
+  node->Home = this;
   return node;
 }
 
@@ -48,19 +53,20 @@ TBranchRec* TRecordStore::NewBranch() {
   b->Low = b->High = 0.0;
   b->OpenBelow = b->OpenAbove = false;
   b->Values.clear();
+  b->Home = this;
   return b;
 }
 
 void TRecordStore::FreeNode(TNodeRec* node) {
   FreeBranchList(node->FirstBranch);
-  freeNodes_.push_back(node);
+  (node->Home ? node->Home : this)->freeNodes_.push_back(node);
 }
 
 void TRecordStore::FreeBranch(TBranchRec* b) {
   if (!b) return;
   if (b->Child) FreeNode(b->Child);
   b->Child = nullptr;
-  freeBranches_.push_back(b);
+  (b->Home ? b->Home : this)->freeBranches_.push_back(b);
 }
 
 void TRecordStore::FreeBranchList(TBranchRec*& list) {

@@ -16,6 +16,7 @@ constexpr int kMaxFeatures = 60;  // 59 file columns and the companion column
 using TClassCounts = std::array<int32_t, kMaxClasses + 1>;  // classes 1..12, entry 0 unused
 
 struct TBranchRec;
+class TRecordStore;
 
 struct TNodeRec {
   TBranchRec* FirstBranch = nullptr;  // null for a leaf
@@ -25,6 +26,7 @@ struct TNodeRec {
   double Mean = 0.0;
   bool Terminal = false;
   TClassCounts ClassCount{};
+  TRecordStore* Home = nullptr;  // the store that made the record and takes it back
 };
 
 struct TBranchRec {
@@ -39,6 +41,7 @@ struct TBranchRec {
   bool OpenAbove = false;
   std::vector<int32_t> Values;  // value-set branch: the codes that lead into it
   int32_t ValueCount() const { return static_cast<int32_t>(Values.size()); }
+  TRecordStore* Home = nullptr;  // the store that made the record and takes it back
 };
 
 struct TPathStep {
@@ -78,6 +81,11 @@ bool ObjectFollowsPath(const TDataTable& data, const TNodePath& path, int depth,
 bool BranchAccepts(const TBranchRec& b, double x);
 
 // Recycles the records of temporary subtrees so that the search does not allocate per node.
+// A freed record goes back to the store that made it, whichever store frees it: a subtree made
+// by a worker thread and adopted by the caller's search returns to the worker, which would
+// otherwise allocate anew for every search. A store's lists are touched by one thread at a time:
+// the caller frees workers' records only while they wait for the next search. A record whose
+// home was cleared goes to the store that frees it.
 class TRecordStore {
  public:
   TNodeRec* NewNode();

@@ -22,6 +22,7 @@ struct TGroupRow {
   int32_t Errors = 0;
   int32_t Leaves = 0;
   double WithinDispersion = 0.0;
+  bool StopUnsettled = false;  // the branch is a last-level leaf whose stop test is still due
 };
 
 struct TValueGroups {
