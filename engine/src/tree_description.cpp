@@ -55,8 +55,8 @@ class TTreeDescriber {
     if (d.Interval) {
       d.Low = b.Low;
       d.High = b.High;
-      d.LowOpen = std::fabs(b.Low) == kMissingScore;
-      d.HighOpen = std::fabs(b.High) == kMissingScore;
+      d.LowOpen = b.OpenBelow;
+      d.HighOpen = b.OpenAbove;
       return d;
     }
     // The text of each code, from the first table entry that has it, as the rules write it.
