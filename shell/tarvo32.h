@@ -17,6 +17,7 @@ class QPushButton;
 class QStatusBar;
 class TDialogs;
 class TFindDialog;
+class TTuneDialog;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -46,6 +47,8 @@ class TForm1 : public QMainWindow {
   void SearchReplace1Execute();
   void ParamDialogExecute();
   void TreeBuildExecute();
+  void TuneParamsExecute();
+  void TuneSettingChosen(double recursiveComplexity, double homogeneity);
   void StopBuildingExecute();
   void Action1Execute();
   void OKClick();
@@ -95,6 +98,7 @@ class TForm1 : public QMainWindow {
   QPushButton* OK = nullptr;
   TFindDialog* FindDialog = nullptr;
   TFindDialog* ReplaceDialog = nullptr;
+  TTuneDialog* TuneDialog = nullptr;
 
   QAction* FileNew = nullptr;
   QAction* FileOpen1 = nullptr;
@@ -110,5 +114,6 @@ class TForm1 : public QMainWindow {
   QAction* TreeBuild = nullptr;
   QAction* GrowTreeItem = nullptr;
   QAction* StopBuilding = nullptr;
+  QAction* TuneParams = nullptr;
   QAction* Action1 = nullptr;
 };
