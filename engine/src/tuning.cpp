@@ -3,7 +3,6 @@
 #include <stdlib.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <stop_token>
 #include <thread>
