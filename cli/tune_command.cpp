@@ -1,15 +1,23 @@
 // tarvo-run --tune: runs the grid, shows progress on a terminal and prints one row per setting.
 #include "tune_command.h"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <string>
 
+#include "exit_status.h"
+#include "installed_files.h"
+#include "interrupt.h"
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
 #include "tarvo/tuning.h"
 
-namespace tarvo {
+using namespace tarvo;
 
 namespace {
+
+constexpr double kDefaultBudgetSeconds = 300.0;
 
 std::string RowLine(const TuningRow& row, bool best) {
   std::string line = best ? "*" : " ";
@@ -42,19 +50,26 @@ void PrintProgress(std::FILE* to, const TuningProgress& where, const std::string
   std::fflush(to);
 }
 
+// A report line without its leading blank.
+std::string TrimmedMessage(const std::string& message) {
+  const size_t start = message.find_first_not_of(' ');
+  return start == std::string::npos ? std::string() : message.substr(start);
+}
+
 }  // namespace
 
-int RunTuneCommand(const TuneCommand& command, const RunParameters& base,
-                   const std::atomic<bool>* interrupted, std::FILE* out, std::FILE* progress) {
+int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
   TuningOptions options;
   std::string message;
-  if (!ParseTuningGrid(command.GridText, options.Grid, message)) {
-    std::fprintf(stderr, "tarvo-run: --grid: %s\n", message.c_str());
-    return 64;
+  if (!ParseTuningGrid(line.Grid.value_or(""), options.Grid, message)) {
+    std::fprintf(stderr, "tarvo-run: --grid: %s (try 'tarvo-run --help')\n", message.c_str());
+    return kExitUsage;
   }
-  options.BudgetSeconds = command.BudgetSeconds;
-  options.CancelRequested = interrupted;
-  options.SearchThreads = command.SearchThreads;
+  const double budget = line.Budget.value_or(kDefaultBudgetSeconds);
+  options.BudgetSeconds = budget;
+  options.CancelRequested = CatchInterrupt();
+  options.ChiSquareFileName = ChooseChiSquareFile(line.ChiSquareFile);
+  std::FILE* progress = isatty(STDERR_FILENO) ? stderr : nullptr;
   std::string last;
   if (progress) {
     options.Progress = [&](const TuningProgress& where) { PrintProgress(progress, where, last); };
@@ -67,32 +82,33 @@ int RunTuneCommand(const TuneCommand& command, const RunParameters& base,
 
   TuningResult result;
   try {
-    result = TuneParameters(base, command.Table, options);
+    result = TuneParameters(base, line.Table, options);
   } catch (const EngineError& error) {
     if (progress) std::fputs("\n", progress);
     std::fprintf(stderr, "%s\n", error.what());
-    return 2;
+    return kExitRunError;
   }
   if (progress) std::fputs("\r\033[K", progress);
   if (result.End == TuningEnd::NotStarted) {
-    std::fprintf(stderr, "tarvo-run: cannot tune %s:%s%s\n", command.Table.c_str(),
-                 result.Message.empty() || result.Message[0] == ' ' ? "" : " ",
-                 result.Message.c_str());
-    return 1;
+    std::fprintf(stderr, "tarvo-run: cannot tune %s: %s\n", line.Table.c_str(),
+                 TrimmedMessage(result.Message).c_str());
+    return kExitTableFault;
   }
 
+  std::FILE* out = stdout;
   std::fprintf(out, "Tuning %s: %d-fold cross-validation error of the first tree, %s target\n",
-               command.Table.c_str(), base.FoldsCrossValidate,
+               line.Table.c_str(), base.FoldsCrossValidate,
                result.NumericTarget ? "numeric (relative error)" : "nominal");
   PrintTable(result, out);
   if (result.End == TuningEnd::OverBudget) {
     std::fprintf(out, "The time budget of %s s ended the search early.\n",
-                 FormatReal(command.BudgetSeconds, 1, 0).c_str());
+                 FormatReal(budget, 1, 0).c_str());
   }
-  if (result.End == TuningEnd::Cancelled) std::fputs("Interrupted: the rows done so far.\n", out);
+  const bool interrupted = result.End == TuningEnd::Cancelled;
+  if (interrupted) std::fputs("Interrupted: the rows done so far.\n", out);
   if (result.Best < 0) {
     std::fputs("No setting was scored.\n", out);
-    return result.End == TuningEnd::Cancelled ? 130 : 0;
+    return interrupted ? kExitInterrupted : kExitComplete;
   }
   const TuningRow& best = result.Rows[static_cast<size_t>(result.Best)];
   std::fprintf(out,
@@ -103,15 +119,14 @@ int RunTuneCommand(const TuneCommand& command, const RunParameters& base,
   std::fputs(
       "Its CV error is optimistic: the setting was chosen on the same folds that measured it.\n",
       out);
-  if (result.End == TuningEnd::Cancelled) return 130;
-  if (command.WriteParam) {
-    if (!WriteTunedParameterFile("param.par", base, best)) {
-      std::fputs("tarvo-run: cannot write param.par\n", stderr);
-      return 2;
+  if (interrupted) return kExitInterrupted;
+  if (line.WriteParam) {
+    const std::string file = line.ParameterFile.value_or("param.par");
+    if (!WriteTunedParameterFile(file, base, best)) {
+      std::fprintf(stderr, "tarvo-run: cannot write %s\n", file.c_str());
+      return kExitRunError;
     }
-    std::fputs("Written to param.par.\n", out);
+    std::fprintf(out, "Written to %s.\n", file.c_str());
   }
-  return 0;
+  return kExitComplete;
 }
-
-}  // namespace tarvo

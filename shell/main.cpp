@@ -1,11 +1,13 @@
 // tarvo2: the window. Files without a folder (param.par, prog.par, output.txt, autoread.txt) are
-// those of the folder it is started in.
+// those of the folder it is started in, or of ~/Tarvo for an installed program started elsewhere.
 #include <QApplication>
+#include <QMessageBox>
 #include <clocale>
 
 #include "about.h"
 #include "dialogs.h"
 #include "tarvo32.h"
+#include "working_folder.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -14,10 +16,12 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Tarvo2");
   QApplication::setApplicationVersion("2.0");
 
+  const QString folderProblem = ChooseWorkingFolder();
   TQtDialogs dialogs;
   TForm1 Form1(dialogs);
   TAboutBox AboutBox;
   Form1.SetAboutBox(&AboutBox);
   Form1.show();
+  if (!folderProblem.isEmpty()) QMessageBox::warning(&Form1, "Tarvo2", folderProblem);
   return application.exec();
 }

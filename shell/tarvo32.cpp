@@ -21,6 +21,7 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "dialogs.h"
 #include "find_replace.h"
@@ -297,9 +298,9 @@ void TForm1::FormCreate() {
   });
 }
 
-void TForm1::LoadEditor(const QString& fileName) {
+void TForm1::LoadEditor(const QString& fileName, TBrokenUtf8 broken) {
   TTextFormat format;
-  const QString text = LoadTextFile(fileName, format);
+  const QString text = LoadTextFile(fileName, format, broken);
   RichEdit1->setPlainText(text);
   EditorFormat = format;
 }
@@ -450,29 +451,41 @@ void TForm1::TuneSettingChosen(double recursiveComplexity, double homogeneity) {
 }
 
 void TForm1::TreeBuildExecute() {
-  Parameters = tarvo::ReadParameterFile("param.par");
+  std::vector<std::string> warnings;
+  Parameters = tarvo::ReadParameterFile("param.par", warnings);
   // Only a table loaded from its own file is saved: never a report or autoread.txt.
   if (LastLoadedFileName == CurrentFileName) SaveEditor(CurrentFileName);
 
   // A status tip shown in the status bar would hide the panels that carry the progress.
   StatusBar1->clearMessage();
   TStatusBarProgress progress(*this);
+  tarvo::RunOptions options;
+  options.Progress = &progress;
   {
     TWaitCursor waiting;
-    tarvo::RunEngine(Parameters.TargetWeight, Parameters.RecursiveComplexity,
-                     Parameters.Homogeneity, Parameters.MonteCarlo, Parameters.VariantsNumber,
-                     Parameters.FeatureToPredict, Parameters.FoldsCrossValidate,
-                     QFile::encodeName(CurrentFileName).toStdString(), &progress);
+    const tarvo::RunResult result =
+        tarvo::RunEngine(Parameters, QFile::encodeName(CurrentFileName).toStdString(), options);
+    warnings.insert(warnings.end(), result.Warnings.begin(), result.Warnings.end());
   }
 
   {
     const QScopedValueRollback<bool> quiet(ShowCaretPosition, false);
     RichEdit1->clear();
-    LoadEditor("output.txt");
+    LoadEditor("output.txt", TBrokenUtf8::OnlyBrokenBytesAsLatin1);
   }
   LastLoadedFileName = "output.txt";
   SetPanel(0, "output.txt");
   StatusBar1->repaint();
+  ShowWarnings(warnings);
+}
+
+// What read without an error but probably not as meant (a param.par value that is not a number,
+// a prog.par line of zeros) shows over the panels until the next status tip; the panels keep
+// their texts.
+void TForm1::ShowWarnings(const std::vector<std::string>& warnings) {
+  QStringList lines;
+  for (const std::string& warning : warnings) lines << QString::fromLocal8Bit(warning);
+  if (!lines.isEmpty()) StatusBar1->showMessage("Warning: " + lines.join("; "));
 }
 
 void TForm1::StopBuildingExecute() {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <string>
+#include <vector>
 
 #include "tarvo/parameters.h"
 #include "text_file.h"
@@ -69,9 +71,10 @@ class TForm1 : public QMainWindow {
 
   template <class Command>
   void Perform(Command command);
-  void LoadEditor(const QString& fileName);
+  void LoadEditor(const QString& fileName, TBrokenUtf8 broken = TBrokenUtf8::WholeFileAsLatin1);
   void SaveEditor(const QString& fileName);
   void SetPanel(int panel, const QString& text);
+  void ShowWarnings(const std::vector<std::string>& warnings);
   void FillParameterEdits();
   void ShowSearch(TFindDialog*& dialog, bool replacing);
 

@@ -1,3 +1,4 @@
+// Text files for the editor: how their bytes decode, their line ends, and saving them back.
 #include "text_file.h"
 
 #include <QFile>
@@ -22,9 +23,59 @@ QString FirstLineEnd(const QByteArray& bytes) {
   return "\n";
 }
 
+// The length of the valid UTF-8 sequence that starts at bytes[i]; 0 when none starts there
+// (a stray continuation byte, a cut or overlong sequence, a surrogate, beyond U+10FFFF).
+int Utf8SequenceLength(const QByteArray& bytes, qsizetype i) {
+  const auto byte = [&](qsizetype k) { return static_cast<unsigned char>(bytes[k]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) return 1;
+  int length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + length > bytes.size() || byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (int k = 2; k < length; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  return length;
+}
+
+// Valid UTF-8 as UTF-8, and every byte that is not part of a valid sequence as Latin-1.
+QString DecodeBrokenBytesAsLatin1(const QByteArray& bytes) {
+  QString text;
+  qsizetype validFrom = 0;
+  qsizetype i = 0;
+  const auto takeValid = [&] {
+    text += QString::fromUtf8(bytes.constData() + validFrom, i - validFrom);
+  };
+  while (i < bytes.size()) {
+    const int length = Utf8SequenceLength(bytes, i);
+    if (length > 0) {
+      i += length;
+      continue;
+    }
+    takeValid();
+    text += QChar(static_cast<unsigned char>(bytes[i]));
+    validFrom = ++i;
+  }
+  takeValid();
+  return text;
+}
+
 }  // namespace
 
-QString LoadTextFile(const QString& name, TTextFormat& format) {
+QString LoadTextFile(const QString& name, TTextFormat& format, TBrokenUtf8 broken) {
   QFile file(name);
   if (!file.open(QIODevice::ReadOnly)) ThrowFileError("Cannot open file", name, file.errorString());
   const QByteArray bytes = file.readAll();
@@ -35,28 +86,55 @@ QString LoadTextFile(const QString& name, TTextFormat& format) {
   QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
   QString text = utf8.decode(bytes);
   format.Latin1 = utf8.hasError();
-  if (format.Latin1) text = QString::fromLatin1(bytes);
+  format.KeptBytes.clear();
+  format.KeptText.clear();
+  const bool keepBytes = format.Latin1 && broken == TBrokenUtf8::OnlyBrokenBytesAsLatin1;
+  if (keepBytes) {
+    format.Latin1 = false;
+    text = DecodeBrokenBytesAsLatin1(bytes);
+  } else if (format.Latin1) {
+    text = QString::fromLatin1(bytes);
+  }
   format.LineEnd = FirstLineEnd(bytes);
 
   // The editor knows only "\n" between lines.
   text.replace("\r\n", "\n");
   text.replace('\r', '\n');
+  if (keepBytes) {
+    format.KeptBytes = bytes;
+    format.KeptText = text;
+  }
   return text;
 }
 
-void SaveTextFile(const QString& name, const QString& text, TTextFormat& format) {
+namespace {
+
+// The text's bytes in its format: Latin-1 when it came so and still fits, else UTF-8.
+QByteArray EncodeText(const QString& text, TTextFormat& format) {
   QString stored = text;
   if (format.LineEnd != "\n") stored.replace('\n', format.LineEnd);
-  QByteArray bytes;
   if (format.Latin1) {
     QStringEncoder latin1(QStringConverter::Latin1);
-    bytes = latin1.encode(stored);
+    const QByteArray bytes = latin1.encode(stored);
+    if (!latin1.hasError()) return bytes;
     // Latin-1 cannot hold this text: UTF-8 keeps every character.
-    if (latin1.hasError()) format.Latin1 = false;
+    format.Latin1 = false;
   }
-  if (!format.Latin1) {
-    QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    bytes = utf8.encode(stored);
+  QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+  return utf8.encode(stored);
+}
+
+}  // namespace
+
+void SaveTextFile(const QString& name, const QString& text, TTextFormat& format) {
+  QByteArray bytes;
+  if (!format.KeptBytes.isEmpty() && text == format.KeptText) {
+    bytes = format.KeptBytes;
+  } else {
+    // Once edited, such a text is written as UTF-8 like any new text.
+    format.KeptBytes.clear();
+    format.KeptText.clear();
+    bytes = EncodeText(text, format);
   }
 
   QFile file(name);

@@ -1,17 +1,29 @@
 // Loading a text file into the editor and saving it back with the same bytes.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // How a document's text is stored on disk: its encoding and its line end.
 struct TTextFormat {
   bool Latin1 = false;     // UTF-8 unless the bytes were not valid UTF-8
   QString LineEnd = "\n";  // "\n", "\r\n" or "\r": the file's first line end
+  // A file shown with only its broken bytes as Latin-1 cannot be written back from its text
+  // alone: while the text is unchanged, saving writes these bytes.
+  QByteArray KeptBytes;
+  QString KeptText;
+};
+
+// What a file whose bytes are not all valid UTF-8 shows.
+enum class TBrokenUtf8 {
+  WholeFileAsLatin1,        // a table: every byte one character, so that edits keep the others
+  OnlyBrokenBytesAsLatin1,  // a report: names cut inside a character spoil only that character
 };
 
 // Reads the whole file; its text with "\n" line ends, and its format in format. Throws
 // std::runtime_error "Cannot open file ..." when the file cannot be read.
-QString LoadTextFile(const QString& name, TTextFormat& format);
+QString LoadTextFile(const QString& name, TTextFormat& format,
+                     TBrokenUtf8 broken = TBrokenUtf8::WholeFileAsLatin1);
 
 // Creates or truncates the file and writes text ("\n" line ends) in the given format. A text that
 // Latin-1 cannot hold is written as UTF-8, and format says so afterwards. Throws

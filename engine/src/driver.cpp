@@ -2,7 +2,9 @@
 #include "driver.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <thread>
@@ -12,6 +14,7 @@
 #include "prediction.h"
 #include "rule_report.h"
 #include "run_state.h"
+#include "system_error_text.h"
 #include "tarvo/engine.h"
 #include "tree_growing.h"
 
@@ -107,8 +110,10 @@ bool Run(TRunState& run) {
   run.FeatureCost.assign(run.M() + 1, 1.0);
   run.FeatureScore.assign(run.M() + 1, kMissingScore);
   run.FeatureScoreCount.assign(run.M() + 1, 0.0);
+  // Only the homogeneity test of a regression run reads the table: only there do its values matter.
   run.ChiSquareTable =
-      BuildChiSquareTable(run.ChiSquareFileName, *TruncTo32(run.Homogeneity * 1000), run.N());
+      BuildChiSquareTable(run.ChiSquareFileName, *TruncTo32(run.Homogeneity * 1000), run.N(),
+                          run.Target.RegressionMode ? &run.Warnings : nullptr);
 
   const int32_t trees = std::max(run.VariantsNumber, 1);
   if (run.Table.PredictCount > 0) {
@@ -151,6 +156,16 @@ bool Run(TRunState& run) {
   return true;
 }
 
+// Creating the report would empty a table that is the same file (also through a link) before it is
+// read, and the report would then blame the table.
+void RefuseTableThatIsTheReport(const std::string& table, const std::string& report) {
+  std::error_code ignored;
+  if (std::filesystem::equivalent(table, report, ignored)) {
+    throw EngineError("The table " + table + " is the report file " + report +
+                      "; the run would overwrite it. Save the table under another name.");
+  }
+}
+
 }  // namespace
 
 RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
@@ -175,8 +190,10 @@ RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
   run.Progress = options.Progress;
   run.CancelRequested = options.CancelRequested;
   run.Observer = options.Observer;
+  RefuseTableThatIsTheReport(run.InputFileName, options.ReportFileName);
   if (!run.Report.Open(options.ReportFileName)) {
-    throw EngineError("Cannot create file " + options.ReportFileName);
+    const int error = errno;
+    throw EngineError("Cannot create file " + options.ReportFileName + WithSystemReason(error));
   }
   RunResult result;
   result.TableFault = !Run(run);

@@ -228,7 +228,9 @@ bool TableReader::ReadRows(TInputTable& table, TDataTable& rowsTable, bool isPre
 bool TableReader::LoadTrainingPart(int32_t featureToPredict, double targetWeight,
                                    TInputTable& table, TTargetDescription& target,
                                    TFeatureMask& predictorMask) {
-  if (!ReadFileBytes(fileName_, bytes_)) {
+  const TFileRead read = ReadFileBytes(fileName_, bytes_, kMaxTableBytes);
+  if (read.TooLarge) return Fail(" Error in input file: the file is larger than 256 MB", true);
+  if (!read) {
     report_.Line("No input file found.");
     report_.Line("Please, see TARVO.TXT file for more information.");
     report_.Close();
@@ -337,6 +339,25 @@ bool TableReader::LoadPredictionSection(TInputTable& table) {
   if (!ReadRows(table, table.PredictData, true, table.FileColumns, rows)) return false;
   for (int32_t k = 1; k <= rows; ++k) table.PredictData[companion][k] = 1.0;
   table.PredictCount = rows;
+  return true;
+}
+
+bool TableReader::LoadHeader(TInputTable& table) {
+  if (!ReadFileBytes(fileName_, bytes_)) return Fail("No input file found.", true);
+  double n = 0.0, m = 0.0;
+  bool lineEnded = false;
+  if (!ReadNumber(n) || !ReadNumber(m) || !ReadToken(lineEnded, table.MissingToken)) return false;
+  m = std::trunc(m);
+  if (m < 1 || m > kMaxFileColumns) return Fail(" Error: too much features", false);
+  const int32_t columns = static_cast<int32_t>(m);
+  table.FileColumns = columns;
+  table.FeatureType.assign(columns + 1, ftNumeric);
+  table.DeclaredValues.assign(columns + 1, 0);
+  table.FeatureName.assign(columns + 1, std::string());
+  if (!ReadTypes(table)) return false;
+  for (int32_t f = 1; f <= columns; ++f) {
+    if (!ReadToken(lineEnded, table.FeatureName[f])) return false;
+  }
   return true;
 }
 

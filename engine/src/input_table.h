@@ -1,6 +1,7 @@
 // The input table in memory, its target description, and the reader that fills them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,9 +14,14 @@ struct TFeatureMask;
 enum TFeatureType : uint8_t { ftNumeric = 0, ftNominal = 2 };
 
 constexpr double MissingCode = 9999.0;
+// The printed outer bounds of a numeric feature's first and last interval. Values beyond them are
+// valid, so those branches are open on their outer side (TBranchRec::OpenBelow and OpenAbove).
+constexpr double kOpenBound = 1e17;
 constexpr int kMaxObjects = 500;
 constexpr int kMaxFileColumns = 59;
 constexpr int kTokenLength = 20;
+// A table is read into memory whole; a larger file is refused with a message.
+constexpr size_t kMaxTableBytes = 256u << 20;
 
 inline bool IsKnown(double value) {
   return value != MissingCode;
@@ -68,6 +74,9 @@ class TableReader {
                         TTargetDescription& target, TFeatureMask& predictorMask);
   // Finds the optional prediction section after the training rows and reads its rows.
   bool LoadPredictionSection(TInputTable& table);
+  // Opens the file and reads only its counts, column types and names (a caller that picks a
+  // column by name); fills FileColumns, FeatureType and FeatureName for 1..FileColumns.
+  bool LoadHeader(TInputTable& table);
 
   // The pieces, exposed for the tests.
   bool ReadToken(bool& lineEnded, std::string& token);

@@ -4,24 +4,52 @@
 #include <fstream>
 
 #include "file_bytes.h"
+#include "system_error_text.h"
 #include "tarvo/numbers.h"
 #include "whitespace_numbers.h"
 
 namespace tarvo {
 
 RunParameters ReadParameterFile(const std::string& path) {
+  std::vector<std::string> ignored;
+  return ReadParameterFile(path, ignored);
+}
+
+RunParameters ReadParameterFile(const std::string& path, std::vector<std::string>& warnings) {
   RunParameters p{0.0, 0.0, 0.0, 0, 0, 0, 0};
   std::string bytes;
-  if (!ReadFileBytes(path, bytes)) return p;
+  const TFileRead read = ReadFileBytes(path, bytes);
+  if (!read) {
+    warnings.push_back(path + ": cannot be read" + WithSystemReason(read.SystemError) +
+                       "; every run parameter counts as 0");
+    return p;
+  }
   WhitespaceNumberReader reader(std::move(bytes));
   // Every value that does not read completely is 0; reading goes on with the next one.
-  reader.ReadReal(p.TargetWeight);
-  reader.ReadReal(p.RecursiveComplexity);
-  reader.ReadReal(p.Homogeneity);
-  reader.ReadInteger(p.MonteCarlo);
-  reader.ReadInteger(p.VariantsNumber);
-  reader.ReadInteger(p.FeatureToPredict);
-  reader.ReadInteger(p.FoldsCrossValidate);
+  using Outcome = WhitespaceNumberReader::Outcome;
+  std::vector<std::string> problems;
+  bool anyToken = false;
+  auto check = [&](Outcome outcome, const char* name) {
+    anyToken = anyToken || outcome != Outcome::EndOfFile;
+    if (outcome == Outcome::NotANumber) {
+      problems.push_back(path + ": " + name + " \"" + reader.LastToken() +
+                         "\" is not a number; it counts as 0");
+    } else if (outcome == Outcome::EndOfFile) {
+      problems.push_back(path + ": " + name + " is missing; it counts as 0");
+    }
+  };
+  check(reader.ReadReal(p.TargetWeight), "TargetWeight");
+  check(reader.ReadReal(p.RecursiveComplexity), "RecursiveComplexity");
+  check(reader.ReadReal(p.Homogeneity), "Homogeneity");
+  check(reader.ReadInteger(p.MonteCarlo), "MonteCarlo");
+  check(reader.ReadInteger(p.VariantsNumber), "VariantsNumber");
+  check(reader.ReadInteger(p.FeatureToPredict), "FeatureToPredict");
+  check(reader.ReadInteger(p.FoldsCrossValidate), "FoldsCrossValidate");
+  if (!anyToken) {
+    warnings.push_back(path + ": holds no values; every run parameter counts as 0");
+  } else {
+    warnings.insert(warnings.end(), problems.begin(), problems.end());
+  }
   return p;
 }
 

@@ -177,18 +177,18 @@ void TRuleWriter::WriteIntervalCondition(int32_t f, int32_t from, int32_t deepes
   double low = b.Low;
   double high = b.High;
   // An open bound takes the nearest finite one of an earlier test of the same feature.
-  for (int32_t step = deepest; step >= from && std::fabs(low) == kMissingScore; --step) {
+  for (int32_t step = deepest; step >= from && std::fabs(low) == kOpenBound; --step) {
     const TPathStep& p = path_[step - 1];
-    if (p.Feature == f && std::fabs(p.Branch->Low) != kMissingScore) low = p.Branch->Low;
+    if (p.Feature == f && std::fabs(p.Branch->Low) != kOpenBound) low = p.Branch->Low;
   }
-  for (int32_t step = deepest; step >= from && std::fabs(high) == kMissingScore; --step) {
+  for (int32_t step = deepest; step >= from && std::fabs(high) == kOpenBound; --step) {
     const TPathStep& p = path_[step - 1];
-    if (p.Feature == f && std::fabs(p.Branch->High) != kMissingScore) high = p.Branch->High;
+    if (p.Feature == f && std::fabs(p.Branch->High) != kOpenBound) high = p.Branch->High;
   }
   const std::string& name = run_.Table.FeatureName[f];
-  if (low == -kMissingScore) {
+  if (low == -kOpenBound) {
     out_.Write(" " + name + " <=" + FormatReal(high, 8, 2) + ",");
-  } else if (high == kMissingScore) {
+  } else if (high == kOpenBound) {
     out_.Write(" " + name + " >" + FormatReal(low, 8, 2) + ",");
   } else {
     out_.Write(" " + name + " =] " + FormatReal(low, 8, 2) + "," + FormatReal(high, 8, 2) + "],");
@@ -209,8 +209,10 @@ void TRuleWriter::WriteClassObjects() {
 }
 
 void TRuleWriter::WriteRegressionObjects() {
-  double minimum = kMissingScore;
-  double maximum = -kMissingScore;
+  // Without objects the bounds print as they start; with objects they start from the first one,
+  // so that values beyond the bounds are their own minimum and maximum.
+  double minimum = following_.empty() ? kOpenBound : run_.TargetValue[following_.front()];
+  double maximum = following_.empty() ? -kOpenBound : minimum;
   int32_t count = 0;
   for (int32_t o : following_) {
     out_.Write(FormatInteger(o, 4) + ",");

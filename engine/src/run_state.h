@@ -18,7 +18,7 @@ namespace tarvo {
 class ProgressSink;
 class TreeObserver;
 
-constexpr double kMissingScore = 1e17;  // best scores start here; also the open interval bounds
+constexpr double kMissingScore = 1e17;  // best scores start here and free slots carry it
 
 struct TRunState {
   // The run parameters as the caller passed them.

@@ -250,6 +250,8 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     // A live group's lower bound is the upper bound of the live group before it.
     branch->Low = groups.Threshold[frame.PrevLive[a]];
     branch->High = groups.Threshold[b];
+    branch->OpenBelow = frame.PrevLive[a] == 0;
+    branch->OpenAbove = b == groups.GroupCount;
   }
   TNodeRec* child = records_.NewNode();
   branch->Child = child;

@@ -169,6 +169,8 @@ void TTreeGrower::StoreSubtree(const TNodeRec& source, TNodeRec* target) {
     d->Kind = b->Kind;
     d->Low = b->Low;
     d->High = b->High;
+    d->OpenBelow = b->OpenBelow;
+    d->OpenAbove = b->OpenAbove;
     d->Values = b->Values;
     d->Child = tree.NodeRecord(tree.NodesUsed + 1);
     StoreSubtree(*b->Child, d->Child);

@@ -13,7 +13,7 @@ bool BranchAccepts(const TBranchRec& b, double x) {
     }
     return false;
   }
-  return b.Low < x && x <= b.High;
+  return (b.OpenBelow || b.Low < x) && (b.OpenAbove || x <= b.High);
 }
 
 bool ObjectFollowsPath(const TDataTable& data, const TNodePath& path, int depth, int32_t object) {
@@ -46,6 +46,7 @@ TBranchRec* TRecordStore::NewBranch() {
   b->Next = nullptr;
   b->Kind = ftNumeric;
   b->Low = b->High = 0.0;
+  b->OpenBelow = b->OpenAbove = false;
   b->Values.clear();
   return b;
 }

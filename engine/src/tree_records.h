@@ -33,6 +33,10 @@ struct TBranchRec {
   TFeatureType Kind = ftNumeric;
   double Low = 0.0;  // interval branch: Low < x <= High
   double High = 0.0;
+  // The first and the last interval of a feature take every value below or above them, also
+  // values beyond their printed bounds of -1e17 and 1e17.
+  bool OpenBelow = false;
+  bool OpenAbove = false;
   std::vector<int32_t> Values;  // value-set branch: the codes that lead into it
   int32_t ValueCount() const { return static_cast<int32_t>(Values.size()); }
 };

@@ -91,11 +91,14 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
   const int32_t v = static_cast<int32_t>(distinct.size());
   groups.GroupCount = v;
   groups.Threshold.assign(v + 1, 0.0);
-  groups.Threshold[0] = -kMissingScore;
+  groups.Threshold[0] = -kOpenBound;
   for (int32_t g = 1; g < v; ++g) {
     groups.Threshold[g] = distinct[g - 1] + (distinct[g] - distinct[g - 1]) / 2;
+    // Neighbouring doubles: the midpoint can round onto the upper value, which routing would then
+    // put below the threshold. The lower value keeps each value on its own group's side.
+    if (groups.Threshold[g] == distinct[g]) groups.Threshold[g] = distinct[g - 1];
   }
-  groups.Threshold[v] = kMissingScore;
+  groups.Threshold[v] = kOpenBound;
   for (int32_t g = 1; g <= v; ++g) ResetRow(groups, g, g);
   std::vector<int32_t> groupOfKnown(w);
   for (int32_t i = 0; i < w; ++i) {

@@ -11,7 +11,8 @@ bool IsSpace(char c) {
 }
 }  // namespace
 
-bool WhitespaceNumberReader::NextToken(size_t maxLength, std::string& token) {
+bool WhitespaceNumberReader::NextToken(size_t maxLength) {
+  token_.clear();
   while (position_ < bytes_.size() && IsSpace(bytes_[position_])) ++position_;
   if (position_ >= bytes_.size()) return false;
   const size_t start = position_;
@@ -19,26 +20,24 @@ bool WhitespaceNumberReader::NextToken(size_t maxLength, std::string& token) {
          position_ - start < maxLength) {
     ++position_;
   }
-  token.assign(bytes_, start, position_ - start);
+  token_.assign(bytes_, start, position_ - start);
   return true;
 }
 
 WhitespaceNumberReader::Outcome WhitespaceNumberReader::ReadReal(double& value) {
-  std::string token;
   value = 0.0;
-  if (!NextToken(64, token)) return Outcome::EndOfFile;
+  if (!NextToken(64)) return Outcome::EndOfFile;
   double parsed = 0.0;
-  if (!ParseRealToken(token, parsed)) return Outcome::NotANumber;
+  if (!ParseRealToken(token_, parsed)) return Outcome::NotANumber;
   value = parsed;
   return Outcome::Value;
 }
 
 WhitespaceNumberReader::Outcome WhitespaceNumberReader::ReadInteger(int32_t& value) {
-  std::string token;
   value = 0;
-  if (!NextToken(32, token)) return Outcome::EndOfFile;
+  if (!NextToken(32)) return Outcome::EndOfFile;
   int32_t parsed = 0;
-  if (!ParseIntegerToken(token, parsed)) return Outcome::NotANumber;
+  if (!ParseIntegerToken(token_, parsed)) return Outcome::NotANumber;
   value = parsed;
   return Outcome::Value;
 }

@@ -21,11 +21,16 @@ class WhitespaceNumberReader {
   // Skips the rest of the current line: up to LF, CR LF, or a CR not followed by LF.
   void SkipLine();
 
+  // The token of the last read, empty at the end of the file: the text of a value that did not
+  // convert, for a message.
+  const std::string& LastToken() const { return token_; }
+
  private:
-  bool NextToken(size_t maxLength, std::string& token);
+  bool NextToken(size_t maxLength);
 
   std::string bytes_;
   size_t position_ = 0;
+  std::string token_;
 };
 
 }  // namespace tarvo

@@ -20,4 +20,5 @@ TARVO_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev fonts-liberation xvfb xauth
   clang libclang-rt-14-dev
+  libcli11-dev help2man dpkg-dev file
 )

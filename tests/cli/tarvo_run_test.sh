@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Checks tarvo-run's exit statuses and messages: 0 when a run returns (a fault of the table is
-# reported in output.txt), 2 with the error as the first line on stderr, 64 for a usage error,
-# and --help and --version. Usage: tarvo_run_test.sh PATH/TO/tarvo-run
+# Checks tarvo-run without options, as the window's Grow Tree: 0 when a run returns (a fault of
+# the table is reported in output.txt), 2 with the error as the first line on stderr, 64 for a
+# usage error, and --help and --version. Usage: tarvo_run_test.sh PATH/TO/tarvo-run
 set -u
 run=$(realpath "$1")
 work=$(mktemp -d)
@@ -31,16 +31,17 @@ expect_file() {
 }
 
 expect_status "--help" 0 "$run" --help
-grep -q '^Usage: tarvo-run TABLE' stdout.txt || fail "--help: no usage text on stdout"
+grep -q '^Usage: tarvo-run \[OPTION\]... TABLE' stdout.txt || fail "--help: no usage text on stdout"
 [ ! -s stderr.txt ] || fail "--help: text on stderr"
 
 expect_status "--version" 0 "$run" --version
 grep -q '^tarvo-run ' stdout.txt || fail "--version: no version line"
 
-for args in "" "a.txt b.txt" "--bogus" "--help extra"; do
+for args in "" "a.txt b.txt" "--bogus" "-t.txt"; do
   # shellcheck disable=SC2086
   expect_status "usage '$args'" 64 "$run" $args
-  grep -q 'Usage' stderr.txt || fail "usage '$args': no usage text on stderr"
+  [ "$(grep -c '^tarvo-run: ' stderr.txt)" = 1 ] && [ "$(wc -l <stderr.txt)" = 1 ] ||
+    fail "usage '$args': stderr is not one line: $(cat stderr.txt)"
   [ ! -s stdout.txt ] || fail "usage '$args': text on stdout"
 done
 [ ! -e output.txt ] || fail "a usage error left output.txt"
@@ -75,10 +76,36 @@ expect_status "complete run" 0 "$run" table.txt
 head -n 2 output.txt | cmp -s - <(printf '%s\r\ninput file: table.txt\r\n' "$(printf '*%.0s' {1..60})") ||
   fail "complete run: output.txt begins $(head -c 200 output.txt | od -c | head -3)"
 
-# A table name that begins with a single dash is a file name, not an option.
+# A table name that begins with a dash follows "--".
 printf 'x 2 ?\r\n' >-t.txt
-expect_status "dash name" 0 "$run" -t.txt
+expect_status "dash name" 0 "$run" -- -t.txt
 expect_file "dash name" output.txt ' Error in input file: x must be numeric\r\n'
+
+# A report that cannot be written (a full disk) is a run error that names the file and the reason.
+if [ -e /dev/full ]; then
+  ln -sf /dev/full output.txt
+  expect_status "full disk" 2 "$run" table.txt
+  head -n 1 stderr.txt | grep -qx 'Cannot write file output.txt (No space left on device)' ||
+    fail "full disk: stderr is $(head -c 300 stderr.txt)"
+  rm output.txt
+fi
+
+# A table that is the report file is refused before it is emptied.
+cp table.txt output.txt
+expect_status "table is the report" 2 "$run" output.txt
+grep -q 'is the report file output.txt' stderr.txt || fail "table is the report: stderr is $(head -c 300 stderr.txt)"
+cmp -s table.txt output.txt || fail "table is the report: the table was changed"
+rm output.txt
+
+# What read without an error but as 0 is said on stderr, one line each; the report is as before.
+printf '1.000 1.000 0.050  100   1   2  1x' >param.par
+expect_status "garbled param.par" 0 "$run" table.txt
+[ "$(cat stderr.txt)" = 'warning: param.par: FoldsCrossValidate "1x" is not a number; it counts as 0' ] ||
+  fail "garbled param.par: stderr is $(head -c 300 stderr.txt)"
+rm param.par
+expect_status "no param.par" 0 "$run" table.txt
+grep -q '^warning: param.par: cannot be read (No such file or directory)' stderr.txt ||
+  fail "no param.par: stderr is $(head -c 300 stderr.txt)"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

@@ -41,20 +41,25 @@ status=$?
 [ "$status" -eq 64 ] || fail "bad grid: exit status $status"
 grep -q 'grid' stderr.txt || fail "bad grid: stderr is $(cat stderr.txt)"
 
-# Ctrl+C during a long search: status 130, and the table of the rows done so far.
+# Ctrl+C during a long search (look-ahead 4 after a quick look-ahead 1): status 130, and the
+# table of the rows done so far.
 awk 'BEGIN { s = 7; printf "300 4 ?\r\n1 1 1 0(2)\r\na b c cls\r\n";
   for (o = 1; o <= 300; ++o) { row = "";
     for (f = 1; f <= 3; ++f) { s = (s * 1103515245 + 12345) % 2147483648; row = row int(s / 65536) % 97 " " }
     print row (s % 3 == 0 ? "y" : "n") "\r" } }' >noise.txt
 printf '1.000 1.000 0.050  100   1   4  10' >param.par
-"$run" --tune noise.txt --grid 'rc=4,4,4,4 h=0.01' --budget 0 >stdout.txt 2>stderr.txt &
+# The budget only ends the test should the interrupt go unseen.
+set -m  # a background job of a script otherwise ignores SIGINT
+"$run" --tune noise.txt --grid 'rc=1,4,4,4 h=0.01' --budget 100 >stdout.txt 2>stderr.txt &
 pid=$!
+set +m
 sleep 1
 kill -INT "$pid"
 wait "$pid"
 status=$?
 [ "$status" -eq 130 ] || fail "interrupt: exit status $status"
 grep -q '^Interrupted' stdout.txt || fail "interrupt: stdout is $(cat stdout.txt)"
+grep -q '^\*      1.000        0.010' stdout.txt || fail "interrupt: the first row is not kept: $(cat stdout.txt)"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

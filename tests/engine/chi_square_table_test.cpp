@@ -179,6 +179,26 @@ TEST_F(ChiSquareTableTest, NumbersMissingAtTheEndReadAsZero) {
   for (int f = 1; f <= 70; ++f) EXPECT_EQ(empty[f], 0.0) << f;
 }
 
+TEST_F(ChiSquareTableTest, ShortOrZeroLinesAreWarnedAboutNamingTheLevel) {
+  std::vector<std::string> warnings;
+  BuildChiSquareTable(Write(MarkerLine(1, 45)), 1, 70, &warnings);
+  EXPECT_EQ(warnings, std::vector<std::string>{directory_.string() +
+                                               "/prog.par: line 1 (level 0.001) holds 45 of its "
+                                               "50 numbers; the missing ones count as 0"});
+  warnings.clear();
+  std::string zeros = "0";
+  for (int i = 2; i <= 50; ++i) zeros += " 0.0";
+  BuildChiSquareTable(Write("1\n" + zeros + "\n1\n"), 5, 70, &warnings);
+  EXPECT_EQ(warnings,
+            std::vector<std::string>{directory_.string() +
+                                     "/prog.par: every number of line 2 (level 0.005) is 0"});
+  // Level 0.005 needs 30 numbers only; a complete line gives no warning.
+  warnings.clear();
+  BuildChiSquareTable(Write("1\n" + MarkerLine(2, 30) + "\n"), 5, 70, &warnings);
+  BuildChiSquareTable(Write(MarkerFile("\n")), 50, 70, &warnings);
+  EXPECT_TRUE(warnings.empty());
+}
+
 TEST_F(ChiSquareTableTest, MissingFileIsFileNotFound) {
   const std::string path = (directory_ / "absent" / "prog.par").string();
   try {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tarvo/parameters.h"
 #include "test_files.h"
@@ -50,6 +51,31 @@ TEST_F(ParameterFile, MissingValuesAndAMissingFileReadAsZero) {
   ExpectParameters(ReadText("2 3 0.01 50 4"), 2.0, 3.0, 0.01, 50, 4, 0, 0);
   ExpectParameters(ReadText(""), 0.0, 0.0, 0.0, 0, 0, 0, 0);
   ExpectParameters(ReadParameterFile(folder_.File("no such file")), 0.0, 0.0, 0.0, 0, 0, 0, 0);
+}
+
+TEST_F(ParameterFile, ValuesThatDidNotReadAreWarnedOneLineEach) {
+  std::vector<std::string> warnings;
+  WriteBytes(path_, "1.0 abc 0.05 100 1.5 2");
+  ExpectParameters(ReadParameterFile(path_, warnings), 1.0, 0.0, 0.05, 100, 0, 2, 0);
+  EXPECT_EQ(warnings, (std::vector<std::string>{
+                          path_ + ": RecursiveComplexity \"abc\" is not a number; it counts as 0",
+                          path_ + ": VariantsNumber \"1.5\" is not a number; it counts as 0",
+                          path_ + ": FoldsCrossValidate is missing; it counts as 0"}));
+  // An empty file and a missing one are one problem each.
+  warnings.clear();
+  WriteBytes(path_, " \r\n");
+  ReadParameterFile(path_, warnings);
+  const std::string missing = folder_.File("none.par");
+  ReadParameterFile(missing, warnings);
+  EXPECT_EQ(warnings,
+            (std::vector<std::string>{
+                path_ + ": holds no values; every run parameter counts as 0",
+                missing + ": cannot be read (No such file or directory); every run parameter "
+                          "counts as 0"}));
+  warnings.clear();
+  WriteBytes(path_, "1.000 1.000 0.050  100   1   1  10");
+  ReadParameterFile(path_, warnings);
+  EXPECT_TRUE(warnings.empty());
 }
 
 TEST_F(ParameterFile, ABadTokenReadsZeroAndTheNextValuesStillRead) {

@@ -71,19 +71,23 @@ TEST(ValueGroupsTest, ThresholdIsTheLowerValuePlusHalfTheGap) {
 }
 
 // d1 = 1 + 2^-52 and d2 = 1 + 2^-51 are neighbouring doubles: d1 + (d2 - d1) / 2 = 1 + 3 x 2^-53
-// lies halfway between them and rounds to the even one, d2. Labelling by "x <= threshold" would
-// then leave group 2 empty, and an empty group has no mean. Every distinct value keeps a group of
-// its own: the label is the value's position among the distinct values.
-TEST(ValueGroupsTest, NeighbouringDoublesKeepAGroupEachWhenTheirMidpointRoundsUp) {
+// lies halfway between them and rounds to the even one, d2. Routing by "x <= threshold" would then
+// put d2 below the threshold, though its group lies above. The threshold becomes d1, so that
+// routing agrees with the groups; every distinct value keeps a group of its own.
+TEST(ValueGroupsTest, MidpointThatRoundsOntoTheUpperValueFallsBackToTheLowerOne) {
   const double d1 = 1.0 + std::ldexp(1.0, -52);
   const double d2 = 1.0 + std::ldexp(1.0, -51);
   auto run = NumericRun({d2, d1}, {10, 20});
   const TValueGroups g = Group(*run, 1, Objects(1, 2));
   ASSERT_EQ(g.GroupCount, 2);
-  ASSERT_EQ(g.Threshold[1], d2);
+  EXPECT_EQ(g.Threshold[1], d1);
   EXPECT_EQ(g.Labels, (std::vector<int32_t>{2, 1}));
   EXPECT_EQ(g.Row(1).Count, 1);
   EXPECT_EQ(g.Row(2).Count, 1);
+  // A midpoint that rounds down is already on the lower side and stays.
+  const double d3 = 1.0 + std::ldexp(3.0, -52);
+  auto down = NumericRun({d2, d3}, {10, 20});
+  EXPECT_EQ(Group(*down, 1, Objects(1, 2)).Threshold[1], d2);
 }
 
 TEST(ValueGroupsTest, NominalGroupsFollowTheOrderOfFirstAppearance) {

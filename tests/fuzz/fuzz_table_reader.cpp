@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
            reader.LoadPredictionSection(table);
   }
   std::string written;
-  Require(ReadFileBytes(reportPath, written), "cannot read the report file");
+  Require(ReadFileBytes(reportPath, written).Read, "cannot read the report file");
 
   if (read) {
     Require(written.empty(), "a successful read wrote to the report");

@@ -173,6 +173,37 @@ class TFileCommandsTest : public QObject {
     QCOMPARE(ReadBytes(table), saved);
   }
 
+  void ReportDecodesOnlyItsBrokenBytesAsLatin1_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("cut two-byte character")
+        << QByteArray("\xc3\xa4\xc3 x") << QString("\u00e4\u00c3 x");
+    QTest::newRow("cut three-byte character at the end")
+        << QByteArray("\xe2\x82\xac\xe2\x82") << QString("\u20ac\u00e2\u0082");
+    QTest::newRow("stray continuation byte") << QByteArray(
+                                                    "a\x80"
+                                                    "b")
+                                             << QString("a\u0080b");
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << QString("\u00c0\u00af");
+    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << QString("\u00ed\u00a0\u0080");
+    QTest::newRow("beyond U+10FFFF")
+        << QByteArray("\xf4\x90\x80\x80") << QString("\u00f4\u0090\u0080\u0080");
+    QTest::newRow("four-byte character")
+        << QByteArray("\xf0\x9f\x8c\xb3\xff") << QString::fromUtf8("\xf0\x9f\x8c\xb3\xc3\xbf");
+  }
+  void ReportDecodesOnlyItsBrokenBytesAsLatin1() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    WriteBytes("report.txt", bytes + "\r\n");
+    TTextFormat format;
+    QCOMPARE(LoadTextFile("report.txt", format, TBrokenUtf8::OnlyBrokenBytesAsLatin1), text + "\n");
+    // Unchanged, it is saved as the same bytes; edited, as UTF-8.
+    SaveTextFile("copy.txt", text + "\n", format);
+    QCOMPARE(ReadBytes("copy.txt"), bytes + "\r\n");
+    SaveTextFile("copy.txt", text + "!\n", format);
+    QCOMPARE(ReadBytes("copy.txt"), (text + "!\r\n").toUtf8());
+  }
+
   void Latin1TextShowsItsCharactersAndKeepsThemOnEdit() {
     const QString table = folder_->Path("table.txt");
     WriteBytes(table, "caf\xe9\r\n");

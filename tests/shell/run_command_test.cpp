@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <clocale>
 
 #include "shell_test_support.h"
@@ -139,6 +140,10 @@ class TRunCommandTest : public QObject {
     QVERIFY(EditorText(form).startsWith(" Error: wrong number of predicted feature"));
     QCOMPARE(form.parameters().FeatureToPredict, 0);
     QCOMPARE(form.parameters().TargetWeight, 0.0);
+    // The status bar says why, over the panels, which keep their texts.
+    const QString message = form.statusBar()->currentMessage();
+    QVERIFY2(message.startsWith("Warning: param.par: cannot be read"), qPrintable(message));
+    QCOMPARE(PanelText(form, 0), QString("output.txt"));
 
     // Once Parameters has created the file, the next run grows a tree.
     Trigger(form, "ParamDialog");
@@ -160,6 +165,57 @@ class TRunCommandTest : public QObject {
     QCOMPARE(form.lastLoadedFileName(), table);
     QCOMPARE(form.currentFileName(), table);
     QCOMPARE(PanelText(form, 0), table);
+  }
+
+  void TableThatIsTheReportFileIsRefusedAndKept() {
+    TScriptedDialogs dialogs;
+    const QString table = folder_->Path("output.txt");
+    WriteBytes(table, ExampleTable());
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    Trigger(form, "TreeBuild");
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QVERIFY2(dialogs.Errors[0].contains("is the report file output.txt"),
+             qPrintable(dialogs.Errors[0]));
+    QCOMPARE(ReadBytes(table), ExampleTable());
+    QCOMPARE(EditorText(form), QString::fromLatin1(ExampleTable()));
+    QCOMPARE(form.currentFileName(), table);
+  }
+
+  void ReportThatCannotBeWrittenIsShownAndTheEditorKeepsTheTable() {
+    if (!QFile::exists("/dev/full")) QSKIP("no /dev/full");
+    QVERIFY(QFile::link("/dev/full", "output.txt"));
+    TScriptedDialogs dialogs;
+    const QString table = QueueExampleTable(dialogs);
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    Trigger(form, "TreeBuild");
+    QCOMPARE(dialogs.Errors, QStringList{"Cannot write file output.txt (No space left on device)"});
+    QCOMPARE(EditorText(form), QString::fromLatin1(ExampleTable()));
+    QCOMPARE(form.lastLoadedFileName(), table);
+  }
+
+  // A name of 23 bytes is cut at 20, inside its tenth two-byte character: the report holds one
+  // broken byte. Everything else shows as the UTF-8 it is, and Save As writes the same bytes.
+  void ReportWithANameCutInsideACharacterShowsTheRestAsUtf8() {
+    WriteBytes("param.par", "1.000 1.000 0.050  100   1   2   0");
+    TScriptedDialogs dialogs;
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(
+        table,
+        "4 2 ?\n1 0(2)\na\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4"
+        "\xc3\xa4\xc3\xa4 cls\n1 \xc3\xa9\n2 \xc3\xa9\n3 b\n4 b\n");
+    dialogs.OpenAnswers << table;
+    dialogs.SaveAnswers << folder_->Path("copy.txt");
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    Trigger(form, "TreeBuild");
+    const QString cut = "a" + QString(9, QChar(0xe4)) + QChar(0xc3);
+    QVERIFY2(EditorText(form).contains(" " + cut + " <=    2.50,"), qPrintable(EditorText(form)));
+    QVERIFY(EditorText(form).contains(QString::fromUtf8(" THEN cls =\xc3\xa9\n")));
+    Trigger(form, "FileSaveAs1");
+    QCOMPARE(ReadBytes(folder_->Path("copy.txt")), ReadBytes("output.txt"));
   }
 
   void FailedSaveBeforeTheRunStopsIt() {

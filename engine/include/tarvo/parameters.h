@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarvo {
 
@@ -20,6 +21,10 @@ struct RunParameters {
 // a token that does not convert completely, reads as 0; a file that cannot be opened gives 0 for
 // every value. Nothing is reported.
 RunParameters ReadParameterFile(const std::string& path);
+
+// The same values, and one line in warnings for every problem, naming the file and the value: a
+// file that cannot be read or holds no value at all, a value that is missing or not a number.
+RunParameters ReadParameterFile(const std::string& path, std::vector<std::string>& warnings);
 
 // The one line of param.par: the values at widths 5.3, 5.3, 5.3, 4, 3, 3, 3 separated by one
 // blank, without a line end (34 characters with the defaults).

@@ -1,0 +1,27 @@
+// tarvo-run's command line: the table, the run parameters that override the parameter file, and
+// the files of the run.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct CommandLine {
+  std::string Table;
+  // Run parameters given as options; each one overrides the parameter file.
+  std::optional<double> TargetWeight, LookAhead, Homogeneity;
+  std::optional<int32_t> MonteCarlo, Variants, Folds;
+  std::optional<std::string> Target;  // a column number, or a name from the table's header
+  std::optional<std::string> ParameterFile, ChiSquareFile, ReportFile;
+  // Any option at all: the run is then no longer exactly the window's Grow Tree.
+  bool HasOptions = false;
+  // --tune: runs a grid of look-ahead and homogeneity settings instead of one run.
+  bool Tune = false;
+  std::optional<std::string> Grid;
+  std::optional<double> Budget;
+  bool WriteParam = false;
+};
+
+// Fills `line` from the arguments. Returns the exit status when the program ends here: after
+// --help or --version, or on a usage error, whose one line is then on stderr.
+std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line);

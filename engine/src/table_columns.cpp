@@ -1,0 +1,31 @@
+// Reading a table's column names and kinds with the run's own reader, without a run.
+#include "tarvo/table_columns.h"
+
+#include "input_table.h"
+#include "report_file.h"
+
+namespace tarvo {
+
+bool ReadTableColumns(const std::string& path, std::vector<TableColumn>& columns) {
+  columns.clear();
+  ReportFile nowhere;  // never opened: a fault message is dropped
+  TableReader reader(nowhere, path);
+  TInputTable table;
+  if (!reader.LoadHeader(table)) return false;
+  for (int32_t f = 1; f <= table.FileColumns; ++f) {
+    columns.push_back(TableColumn{table.FeatureName[f], table.FeatureType[f] == ftNominal});
+  }
+  return true;
+}
+
+int32_t FindTableColumn(const std::vector<TableColumn>& columns, std::string_view name) {
+  int32_t found = 0;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (columns[i].Name != name) continue;
+    if (found != 0) return -1;
+    found = static_cast<int32_t>(i + 1);
+  }
+  return found;
+}
+
+}  // namespace tarvo

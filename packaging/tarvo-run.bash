@@ -1,0 +1,30 @@
+# bash completion for tarvo-run: its options, file names after the file options, and table files.
+_tarvo_run() {
+  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+  # bash splits "--param=FILE" at the "=": look past it.
+  if [[ $cur == = ]]; then
+    cur=
+  elif [[ $prev == = ]]; then
+    prev=${COMP_WORDS[COMP_CWORD - 2]}
+  fi
+  local options="--look-ahead= --homogeneity= --variants= --target= --folds= --target-weight=
+    --monte-carlo= --param= --prog= --output= -o --help --version --"
+  COMPREPLY=()
+  case $prev in
+    --param | --prog | -o | --output)
+      mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+      return
+      ;;
+    --look-ahead | --homogeneity | --variants | --target | --folds | --target-weight | --monte-carlo)
+      return
+      ;;
+  esac
+  if [[ $cur == -* ]]; then
+    mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+    [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
+    return
+  fi
+  # A table is any file but the parameter files; folders are offered to walk into.
+  mapfile -t COMPREPLY < <(compgen -f -X '*.par' -- "$cur")
+}
+complete -o filenames -F _tarvo_run tarvo-run
