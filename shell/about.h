@@ -1,4 +1,5 @@
-// The About box: the product's name and version. Without a parent it opens centred on the screen.
+// The About box: the program's icon, name, version, purpose and licence. Without a parent it
+// opens centred on the screen.
 #pragma once
 
 #include <QDialog>

@@ -99,14 +99,15 @@ bool TFindDialog::SelectionMatches() const {
 }
 
 bool TFindDialog::ReplaceOne() {
-  if (findWhat_->text().isEmpty()) return false;
+  // A read-only editor (during a run) is searched but never changed.
+  if (findWhat_->text().isEmpty() || editor_.isReadOnly()) return false;
   if (SelectionMatches()) editor_.textCursor().insertText(replaceWith_->text());
   return FindNext();
 }
 
 int TFindDialog::ReplaceAll() {
   const QString text = findWhat_->text();
-  if (text.isEmpty()) return 0;
+  if (text.isEmpty() || editor_.isReadOnly()) return 0;
   QTextDocument::FindFlags flags;
   if (matchCase_->isChecked()) flags |= QTextDocument::FindCaseSensitively;
   if (wholeWord_->isChecked()) flags |= QTextDocument::FindWholeWords;

@@ -24,7 +24,8 @@ class TFindDialog : public QDialog {
   bool FindNext();
   // Replaces the selection when it is a match, then finds the next one.
   bool ReplaceOne();
-  // Replaces every match in the whole text as one undoable edit; returns how many.
+  // Replaces every match in the whole text as one undoable edit; returns how many. Neither
+  // replacement changes a read-only editor.
   int ReplaceAll();
 
  private:

@@ -1,6 +1,7 @@
 // tarvo2: the window. Files without a folder (param.par, prog.par, output.txt, autoread.txt) are
 // those of the folder it is started in, or of ~/Tarvo for an installed program started elsewhere.
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <clocale>
 
@@ -14,7 +15,8 @@ int main(int argc, char** argv) {
   // Number texts are never localised; the application has just set the locale from the environment.
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName("Tarvo2");
-  QApplication::setApplicationVersion("2.0");
+  QApplication::setApplicationVersion(TARVO_VERSION);
+  QApplication::setWindowIcon(QIcon(":/icons/growtree.png"));
 
   const QString folderProblem = ChooseWorkingFolder();
   TQtDialogs dialogs;

@@ -1,9 +1,13 @@
+// The main window: its parts, its commands, the parameter panel and the run on a worker thread.
 #include "tarvo32.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,11 +17,13 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolBar>
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -25,6 +31,8 @@
 
 #include "dialogs.h"
 #include "find_replace.h"
+#include "run_progress.h"
+#include "table_header.h"
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
 #include "tune_dialog.h"
@@ -74,36 +82,28 @@ int32_t IntegerOf(QLineEdit& edit, const char* field) {
   return value;
 }
 
-// The wait cursor for as long as the engine runs.
-class TWaitCursor {
- public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
-
 }  // namespace
-
-// The engine's way to panels 1 and 2: set the text, then paint the status bar at once, since the
-// window handles no events while a run lasts.
-class TStatusBarProgress : public tarvo::ProgressSink {
- public:
-  explicit TStatusBarProgress(TForm1& form) : form_(form) {}
-  void SetPanelText(int panel, const std::string& text) override {
-    form_.SetPanel(panel, QString::fromLatin1(text));
-  }
-  void Repaint() override { form_.StatusBar1->repaint(); }
-
- private:
-  TForm1& form_;
-};
 
 TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialogs(dialogs) {
   setObjectName("Form1");
-  setWindowTitle("Tarvo2");
   setWindowIcon(QIcon(":/icons/growtree.png"));
+  createEditor();
+  createActions();
+  createMenus();
+  createToolBar();
+  createStatusBar();
+  createParameterPanel();
+  SetCurrentFile(kUntitled, kUntitled);
 
+  // Wide enough for the whole status bar: the three panels and the run's progress beside them.
+  const QSize opening(std::max(504, StatusBar1->sizeHint().width()), 426);
+  const QScreen* desktop = screen() ? screen() : QGuiApplication::primaryScreen();
+  setGeometry(
+      QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, opening, desktop->availableGeometry()));
+  FormCreate();
+}
+
+void TForm1::createEditor() {
   RichEdit1 = new QPlainTextEdit(this);
   RichEdit1->setObjectName("RichEdit1");
   RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -118,28 +118,12 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   colours.setColor(QPalette::Text, Qt::black);
   RichEdit1->setPalette(colours);
   setCentralWidget(RichEdit1);
-
-  createActions();
-  createMenus();
-  createToolBar();
-  createStatusBar();
-  createParameterPanel();
-
   connect(RichEdit1, &QPlainTextEdit::cursorPositionChanged, this,
           &TForm1::RichEdit1SelectionChange);
   connect(RichEdit1, &QPlainTextEdit::selectionChanged, this, &TForm1::RichEdit1SelectionChange);
-  EditCut1->setEnabled(false);
-  EditCopy1->setEnabled(false);
-  connect(RichEdit1, &QPlainTextEdit::copyAvailable, EditCut1, &QAction::setEnabled);
-  connect(RichEdit1, &QPlainTextEdit::copyAvailable, EditCopy1, &QAction::setEnabled);
-  connect(RichEdit1, &QPlainTextEdit::textChanged, this, &TForm1::UpdateEditActions);
-  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TForm1::UpdateEditActions);
-  UpdateEditActions();
-
-  const QScreen* desktop = screen() ? screen() : QGuiApplication::primaryScreen();
-  setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(504, 426),
-                                  desktop->availableGeometry()));
-  FormCreate();
+  // The title's unsaved mark follows the document.
+  connect(RichEdit1->document(), &QTextDocument::modificationChanged, this,
+          &QWidget::setWindowModified);
 }
 
 void TForm1::createActions() {
@@ -199,6 +183,11 @@ void TForm1::createActions() {
   GrowTreeItem->setObjectName("GrowTreeItem");
   GrowTreeItem->setStatusTip(TreeBuild->statusTip());
   connect(GrowTreeItem, &QAction::triggered, TreeBuild, &QAction::trigger);
+
+  connect(RichEdit1, &QPlainTextEdit::copyAvailable, this, &TForm1::UpdateEditActions);
+  connect(RichEdit1, &QPlainTextEdit::textChanged, this, &TForm1::UpdateEditActions);
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TForm1::UpdateEditActions);
+  UpdateEditActions();
 }
 
 void TForm1::createMenus() {
@@ -243,7 +232,8 @@ void TForm1::createStatusBar() {
     Panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StatusBar1->addWidget(Panels[i]);
   }
-  SetPanel(0, CurrentFileName);
+  RunProgress = new TRunProgress(StatusBar1);
+  StatusBar1->addWidget(RunProgress);
 }
 
 void TForm1::createParameterPanel() {
@@ -252,26 +242,73 @@ void TForm1::createParameterPanel() {
   GroupBox1->setObjectName("GroupBox1");
   GroupBox1->setGeometry(24, 96, 393, 231);
   GroupBox1->setAutoFillBackground(true);
-  auto edit = [this](const char* name, const char* caption, int left, int top) {
+  auto edit = [this](const char* name, const char* caption, int left, int top,
+                     const char* meaning) {
     auto* line = new QLineEdit(GroupBox1);
     line->setObjectName(name);
     line->setGeometry(left, top, 41, line->sizeHint().height());
+    line->setToolTip(meaning);
     auto* label = new QLabel(caption, GroupBox1);
     label->setBuddy(line);
+    label->setToolTip(meaning);
     label->adjustSize();
     label->move(left - 6 - label->width(), top + (line->height() - label->height()) / 2);
     return line;
   };
-  Recursive_Embedding = edit("Recursive_Embedding", "RecursiveComplexity", 152, 48);
-  Homogeneity = edit("Homogeneity", "Homogeneity", 152, 88);
-  VariantsNumber = edit("VariantsNumber", "VariantsNumber", 328, 48);
-  FeatureToPredict = edit("FeatureToPredict", "FeatureToPredict", 328, 88);
-  FoldsCrossValidate = edit("FoldsCrossValidate", "FoldsCrossValidate", 328, 128);
+  // The mnemonics stay clear of the menu bar's letters (F, E, R, H).
+  Recursive_Embedding =
+      edit("Recursive_Embedding", "Recursive&Complexity", 152, 48,
+           "Look-ahead of the split search: the whole part is the number of levels a candidate "
+           "split is grown further before it is judged (1 or more); a fraction f thins the "
+           "features of the deeper searches. Two decimals are kept.");
+  Homogeneity = edit("Homogeneity", "Ho&mogeneity", 152, 88,
+                     "When a node stops growing. Classification: the error frequency below which "
+                     "a node counts as pure (0 to 1). Regression: the level of the chi-square "
+                     "test, one of 0.001, 0.005, 0.01 or 0.05. Three decimals are kept.");
+  VariantsNumber = edit("VariantsNumber", "&VariantsNumber", 328, 48,
+                        "How many trees to grow (1 to 255); each later tree may not use the "
+                        "feature at the root of the one before.");
+  FeatureToPredict = edit("FeatureToPredict", "Feature&ToPredict", 328, 88,
+                          "The number of the column to predict, from 1. A nominal column gives "
+                          "classification trees, a numeric one regression trees. The list below "
+                          "shows the columns of the open table.");
+  FoldsCrossValidate = edit("FoldsCrossValidate", "Fol&dsCrossValidate", 328, 128,
+                            "The number of folds of the cross-validation that estimates each "
+                            "tree's error (2 to 255); 1 or less grows the trees without it.");
+
+  // The columns of the open table; picking one fills FeatureToPredict, which stays editable.
+  ColumnList = new QComboBox(GroupBox1);
+  ColumnList->setObjectName("ColumnList");
+  ColumnList->setGeometry(16, 188, 220, ColumnList->sizeHint().height());
+  ColumnList->setToolTip(
+      "The columns of the open table, read from its header: pick the one to "
+      "predict");
+  auto* columnLabel = new QLabel("Col&umn to predict:", GroupBox1);
+  columnLabel->setBuddy(ColumnList);
+  columnLabel->adjustSize();
+  columnLabel->move(16, 188 - 4 - columnLabel->height());
+  connect(ColumnList, &QComboBox::activated, this, [this](int index) {
+    FeatureToPredict->setText(QString::number(ColumnList->itemData(index).toInt()));
+  });
+  connect(FeatureToPredict, &QLineEdit::textEdited, this, [this](const QString& text) {
+    ColumnList->setCurrentIndex(ColumnList->findData(text.trimmed().toInt()));
+  });
 
   OK = new QPushButton("OK", GroupBox1);
   OK->setObjectName("OK");
   OK->setGeometry(275 - 24, 261 - 96, 41, 41);
+  OK->setToolTip(
+      "Write the values to param.par and close the panel (Return); Escape closes it "
+      "without writing");
   connect(OK, &QPushButton::clicked, this, [this] { Perform([this] { OKClick(); }); });
+  // Return anywhere in the panel means OK; Escape closes the panel and writes nothing.
+  for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+    auto* apply = new QShortcut(key, GroupBox1, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(apply, &QShortcut::activated, this, [this] { Perform([this] { OKClick(); }); });
+  }
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), GroupBox1, nullptr, nullptr,
+                               Qt::WidgetWithChildrenShortcut);
+  connect(escape, &QShortcut::activated, this, &TForm1::HideParameterPanel);
   GroupBox1->hide();
 }
 
@@ -292,7 +329,7 @@ void TForm1::FormCreate() {
   Perform([this] {
     if (!QFile::exists("autoread.txt")) return;
     LoadEditor("autoread.txt");
-    SetPanel(0, "autoread.txt");
+    SetCurrentFile(CurrentFileName, "autoread.txt");
     StatusBar1->repaint();
     LastLoadedFileName = "autoread.txt";
   });
@@ -307,30 +344,50 @@ void TForm1::LoadEditor(const QString& fileName, TBrokenUtf8 broken) {
 
 void TForm1::SaveEditor(const QString& fileName) {
   SaveTextFile(fileName, EditorText(*RichEdit1), EditorFormat);
+  RichEdit1->document()->setModified(false);
+}
+
+// The file-name state in one place: the file the editor text belongs to (where Save writes and
+// what a run reads), the name shown in panel 0 and the title, and the unsaved mark. The shown name
+// differs after the start-up text and after a run, whose report is shown as output.txt.
+void TForm1::SetCurrentFile(const QString& fileName, const QString& shownName) {
+  CurrentFileName = fileName;
+  EditorShowsReport = false;
+  SetPanel(0, shownName);
+  setWindowTitle(QString("%1[*] - Tarvo2").arg(QFileInfo(shownName).fileName()));
+  RichEdit1->document()->setModified(false);
+  setWindowModified(false);
 }
 
 void TForm1::SetPanel(int panel, const QString& text) {
-  if (panel >= 0 && panel < 3) Panels[panel]->setText(text);
+  if (panel < 0 || panel >= 3) return;
+  if (panel == 0) {
+    // A long path gives up its middle, never the file name; the tooltip holds all of it.
+    const int room =
+        Panels[0]->contentsRect().width() - Panels[0]->fontMetrics().averageCharWidth();
+    Panels[0]->setText(Panels[0]->fontMetrics().elidedText(text, Qt::ElideMiddle, room));
+    Panels[0]->setToolTip(text);
+    return;
+  }
+  Panels[panel]->setText(text);
 }
 
 void TForm1::FileNewExecute() {
   RichEdit1->clear();
   EditorFormat = TTextFormat();
-  CurrentFileName = kUntitled;
-  SetPanel(0, kUntitled);
+  SetCurrentFile(kUntitled, kUntitled);
 }
 
 void TForm1::FileOpen1Accept() {
   const QString name = Dialogs.AskOpenFileName(this, kTextFilter, "txt");
   if (name.isEmpty()) return;
   LoadEditor(name);
-  CurrentFileName = name;
+  SetCurrentFile(name, name);
   LastLoadedFileName = name;
-  SetPanel(0, name);
 }
 
 void TForm1::FileSaveExecute() {
-  if (CurrentFileName == kUntitled)
+  if (CurrentFileName == kUntitled || EditorShowsReport)
     FileSaveAs1Accept();
   else
     SaveEditor(CurrentFileName);
@@ -341,8 +398,7 @@ void TForm1::FileSaveAs1Accept() {
       Dialogs.AskSaveFileName(this, "Save As", FolderOf(CurrentFileName), kTextFilter, "txt");
   if (name.isEmpty()) return;
   SaveEditor(name);
-  CurrentFileName = name;
-  SetPanel(0, name);
+  SetCurrentFile(name, name);
 }
 
 void TForm1::FileExit1Execute() {
@@ -392,6 +448,9 @@ void TForm1::ParamDialogExecute() {
   GroupBox1->show();
   GroupBox1->raise();
   FillParameterEdits();
+  FillColumnList();
+  Recursive_Embedding->setFocus();
+  Recursive_Embedding->selectAll();
   if (!written) throw std::runtime_error("Cannot create file param.par");
 }
 
@@ -402,6 +461,35 @@ void TForm1::FillParameterEdits() {
   VariantsNumber->setText(QString::number(Parameters.VariantsNumber));
   FeatureToPredict->setText(QString::number(Parameters.FeatureToPredict));
   FoldsCrossValidate->setText(QString::number(Parameters.FoldsCrossValidate));
+}
+
+// The columns of the table that is open: the editor's text, or, while the editor shows a run's
+// report, the table the run read.
+void TForm1::FillColumnList() {
+  QString table;
+  if (!EditorShowsReport) {
+    table = EditorText(*RichEdit1);
+  } else {
+    TTextFormat format;
+    try {
+      table = LoadTextFile(CurrentFileName, format);
+    } catch (const std::exception&) {
+      // A table that cannot be read has no columns to list.
+    }
+  }
+  ColumnList->clear();
+  for (const TTableColumn& column : ReadTableColumns(table))
+    ColumnList->addItem(QString("%1  %2 (%3)")
+                            .arg(column.Number)
+                            .arg(column.Name, column.Nominal ? "nominal" : "numeric"),
+                        column.Number);
+  ColumnList->setPlaceholderText(ColumnList->count() ? "Pick a column" : "No table is open");
+  ColumnList->setCurrentIndex(ColumnList->findData(Parameters.FeatureToPredict));
+}
+
+void TForm1::HideParameterPanel() {
+  GroupBox1->hide();
+  RichEdit1->setFocus();
 }
 
 void TForm1::OKClick() {
@@ -419,7 +507,7 @@ void TForm1::OKClick() {
   // The panel stays open when the file cannot be written, so that OK can be pressed again.
   if (!tarvo::WriteParameterFile("param.par", Parameters))
     throw std::runtime_error("Cannot create file param.par");
-  GroupBox1->hide();
+  HideParameterPanel();
 }
 
 void TForm1::TuneParamsExecute() {
@@ -450,32 +538,77 @@ void TForm1::TuneSettingChosen(double recursiveComplexity, double homogeneity) {
   FillParameterEdits();
 }
 
+// Reads param.par, saves the table when the editor holds it, and starts the engine on a thread of
+// its own; RunEnded finishes the run. The window stays usable meanwhile.
 void TForm1::TreeBuildExecute() {
-  std::vector<std::string> warnings;
-  Parameters = tarvo::ReadParameterFile("param.par", warnings);
+  if (Run) return;  // one run at a time
+  ParameterWarnings.clear();
+  Parameters = tarvo::ReadParameterFile("param.par", ParameterWarnings);
   // Only a table loaded from its own file is saved: never a report or autoread.txt.
   if (LastLoadedFileName == CurrentFileName) SaveEditor(CurrentFileName);
 
-  // A status tip shown in the status bar would hide the panels that carry the progress.
-  StatusBar1->clearMessage();
-  TStatusBarProgress progress(*this);
-  tarvo::RunOptions options;
-  options.Progress = &progress;
-  {
-    TWaitCursor waiting;
-    const tarvo::RunResult result =
-        tarvo::RunEngine(Parameters, QFile::encodeName(CurrentFileName).toStdString(), options);
-    warnings.insert(warnings.end(), result.Warnings.begin(), result.Warnings.end());
+  Run = new TEngineRun(Parameters, QFile::encodeName(CurrentFileName).toStdString(), TreeStartHook,
+                       this);
+  connect(Run, &TEngineRun::PanelTextChanged, this, &TForm1::SetPanel);
+  connect(Run, &TEngineRun::TreesPlanned, RunProgress, &TRunProgress::PlanTrees);
+  connect(Run, &TEngineRun::TreeStarted, RunProgress, &TRunProgress::TreeStarted);
+  connect(Run, &TEngineRun::Ended, this,
+          [this](const TRunOutcome& outcome) { Perform([&] { RunEnded(outcome); }); });
+  SetRunning(true);
+  RunProgress->Begin();
+  // The bar shows before the first tree is planned, however long reading the table takes.
+  StatusBar1->repaint();
+  try {
+    Run->Start();
+  } catch (...) {  // no thread to run on
+    delete Run;
+    Run = nullptr;
+    SetRunning(false);
+    RunProgress->End("Run failed after");
+    throw;
   }
+}
 
+// What may be used while a run lasts: the editor can be read but not changed, and nothing that
+// loads, saves or starts another run is available.
+void TForm1::SetRunning(bool running) {
+  for (QAction* action : {FileNew, FileOpen1, FileSave, FileSaveAs1, TreeBuild, GrowTreeItem})
+    action->setEnabled(!running);
+  RichEdit1->setReadOnly(running);
+  RichEdit1->viewport()->setCursor(running ? Qt::BusyCursor : Qt::IBeamCursor);
+  ShowCaretPosition = !running;
+  // A status tip shown in the status bar would hide the panels that carry the progress.
+  if (running) StatusBar1->clearMessage();
+  UpdateEditActions();
+}
+
+void TForm1::RunEnded(const TRunOutcome& outcome) {
+  Run->deleteLater();
+  Run = nullptr;
+  Parameters = outcome.Parameters;
+  SetRunning(false);
+  if (outcome.End != TRunOutcome::TEnd::Completed) {
+    // The engine empties the progress panels only when a run completes.
+    SetPanel(1, QString());
+    SetPanel(2, QString());
+    const bool stopped = outcome.End == TRunOutcome::TEnd::Stopped;
+    RunProgress->End(stopped ? "Run stopped after" : "Run failed after");
+    if (!outcome.Error.isEmpty())
+      throw std::runtime_error(outcome.Error.toLocal8Bit().toStdString());
+    return;
+  }
+  RunProgress->End("Run completed in");
   {
     const QScopedValueRollback<bool> quiet(ShowCaretPosition, false);
     RichEdit1->clear();
-    LoadEditor("output.txt", TBrokenUtf8::OnlyBrokenBytesAsLatin1);
+    LoadEditor(kReportFileName, TBrokenUtf8::OnlyBrokenBytesAsLatin1);
   }
-  LastLoadedFileName = "output.txt";
-  SetPanel(0, "output.txt");
+  LastLoadedFileName = kReportFileName;
+  SetCurrentFile(CurrentFileName, kReportFileName);
+  EditorShowsReport = true;
   StatusBar1->repaint();
+  std::vector<std::string> warnings = ParameterWarnings;
+  warnings.insert(warnings.end(), outcome.Result.Warnings.begin(), outcome.Result.Warnings.end());
   ShowWarnings(warnings);
 }
 
@@ -488,12 +621,40 @@ void TForm1::ShowWarnings(const std::vector<std::string>& warnings) {
   if (!lines.isEmpty()) StatusBar1->showMessage("Warning: " + lines.join("; "));
 }
 
+// Ends a run at once, without showing its outcome: the window is about to close.
+void TForm1::StopRunAndWait() {
+  if (!Run) return;
+  Run->disconnect(this);
+  Run->StopAndWait();
+  Run->deleteLater();
+  Run = nullptr;
+  SetRunning(false);
+  RunProgress->End("Run stopped after");
+}
+
 void TForm1::StopBuildingExecute() {
-  if (Dialogs.AskYesNo(this, "Stop?")) Dialogs.ExitNow();
+  // During a run Yes stops the run; between runs it ends the program.
+  const bool duringRun = Run != nullptr;
+  if (!Dialogs.AskYesNo(this, "Stop?")) return;
+  if (!duringRun)
+    Dialogs.ExitNow();
+  else if (Run)  // the run may have ended while the question was open
+    Run->RequestStop();
 }
 
 void TForm1::Action1Execute() {
   if (AboutBox) Dialogs.ShowModal(*AboutBox);
+}
+
+bool TForm1::event(QEvent* event) {
+  // During a run a status tip would hide the panels and the progress beside them.
+  if (event->type() == QEvent::StatusTip && Run) return true;
+  return QMainWindow::event(event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  StopRunAndWait();
+  QMainWindow::closeEvent(event);
 }
 
 void TForm1::RichEdit1SelectionChange() {
@@ -502,12 +663,16 @@ void TForm1::RichEdit1SelectionChange() {
   SetPanel(1, QString("%1:%2").arg(caret.blockNumber() + 1).arg(caret.positionInBlock() + 1));
 }
 
-// Cut and Copy follow the selection (copyAvailable); Paste needs text on the clipboard, Find and
-// Replace need text in the editor.
+// Cut and Copy follow the selection; Paste needs text on the clipboard, Find and Replace need
+// text in the editor. Nothing changes the text while a run lasts.
 void TForm1::UpdateEditActions() {
+  const bool editable = !Run;
+  const bool selected = RichEdit1->textCursor().hasSelection();
+  EditCut1->setEnabled(selected && editable);
+  EditCopy1->setEnabled(selected);
   const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
-  EditPaste1->setEnabled(clipboard && clipboard->hasText());
+  EditPaste1->setEnabled(clipboard && clipboard->hasText() && editable);
   const bool hasText = !RichEdit1->document()->isEmpty();
   SearchFind1->setEnabled(hasText);
-  SearchReplace1->setEnabled(hasText);
+  SearchReplace1->setEnabled(hasText && editable);
 }

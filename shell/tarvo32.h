@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "engine_run.h"
 #include "tarvo/parameters.h"
 #include "text_file.h"
 
 class QAction;
+class QComboBox;
 class QDialog;
 class QGroupBox;
 class QLabel;
@@ -19,6 +21,7 @@ class QPushButton;
 class QStatusBar;
 class TDialogs;
 class TFindDialog;
+class TRunProgress;
 class TTuneDialog;
 
 class TForm1 : public QMainWindow {
@@ -30,10 +33,17 @@ class TForm1 : public QMainWindow {
 
   // The dialog that "About Tarvo" shows; it is owned by the caller.
   void SetAboutBox(QDialog* aboutBox) { AboutBox = aboutBox; }
+  // Called on the run's thread as each tree starts; tests hold a run there.
+  void SetTreeStartHook(TEngineRun::TTreeStartHook hook) { TreeStartHook = std::move(hook); }
 
   const QString& currentFileName() const { return CurrentFileName; }
   const QString& lastLoadedFileName() const { return LastLoadedFileName; }
   const tarvo::RunParameters& parameters() const { return Parameters; }
+  bool isRunning() const { return Run != nullptr; }
+
+ protected:
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   // The commands' handlers; they run through Perform, which shows an error that escapes them.
@@ -60,8 +70,7 @@ class TForm1 : public QMainWindow {
   void UpdateEditActions();
 
  private:
-  friend class TStatusBarProgress;
-
+  void createEditor();
   void createActions();
   void createMenus();
   void createToolBar();
@@ -73,31 +82,50 @@ class TForm1 : public QMainWindow {
   void Perform(Command command);
   void LoadEditor(const QString& fileName, TBrokenUtf8 broken = TBrokenUtf8::WholeFileAsLatin1);
   void SaveEditor(const QString& fileName);
+  void SetCurrentFile(const QString& fileName, const QString& shownName);
   void SetPanel(int panel, const QString& text);
   void ShowWarnings(const std::vector<std::string>& warnings);
   void FillParameterEdits();
+  void FillColumnList();
+  void HideParameterPanel();
   void ShowSearch(TFindDialog*& dialog, bool replacing);
+
+  void SetRunning(bool running);
+  void RunEnded(const TRunOutcome& outcome);
+  void StopRunAndWait();
 
   TDialogs& Dialogs;
   QDialog* AboutBox = nullptr;
 
-  // What the editor shows and where it belongs; see FileOpen1Accept and TreeBuildExecute.
+  // What the editor shows and where it belongs; see SetCurrentFile and TreeBuildExecute.
   QString CurrentFileName = "untitled.txt";
   QString LastLoadedFileName;
+  // The editor shows a run's report that has not been given a name with Save As: Save asks for
+  // one, so that the report never lands on the table.
+  bool EditorShowsReport = false;
   TTextFormat EditorFormat;
   tarvo::RunParameters Parameters;
-  // Off while the report is loaded: the load is no caret change, so panel 1 stays empty.
+  // What read from param.par for the run in progress without an error but probably not as meant.
+  std::vector<std::string> ParameterWarnings;
+  // Off while the report is loaded (the load is no caret change, so panel 1 stays empty) and
+  // while a run uses panel 1 for its progress.
   bool ShowCaretPosition = true;
 
-  QPlainTextEdit* RichEdit1;
+  // The run in progress, or none.
+  TEngineRun* Run = nullptr;
+  TEngineRun::TTreeStartHook TreeStartHook;
+
+  QPlainTextEdit* RichEdit1 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QLabel* Panels[3] = {};
+  TRunProgress* RunProgress = nullptr;
   QGroupBox* GroupBox1 = nullptr;
   QLineEdit* Recursive_Embedding = nullptr;
   QLineEdit* Homogeneity = nullptr;
   QLineEdit* VariantsNumber = nullptr;
   QLineEdit* FeatureToPredict = nullptr;
   QLineEdit* FoldsCrossValidate = nullptr;
+  QComboBox* ColumnList = nullptr;
   QPushButton* OK = nullptr;
   TFindDialog* FindDialog = nullptr;
   TFindDialog* ReplaceDialog = nullptr;

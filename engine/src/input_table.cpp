@@ -343,7 +343,7 @@ bool TableReader::LoadPredictionSection(TInputTable& table) {
 }
 
 bool TableReader::LoadHeader(TInputTable& table) {
-  if (!ReadFileBytes(fileName_, bytes_)) return Fail("No input file found.", true);
+  if (!ReadFileBytes(fileName_, bytes_, kMaxTableBytes)) return Fail("No input file found.", true);
   double n = 0.0, m = 0.0;
   bool lineEnded = false;
   if (!ReadNumber(n) || !ReadNumber(m) || !ReadToken(lineEnded, table.MissingToken)) return false;

@@ -1,19 +1,11 @@
 // The file commands and the file-name bookkeeping: what each command loads, writes and names.
-#include <clocale>
 
 #include "shell_test_support.h"
 
-class TFileCommandsTest : public QObject {
+class TFileCommandsTest : public TShellTest {
   Q_OBJECT
 
- private:
-  std::unique_ptr<TWorkingFolder> folder_;
-
  private slots:
-  void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
-  void init() { folder_ = std::make_unique<TWorkingFolder>(); }
-  void cleanup() { folder_.reset(); }
-
   void StartWithoutAutoreadIsUntitledAndEmpty() {
     TScriptedDialogs dialogs;
     TForm1 form(dialogs);
@@ -21,7 +13,7 @@ class TFileCommandsTest : public QObject {
     QCOMPARE(PanelText(form, 0), QString("untitled.txt"));
     QCOMPARE(form.currentFileName(), QString("untitled.txt"));
     QCOMPARE(form.lastLoadedFileName(), QString());
-    QCOMPARE(form.windowTitle(), QString("Tarvo2"));
+    QCOMPARE(form.windowTitle(), QString("untitled.txt[*] - Tarvo2"));
 
     // Save of an untitled text asks for a name; cancelling writes nothing.
     Trigger(form, "FileSave");
@@ -62,6 +54,32 @@ class TFileCommandsTest : public QObject {
     QCOMPARE(dialogs.OpenAsked, 2);
     QCOMPARE(form.currentFileName(), table);
     QCOMPARE(EditorText(form), QString("3 1 ?\n"));
+  }
+
+  void TitleAndPanelNameTheFile() {
+    // A path longer than panel 0: the panel keeps both ends, the tooltip all of it.
+    const QString folder = folder_->Path(QString(60, 'f'));
+    QVERIFY(QDir().mkpath(folder));
+    const QString table = folder + "/table.txt";
+    WriteBytes(table, "3 1 ?\n");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    QCOMPARE(form.windowTitle(), QString("table.txt[*] - Tarvo2"));
+    const QString shown = Child<QLabel>(form, "Panel0")->text();
+    QVERIFY2(shown.startsWith(folder.left(2)) && shown.endsWith("/table.txt") &&
+                 shown.contains(QChar(0x2026)),
+             qPrintable(shown));
+    QCOMPARE(Child<QLabel>(form, "Panel0")->toolTip(), table);
+
+    // The unsaved mark follows edits and saves.
+    QVERIFY(!form.isWindowModified());
+    QTest::keyClicks(Child<QPlainTextEdit>(form, "RichEdit1"), "x");
+    QVERIFY(form.isWindowModified());
+    Trigger(form, "FileSave");
+    QVERIFY(!form.isWindowModified());
+    QCOMPARE(ReadBytes(table), QByteArray("x3 1 ?\n"));
   }
 
   void NewClearsButKeepsLastLoadedName() {

@@ -1,8 +1,9 @@
 // The parameter panel and param.par: creating the file, filling the edits, applying them.
+#include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <clocale>
 
 #include "shell_test_support.h"
 
@@ -24,17 +25,10 @@ void PressOk(TForm1& form) {
 
 }  // namespace
 
-class TParameterPanelTest : public QObject {
+class TParameterPanelTest : public TShellTest {
   Q_OBJECT
 
- private:
-  std::unique_ptr<TWorkingFolder> folder_;
-
  private slots:
-  void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
-  void init() { folder_ = std::make_unique<TWorkingFolder>(); }
-  void cleanup() { folder_.reset(); }
-
   void FirstUseCreatesTheFileWithDefaults() {
     TScriptedDialogs dialogs;
     TForm1 form(dialogs);
@@ -176,10 +170,69 @@ class TParameterPanelTest : public QObject {
     Trigger(form, "FileOpen1");
     Trigger(form, "ParamDialog");
     Child<QLineEdit>(form, "FeatureToPredict")->setText("0");
-    Trigger(form, "TreeBuild");
+    GrowTree(form);
     QVERIFY(EditorText(form).contains("Variant N  1"));
     QVERIFY(!Child<QGroupBox>(form, "GroupBox1")->isHidden());
     QCOMPARE(Child<QLineEdit>(form, "FeatureToPredict")->text(), QString("0"));
+    // With the report in the editor, the column list is the table's that the run read.
+    Trigger(form, "ParamDialog");
+    QCOMPARE(Child<QComboBox>(form, "ColumnList")->itemText(4), QString("5  weight (numeric)"));
+  }
+
+  void PanelWorksFromTheKeyboard() {
+    WriteBytes("param.par", kDefaults);
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    Trigger(form, "ParamDialog");
+    // The first edit has the focus with its text selected: typing replaces it.
+    QCOMPARE(QApplication::focusWidget(), Child<QLineEdit>(form, "Recursive_Embedding"));
+    QTest::keyClicks(QApplication::focusWidget(), "2");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), Child<QLineEdit>(form, "FeatureToPredict"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(Child<QGroupBox>(form, "GroupBox1")->isHidden());
+    QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 2.000 0.050  100   1   1  10"));
+
+    // Escape closes the panel and writes nothing.
+    Trigger(form, "ParamDialog");
+    QTest::keyClicks(QApplication::focusWidget(), "3");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(Child<QGroupBox>(form, "GroupBox1")->isHidden());
+    QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 2.000 0.050  100   1   1  10"));
+    QCOMPARE(dialogs.Errors, QStringList());
+  }
+
+  void ColumnListFillsFeatureToPredict() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    // The columns come from the editor's text, comments and commas as a table reads them.
+    Child<QPlainTextEdit>(form, "RichEdit1")
+        ->setPlainText(
+            "2 3 ? # counts #\n0(2),1 1\nkind# the class #length a_very_long_name_cut_at_20\n");
+    Trigger(form, "ParamDialog");
+    auto* columns = Child<QComboBox>(form, "ColumnList");
+    QCOMPARE(columns->count(), 3);
+    QCOMPARE(columns->itemText(0), QString("1  kind (nominal)"));
+    QCOMPARE(columns->itemText(2), QString("3  a_very_long_name_cut (numeric)"));
+    QCOMPARE(columns->currentIndex(), 0);  // FeatureToPredict is 1
+
+    auto* feature = Child<QLineEdit>(form, "FeatureToPredict");
+    QTest::keyClick(columns, Qt::Key_Down);
+    QCOMPARE(feature->text(), QString("2"));
+    // The number stays editable, and the list follows it.
+    feature->selectAll();
+    QTest::keyClicks(feature, "3");
+    QCOMPARE(columns->currentIndex(), 2);
+    PressOk(form);
+    QCOMPARE(form.parameters().FeatureToPredict, 3);
+
+    // Text that is not a table lists nothing.
+    Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText("Welcome\n");
+    Trigger(form, "ParamDialog");
+    QCOMPARE(columns->count(), 0);
   }
 
   void UnwritableFileIsReportedAndThePanelStaysOpen() {

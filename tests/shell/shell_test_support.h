@@ -1,5 +1,5 @@
-// What the window tests share: scripted answers to the modal dialogs, a temporary working folder
-// per test function, and file helpers.
+// What the window tests share: scripted answers to the modal dialogs, the fixture that gives each
+// test function a temporary working folder, and file and run helpers.
 #pragma once
 
 #include <QAction>
@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <clocale>
 #include <memory>
 
 #include "dialogs.h"
@@ -68,6 +69,25 @@ class TWorkingFolder {
   QTemporaryDir folder_;
 };
 
+// The fixture of every window test: the program's number locale, and a fresh working folder for
+// each test function.
+class TShellTest : public QObject {
+  Q_OBJECT
+
+ protected:
+  std::unique_ptr<TWorkingFolder> folder_;
+  // Fills the fresh folder; the run tests put the run's files there.
+  virtual void PrepareFolder() {}
+
+ private slots:
+  void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
+  void init() {
+    folder_ = std::make_unique<TWorkingFolder>();
+    PrepareFolder();
+  }
+  void cleanup() { folder_.reset(); }
+};
+
 inline void WriteBytes(const QString& name, const QByteArray& bytes) {
   QFile file(name);
   QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(name));
@@ -106,6 +126,15 @@ inline QString EditorText(TForm1& form) {
   return Child<QPlainTextEdit>(form, "RichEdit1")->toPlainText();
 }
 
+// The text of a status panel; for panel 0 the whole file name, which its tooltip holds (the panel
+// itself may show a long name shortened).
 inline QString PanelText(TForm1& form, int panel) {
-  return Child<QLabel>(form, qPrintable(QString("Panel%1").arg(panel)))->text();
+  const QLabel* label = Child<QLabel>(form, qPrintable(QString("Panel%1").arg(panel)));
+  return panel == 0 ? label->toolTip() : label->text();
+}
+
+// Grow Tree, waiting for the run to end.
+inline void GrowTree(TForm1& form) {
+  Trigger(form, "TreeBuild");
+  QTRY_VERIFY_WITH_TIMEOUT(!form.isRunning(), 60000);
 }

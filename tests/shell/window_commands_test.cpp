@@ -8,7 +8,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QToolBar>
-#include <clocale>
 
 #include "about.h"
 #include "find_replace.h"
@@ -40,17 +39,10 @@ TFindDialog& OpenSearch(TForm1& form, const char* command, const char* dialog,
 
 }  // namespace
 
-class TWindowCommandsTest : public QObject {
+class TWindowCommandsTest : public TShellTest {
   Q_OBJECT
 
- private:
-  std::unique_ptr<TWorkingFolder> folder_;
-
  private slots:
-  void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
-  void init() { folder_ = std::make_unique<TWorkingFolder>(); }
-  void cleanup() { folder_.reset(); }
-
   void MenusAndToolBarHoldTheCommandsInOrder() {
     TScriptedDialogs dialogs;
     TForm1 form(dialogs);
@@ -225,6 +217,10 @@ class TWindowCommandsTest : public QObject {
     QCOMPARE(about.size(), QSize(298, 213));
     QCOMPARE(Child<QLabel>(about, "ProductName")->text(), QString("Tarvo"));
     QCOMPARE(Child<QLabel>(about, "Version")->text(), QString("Version 2.0"));
+    QVERIFY(Child<QLabel>(about, "Licence")->text().contains("MIT License"));
+    QVERIFY(!Child<QLabel>(about, "ProgramIcon")->pixmap().isNull());
+    QVERIFY(!about.windowIcon().isNull());
+    QVERIFY(!form.windowIcon().isNull());
     QVERIFY(Child<QPushButton>(about, "OKButton")->isDefault());
   }
 
