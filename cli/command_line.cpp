@@ -50,6 +50,12 @@ constexpr const char* kHelpText =
     "      --budget=SECONDS      stop the search when the time is spent; 0: no limit [300]\n"
     "      --write-param         write the best setting into the parameter file\n"
     "\n"
+    "Pictures of the trees (the run and its report stay the same):\n"
+    "      --dot=FILE            write every reported tree to FILE in Graphviz DOT, one\n"
+    "                            digraph per variant (dot -Tpdf FILE draws them)\n"
+    "      --svg=FILE            write a picture of one reported tree to FILE as SVG\n"
+    "      --variant=N           the variant that --svg draws [1]\n"
+    "\n"
     "Other options:\n"
     "      --help                show this text and exit\n"
     "      --version             show the version and exit\n"
@@ -73,6 +79,7 @@ int UsageError(const std::string& message) {
 struct OptionTexts {
   std::optional<std::string> targetWeight, lookAhead, homogeneity, monteCarlo, variants, folds,
       budget;
+  std::optional<std::string> svgVariant;
 };
 
 bool ConvertReal(const char* name, const std::optional<std::string>& text,
@@ -129,6 +136,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   app.add_option("--grid", line.Grid)->type_name("TEXT");
   app.add_option("--budget", texts.budget)->type_name("SECONDS");
   app.add_flag("--write-param", line.WriteParam);
+  const CLI::Option* dot = app.add_option("--dot", line.DotFile)->type_name("FILE");
+  const CLI::Option* svg = app.add_option("--svg", line.SvgFile)->type_name("FILE");
+  const CLI::Option* variant = app.add_option("--variant", texts.svgVariant)->type_name("N");
   const CLI::Option* table = app.add_option("TABLE", line.Table);
   try {
     app.parse(argc, argv);
@@ -155,14 +165,24 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
       !ConvertReal("--budget", texts.budget, line.Budget, error) ||
       !CheckFileName("--param", line.ParameterFile, error) ||
       !CheckFileName("--prog", line.ChiSquareFile, error) ||
-      !CheckFileName("--output", line.ReportFile, error)) {
+      !CheckFileName("--output", line.ReportFile, error) ||
+      !CheckFileName("--dot", line.DotFile, error) ||
+      !CheckFileName("--svg", line.SvgFile, error)) {
     return UsageError(error);
   }
   if (!line.Tune && (line.Grid || line.Budget || line.WriteParam)) {
     return UsageError("--grid, --budget and --write-param go with --tune");
   }
+  std::optional<int32_t> svgVariant;
+  if (!ConvertInteger("--variant", texts.svgVariant, svgVariant, error)) return UsageError(error);
+  if (svgVariant && *svgVariant < 1) return UsageError("--variant: the variants count from 1");
+  line.SvgVariant = svgVariant.value_or(1);
+  // The picture options leave the run as it is: parameters and exit statuses as without them.
   for (const CLI::Option* option : app.get_options()) {
-    if (option != table && option->count() > 0) line.HasOptions = true;
+    if (option != table && option != dot && option != svg && option != variant &&
+        option->count() > 0) {
+      line.HasOptions = true;
+    }
   }
   return std::nullopt;
 }

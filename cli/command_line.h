@@ -13,6 +13,9 @@ struct CommandLine {
   std::optional<int32_t> MonteCarlo, Variants, Folds;
   std::optional<std::string> Target;  // a column number, or a name from the table's header
   std::optional<std::string> ParameterFile, ChiSquareFile, ReportFile;
+  // Pictures of the reported trees; they change nothing in the run.
+  std::optional<std::string> DotFile, SvgFile;
+  int32_t SvgVariant = 1;
   // Any option at all: the run is then no longer exactly the window's Grow Tree.
   bool HasOptions = false;
   // --tune: runs a grid of look-ahead and homogeneity settings instead of one run.

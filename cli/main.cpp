@@ -11,11 +11,13 @@
 #include "exit_status.h"
 #include "installed_files.h"
 #include "interrupt.h"
+#include "picture_options.h"
 #include "report_output.h"
 #include "run_parameters.h"
 #include "tarvo/engine.h"
 #include "terminal_progress.h"
 #include "tune_command.h"
+#include "tree_collector.h"
 
 namespace {
 
@@ -37,11 +39,21 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
   options.CancelRequested = CatchInterrupt();
   options.ReportFileName = report.FileName();
   options.ChiSquareFileName = ChooseChiSquareFile(line.ChiSquareFile);
+  const PictureOptions pictures{line.DotFile.value_or(""), line.SvgFile.value_or(""),
+                                line.SvgVariant};
+  tarvo::TreeCollector trees;
+  if (pictures.Wanted()) options.Observer = &trees;
   try {
     const tarvo::RunResult result = tarvo::RunEngine(parameters, line.Table, options);
     PrintWarnings(result.Warnings);
     if (!report.Deliver()) {
       std::fprintf(stderr, "tarvo-run: %s\n", report.Error().c_str());
+      return kExitRunError;
+    }
+    std::string pictureError;
+    if (!result.TableFault && pictures.Wanted() &&
+        !WritePictures(pictures, trees.Trees, pictureError)) {
+      std::fprintf(stderr, "tarvo-run: %s\n", pictureError.c_str());
       return kExitRunError;
     }
     if (!result.TableFault) return kExitComplete;

@@ -84,11 +84,14 @@ void TEngineRun::Run() {
   options.Progress = &progress;
   options.CancelRequested = &StopRequested;
   options.ReportFileName = kReportFileName;
+  tarvo::TreeCollector trees;
+  options.Observer = &trees;
 
   TRunOutcome outcome;
   outcome.Parameters = Parameters;
   try {
     outcome.Result = tarvo::RunEngine(outcome.Parameters, InputFileName, options);
+    outcome.Trees = std::move(trees.Trees);
   } catch (const tarvo::RunCancelled&) {
     outcome.End = TRunOutcome::TEnd::Stopped;
     if (!MarkReportStopped(kReportFileName))

@@ -12,6 +12,8 @@
 
 #include "tarvo/engine.h"
 #include "tarvo/parameters.h"
+#include "tarvo/tree_description.h"
+#include "tree_collector.h"
 
 // How a run ended.
 struct TRunOutcome {
@@ -21,6 +23,7 @@ struct TRunOutcome {
                                     // report could not be marked incomplete
   tarvo::RunResult Result;          // what a completed run told besides the report
   tarvo::RunParameters Parameters;  // as the engine left them
+  std::vector<tarvo::TreeDescription> Trees;  // the reported trees of a completed run
 };
 
 class TEngineRun : public QObject {

@@ -36,6 +36,7 @@
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
 #include "tune_dialog.h"
+#include "tree_view.h"
 
 namespace {
 
@@ -88,6 +89,7 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   setObjectName("Form1");
   setWindowIcon(QIcon(":/icons/growtree.png"));
   createEditor();
+  createTreeView();
   createActions();
   createMenus();
   createToolBar();
@@ -101,6 +103,13 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   setGeometry(
       QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, opening, desktop->availableGeometry()));
   FormCreate();
+}
+
+// The Tree view docks below the editor and shows itself when a run has trees to draw.
+void TForm1::createTreeView() {
+  TreeView = new TTreeView(Dialogs, this);
+  addDockWidget(Qt::BottomDockWidgetArea, TreeView);
+  TreeView->hide();
 }
 
 void TForm1::createEditor() {
@@ -607,6 +616,7 @@ void TForm1::RunEnded(const TRunOutcome& outcome) {
   SetCurrentFile(CurrentFileName, kReportFileName);
   EditorShowsReport = true;
   StatusBar1->repaint();
+  TreeView->SetTrees(outcome.Trees);
   std::vector<std::string> warnings = ParameterWarnings;
   warnings.insert(warnings.end(), outcome.Result.Warnings.begin(), outcome.Result.Warnings.end());
   ShowWarnings(warnings);

@@ -23,6 +23,7 @@ class TDialogs;
 class TFindDialog;
 class TRunProgress;
 class TTuneDialog;
+class TTreeView;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -71,6 +72,7 @@ class TForm1 : public QMainWindow {
 
  private:
   void createEditor();
+  void createTreeView();
   void createActions();
   void createMenus();
   void createToolBar();
@@ -130,6 +132,7 @@ class TForm1 : public QMainWindow {
   TFindDialog* FindDialog = nullptr;
   TFindDialog* ReplaceDialog = nullptr;
   TTuneDialog* TuneDialog = nullptr;
+  TTreeView* TreeView = nullptr;  // the trees of the last run
 
   QAction* FileNew = nullptr;
   QAction* FileOpen1 = nullptr;

@@ -16,6 +16,7 @@
 #include "run_state.h"
 #include "system_error_text.h"
 #include "tarvo/engine.h"
+#include "tree_description.h"
 #include "tree_growing.h"
 
 namespace tarvo {
@@ -134,6 +135,7 @@ bool Run(TRunState& run) {
   grower.GrowTree();
   run.FirstTree.Leaves = run.LeafCount;
   WriteTreeReport(run);
+  ShowTreeToObserver(run);
   PredictAndCrossValidate(run, grower, 1);
 
   for (int32_t variant = 2; variant <= run.VariantsNumber; ++variant) {
@@ -144,6 +146,7 @@ bool Run(TRunState& run) {
     run.Tree.NodesUsed = run.Tree.BranchesUsed = 0;
     grower.GrowTree();
     WriteTreeReport(run);
+    ShowTreeToObserver(run);
     if (!run.Root()->FirstBranch) continue;  // reported, but it does not count
     ++run.TreeCount;
     PredictAndCrossValidate(run, grower, 2);

@@ -18,7 +18,8 @@ ensure_packages() {
 TARVO_PACKAGES=(
   build-essential cmake ninja-build python3
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libgl-dev fonts-liberation xvfb xauth
+  qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation xvfb xauth
+  libgraphviz-dev graphviz pkg-config libxml2-utils
   clang libclang-rt-14-dev
   libcli11-dev help2man dpkg-dev file
 )

@@ -1,0 +1,64 @@
+// A plain, read-only description of a reported tree, for pictures: nodes, branches, counts and
+// the table's names. The engine hands one to a TreeObserver for every tree it writes to the report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarvo {
+
+// One outgoing edge of a node.
+struct TreeBranchDescription {
+  int32_t Child = 0;  // index of the child in TreeDescription::Nodes
+  // An interval branch holds the values x with Low < x <= High; an open end has no bound.
+  bool Interval = true;
+  double Low = 0.0;
+  double High = 0.0;
+  bool LowOpen = false;
+  bool HighOpen = false;
+  // A value-set branch holds these values, as the table writes them.
+  std::vector<std::string> Values;
+};
+
+struct TreeNodeDescription {
+  int32_t ObjectCount = 0;  // training objects that reached the node
+  // Classification: objects per class, entry 0 for class 1; Majority is a 0-based class index.
+  std::vector<int32_t> ClassCounts;
+  int32_t Majority = 0;
+  // Regression: mean and population variance of the predicted value.
+  double Mean = 0.0;
+  double Dispersion = 0.0;
+  int32_t Errors = 0;        // classification: objects outside the majority class; else 0
+  bool Homogeneous = false;  // the stop test declared the node homogeneous (a leaf)
+  bool Closed = false;       // a leaf that growing gave up on
+  int32_t Feature = 0;       // 1-based feature tested here; 0 for a leaf
+  std::string FeatureName;   // its name; empty for a leaf
+  std::vector<TreeBranchDescription> Branches;  // in the tree's order; empty for a leaf
+  bool IsLeaf() const { return Branches.empty(); }
+};
+
+struct TreeDescription {
+  int32_t Variant = 1;
+  bool Classification = true;             // false: a regression tree
+  std::string PredictedName;              // the predicted feature
+  std::vector<std::string> ClassNames;    // classification: class 1 first
+  std::vector<std::string> FeatureNames;  // feature 1 first
+  // The root first, then depth-first in branch order: the leaves come in the order of the rules.
+  std::vector<TreeNodeDescription> Nodes;
+  int32_t LeafCount() const {
+    int32_t leaves = 0;
+    for (const TreeNodeDescription& node : Nodes) leaves += node.IsLeaf() ? 1 : 0;
+    return leaves;
+  }
+};
+
+// Receives every tree the run writes to its report, right after it is written; called on the
+// thread that called RunEngine. The description lives only for the call: copy what you keep.
+class TreeObserver {
+ public:
+  virtual ~TreeObserver() = default;
+  virtual void OnTree(const TreeDescription& tree) = 0;
+};
+
+}  // namespace tarvo

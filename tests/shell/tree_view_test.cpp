@@ -1,0 +1,165 @@
+// The Tree view after Grow Tree: one item per node and edge of each reported tree, the variant
+// selector, zoom, Save Picture As in SVG and PNG, and a tree of one node.
+#include "tree_view.h"
+
+#include <QComboBox>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QImage>
+#include <QToolButton>
+#include <QXmlStreamReader>
+#include <clocale>
+
+#include "shell_test_support.h"
+#include "tarvo/engine.h"
+#include "tree_collector.h"
+#include "tree_items.h"
+
+namespace {
+
+int ItemsOfType(const QGraphicsScene& scene, int type) {
+  int count = 0;
+  for (const QGraphicsItem* item : scene.items()) count += item->type() == type ? 1 : 0;
+  return count;
+}
+
+QString RootTitle(const QGraphicsScene& scene) {
+  QString title;
+  qreal left = 1e9;  // the tree grows from the left
+  for (const QGraphicsItem* item : scene.items()) {
+    if (item->type() != TTreeNodeItem::Type || item->boundingRect().left() >= left) continue;
+    left = item->boundingRect().left();
+    title = static_cast<const TTreeNodeItem*>(item)->title();
+  }
+  return title;
+}
+
+}  // namespace
+
+class TTreeViewTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TWorkingFolder> folder_;
+
+  // Opens table in the window and grows its trees with the given param.par.
+  void GrowTree(TForm1& form, TScriptedDialogs& dialogs, const QByteArray& table,
+                const QByteArray& parameters) {
+    WriteBytes("param.par", parameters);
+    WriteBytes(folder_->Path("table.txt"), table);
+    dialogs.OpenAnswers << folder_->Path("table.txt");
+    Trigger(form, "FileOpen1");
+    Trigger(form, "TreeBuild");
+    QCOMPARE(dialogs.Errors, QStringList());
+  }
+
+  // The trees the engine reports for the same table and parameters.
+  std::vector<tarvo::TreeDescription> ReportedTrees() {
+    tarvo::RunParameters p = tarvo::ReadParameterFile("param.par");
+    tarvo::TreeCollector trees;
+    tarvo::RunOptions options;
+    options.Observer = &trees;
+    options.ReportFileName = "check.txt";
+    tarvo::RunEngine(p, folder_->Path("table.txt").toStdString(), options);
+    return trees.Trees;
+  }
+
+ private slots:
+  void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
+  void init() {
+    folder_ = std::make_unique<TWorkingFolder>();
+    PrepareRunFiles();
+  }
+  void cleanup() { folder_.reset(); }
+
+  void EachVariantDrawsOneItemPerNodeAndEdge() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    GrowTree(form, dialogs, ReadBytes(TARVO_EXAMPLE_TABLE), "1.000 1.000 0.050  100   3   1  10");
+    const std::vector<tarvo::TreeDescription> trees = ReportedTrees();
+    QVERIFY(trees.size() >= 2);
+
+    TTreeView* view = Child<TTreeView>(form, "TreeView");
+    QVERIFY(!view->isHidden());
+    QComboBox* selector = Child<QComboBox>(*view, "VariantSelector");
+    QCOMPARE(selector->count(), static_cast<int>(trees.size()));
+    QCOMPARE(selector->currentIndex(), 0);
+    for (int i = 0; i < selector->count(); ++i) {
+      selector->setCurrentIndex(i);
+      const int nodes = static_cast<int>(trees[i].Nodes.size());
+      QCOMPARE(ItemsOfType(*view->scene(), TTreeNodeItem::Type), nodes);
+      QCOMPARE(ItemsOfType(*view->scene(), TTreeEdgeItem::Type), nodes - 1);
+      // Every variant tests another feature at its root.
+      QCOMPARE(RootTitle(*view->scene()), QString::fromStdString(trees[i].Nodes[0].FeatureName));
+    }
+    // No two boxes overlap.
+    const QList<QGraphicsItem*> items = view->scene()->items();
+    for (const QGraphicsItem* a : items) {
+      for (const QGraphicsItem* b : items) {
+        if (a != b && a->type() == TTreeNodeItem::Type && b->type() == TTreeNodeItem::Type) {
+          QVERIFY(!a->boundingRect().adjusted(1, 1, -1, -1).intersects(b->boundingRect()));
+        }
+      }
+    }
+  }
+
+  void ZoomKeysScaleTheView() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    GrowTree(form, dialogs, ReadBytes(TARVO_EXAMPLE_TABLE), "1.000 1.000 0.050  100   1   1  10");
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QGraphicsView* graphics = Child<QGraphicsView>(form, "TreeGraphics");
+    graphics->setFocus();
+    const qreal before = graphics->transform().m11();
+    QTest::keyClick(graphics, Qt::Key_Plus, Qt::ControlModifier);
+    QVERIFY(graphics->transform().m11() > before);
+    QTest::keyClick(graphics, Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(graphics, Qt::Key_Minus, Qt::ControlModifier);
+    QVERIFY(graphics->transform().m11() < before);
+  }
+
+  void SavePictureAsWritesSvgAndPng() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    GrowTree(form, dialogs, ReadBytes(TARVO_EXAMPLE_TABLE), "1.000 1.000 0.050  100   1   1  10");
+    QToolButton* save = Child<QToolButton>(form, "SavePictureAs");
+    dialogs.SaveAnswers << folder_->Path("tree.svg") << folder_->Path("tree.png");
+    save->click();
+    save->click();
+    QCOMPARE(dialogs.Errors, QStringList());
+
+    QFile svg(folder_->Path("tree.svg"));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&svg);
+    int texts = 0;
+    QString root;
+    while (!xml.atEnd()) {
+      if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+      if (root.isEmpty()) root = xml.name().toString();
+      texts += xml.name() == QLatin1String("text") ? 1 : 0;
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(root, QString("svg"));
+    QVERIFY(texts > 0);
+
+    const QImage png(folder_->Path("tree.png"));
+    QVERIFY(!png.isNull());
+    QVERIFY(png.width() > 100 && png.height() > 50);
+  }
+
+  void TreeOfOneNodeShowsOneNode() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    GrowTree(form, dialogs, "4 2 ?\n1 0(2)\nx c\n1 a\n2 a\n3 a\n4 a\n",
+             "1.000 1.000 0.050  100   1   2  10");
+    QVERIFY(EditorText(form).contains("No rule is found"));
+    TTreeView* view = Child<TTreeView>(form, "TreeView");
+    QCOMPARE(ItemsOfType(*view->scene(), TTreeNodeItem::Type), 1);
+    QCOMPARE(ItemsOfType(*view->scene(), TTreeEdgeItem::Type), 0);
+    QCOMPARE(RootTitle(*view->scene()), QString("a"));
+  }
+};
+
+QTEST_MAIN(TTreeViewTest)
+#include "tree_view_test.moc"
