@@ -42,6 +42,14 @@ constexpr const char* kHelpText =
     "  -o, --output=FILE         write the report to FILE; - writes it to standard output\n"
     "                            [output.txt]\n"
     "\n"
+    "Tuning (look-ahead and homogeneity chosen by cross-validation):\n"
+    "      --tune                run the table once per setting of a grid and print each\n"
+    "                            setting's cross-validation error, the best marked; no report\n"
+    "      --grid=TEXT           the settings, as \"rc=1,2,3 h=0.01,0.05\" [rc=1,2,2.5,3\n"
+    "                            h=0.01,0.05,0.1,0.2; a numeric target: h=0.001,0.005,0.01,0.05]\n"
+    "      --budget=SECONDS      stop the search when the time is spent; 0: no limit [300]\n"
+    "      --write-param         write the best setting into the parameter file\n"
+    "\n"
     "Pictures of the trees (the run and its report stay the same):\n"
     "      --dot=FILE            write every reported tree to FILE in Graphviz DOT, one\n"
     "                            digraph per variant (dot -Tpdf FILE draws them)\n"
@@ -69,7 +77,8 @@ int UsageError(const std::string& message) {
 
 // The option texts as given, converted once parsing has succeeded.
 struct OptionTexts {
-  std::optional<std::string> targetWeight, lookAhead, homogeneity, monteCarlo, variants, folds;
+  std::optional<std::string> targetWeight, lookAhead, homogeneity, monteCarlo, variants, folds,
+      budget;
   std::optional<std::string> svgVariant;
 };
 
@@ -123,6 +132,10 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   app.add_option("--param", line.ParameterFile)->type_name("FILE");
   app.add_option("--prog", line.ChiSquareFile)->type_name("FILE");
   app.add_option("-o,--output", line.ReportFile)->type_name("FILE");
+  app.add_flag("--tune", line.Tune);
+  app.add_option("--grid", line.Grid)->type_name("TEXT");
+  app.add_option("--budget", texts.budget)->type_name("SECONDS");
+  app.add_flag("--write-param", line.WriteParam);
   const CLI::Option* dot = app.add_option("--dot", line.DotFile)->type_name("FILE");
   const CLI::Option* svg = app.add_option("--svg", line.SvgFile)->type_name("FILE");
   const CLI::Option* variant = app.add_option("--variant", texts.svgVariant)->type_name("N");
@@ -149,12 +162,16 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
       !ConvertInteger("--monte-carlo", texts.monteCarlo, line.MonteCarlo, error) ||
       !ConvertInteger("--variants", texts.variants, line.Variants, error) ||
       !ConvertInteger("--folds", texts.folds, line.Folds, error) ||
+      !ConvertReal("--budget", texts.budget, line.Budget, error) ||
       !CheckFileName("--param", line.ParameterFile, error) ||
       !CheckFileName("--prog", line.ChiSquareFile, error) ||
       !CheckFileName("--output", line.ReportFile, error) ||
       !CheckFileName("--dot", line.DotFile, error) ||
       !CheckFileName("--svg", line.SvgFile, error)) {
     return UsageError(error);
+  }
+  if (!line.Tune && (line.Grid || line.Budget || line.WriteParam)) {
+    return UsageError("--grid, --budget and --write-param go with --tune");
   }
   std::optional<int32_t> svgVariant;
   if (!ConvertInteger("--variant", texts.svgVariant, svgVariant, error)) return UsageError(error);

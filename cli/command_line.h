@@ -18,6 +18,11 @@ struct CommandLine {
   int32_t SvgVariant = 1;
   // Any option at all: the run is then no longer exactly the window's Grow Tree.
   bool HasOptions = false;
+  // --tune: runs a grid of look-ahead and homogeneity settings instead of one run.
+  bool Tune = false;
+  std::optional<std::string> Grid;
+  std::optional<double> Budget;
+  bool WriteParam = false;
 };
 
 // Fills `line` from the arguments. Returns the exit status when the program ends here: after

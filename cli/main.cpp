@@ -16,6 +16,7 @@
 #include "run_parameters.h"
 #include "tarvo/engine.h"
 #include "terminal_progress.h"
+#include "tune_command.h"
 #include "tree_collector.h"
 
 namespace {
@@ -84,5 +85,6 @@ int main(int argc, char** argv) {
   const std::optional<int> status = ResolveParameters(line, parameters, warnings);
   PrintWarnings(warnings);
   if (status) return *status;
+  if (line.Tune) return RunTuneCommand(line, parameters);
   return RunTable(line, parameters);
 }

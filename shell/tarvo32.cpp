@@ -35,6 +35,7 @@
 #include "table_header.h"
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
+#include "tune_dialog.h"
 #include "tree_view.h"
 
 namespace {
@@ -180,6 +181,9 @@ void TForm1::createActions() {
                       &TForm1::TreeBuildExecute);
   StopBuilding = command("StopBuilding", "Stop Tree Growing", "stop", QKeySequence(),
                          "Stop Tree Growing", &TForm1::StopBuildingExecute);
+  TuneParams = command("TuneParams", "&Tune Parameters...", "parameters", QKeySequence(),
+                       "Tune Parameters|Chooses look-ahead and homogeneity by cross-validation",
+                       &TForm1::TuneParamsExecute);
   Action1 =
       command("Action1", "&About Tarvo", "about", QKeySequence(), "", &TForm1::Action1Execute);
 
@@ -204,7 +208,7 @@ void TForm1::createMenus() {
   QMenu* edit = menuBar()->addMenu("&Edit");
   edit->addActions({EditCut1, EditCopy1, EditPaste1, SearchFind1, SearchReplace1});
   QMenu* run = menuBar()->addMenu("&Run");
-  run->addActions({ParamDialog, GrowTreeItem, StopBuilding});
+  run->addActions({ParamDialog, GrowTreeItem, StopBuilding, TuneParams});
   QMenu* help = menuBar()->addMenu("&Help");
   help->addAction(Action1);
 }
@@ -513,6 +517,34 @@ void TForm1::OKClick() {
   if (!tarvo::WriteParameterFile("param.par", Parameters))
     throw std::runtime_error("Cannot create file param.par");
   HideParameterPanel();
+}
+
+void TForm1::TuneParamsExecute() {
+  // The search runs on the table as saved, with the other parameters of param.par.
+  if (!TuneDialog) {
+    TuneDialog = new TTuneDialog(this);
+    connect(TuneDialog, &TTuneDialog::SettingChosen, this,
+            [this](double rc, double h) { Perform([this, rc, h] { TuneSettingChosen(rc, h); }); });
+  }
+  if (!TuneDialog->IsRunning()) {
+    if (LastLoadedFileName == CurrentFileName) SaveEditor(CurrentFileName);
+    TuneDialog->SetTable(CurrentFileName, tarvo::ReadParameterFile("param.par"));
+  }
+  TuneDialog->show();
+  TuneDialog->raise();
+  TuneDialog->activateWindow();
+}
+
+// Writes param.par as the panel's OK does (the same one-line format), with the other values as the
+// tuning runs used them, and shows the new values in the panel's edits.
+void TForm1::TuneSettingChosen(double recursiveComplexity, double homogeneity) {
+  Parameters =
+      QFile::exists("param.par") ? tarvo::ReadParameterFile("param.par") : tarvo::RunParameters();
+  Parameters.RecursiveComplexity = recursiveComplexity;
+  Parameters.Homogeneity = homogeneity;
+  if (!tarvo::WriteParameterFile("param.par", Parameters))
+    throw std::runtime_error("Cannot create file param.par");
+  FillParameterEdits();
 }
 
 // Reads param.par, saves the table when the editor holds it, and starts the engine on a thread of

@@ -22,6 +22,7 @@ class QStatusBar;
 class TDialogs;
 class TFindDialog;
 class TRunProgress;
+class TTuneDialog;
 class TTreeView;
 
 class TForm1 : public QMainWindow {
@@ -59,6 +60,8 @@ class TForm1 : public QMainWindow {
   void SearchReplace1Execute();
   void ParamDialogExecute();
   void TreeBuildExecute();
+  void TuneParamsExecute();
+  void TuneSettingChosen(double recursiveComplexity, double homogeneity);
   void StopBuildingExecute();
   void Action1Execute();
   void OKClick();
@@ -128,6 +131,7 @@ class TForm1 : public QMainWindow {
   QPushButton* OK = nullptr;
   TFindDialog* FindDialog = nullptr;
   TFindDialog* ReplaceDialog = nullptr;
+  TTuneDialog* TuneDialog = nullptr;
   TTreeView* TreeView = nullptr;  // the trees of the last run
 
   QAction* FileNew = nullptr;
@@ -144,5 +148,6 @@ class TForm1 : public QMainWindow {
   QAction* TreeBuild = nullptr;
   QAction* GrowTreeItem = nullptr;
   QAction* StopBuilding = nullptr;
+  QAction* TuneParams = nullptr;
   QAction* Action1 = nullptr;
 };

@@ -84,9 +84,11 @@ double CrossValidate(TRunState& run, TTreeGrower& grower) {
         e = spread > 0 ? e / spread : (e == 0 ? 0.0 : 1.0);
       }
       crossValidationError += e * testCount / (testCount + trainingCount);
+      if (run.TreeCount == 1) run.FirstTree.Folds.push_back({e, testCount});
     }
     run.Active = saved;
   }
+  if (run.TreeCount == 1) run.FirstTree.CrossValidationError = crossValidationError;
   run.Report.EndLine();
   run.Report.Line(FormatInteger(k, 3) + "-fold " + (regression ? " relative " : "") +
                   "crossvalidate error " + FormatReal(crossValidationError, 5, 3));

@@ -133,6 +133,7 @@ bool Run(TRunState& run) {
   run.TreeCount = 1;
   run.Tree.NodesUsed = run.Tree.BranchesUsed = 0;
   grower.GrowTree();
+  run.FirstTree.Leaves = run.LeafCount;
   WriteTreeReport(run);
   ShowTreeToObserver(run);
   PredictAndCrossValidate(run, grower, 1);
@@ -201,6 +202,7 @@ RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
   result.TableFault = !Run(run);
   if (result.TableFault) result.FaultMessage = run.Report.FirstLine();
   result.Warnings = std::move(run.Warnings);
+  result.FirstTree = std::move(run.FirstTree);
   // The predicted column's number is overwritten by the last column's in a classification run.
   if (run.Target.ClassificationMode) parameters.FeatureToPredict = run.Table.FileColumns;
   return result;

@@ -10,6 +10,7 @@
 #include "input_table.h"
 #include "report_file.h"
 #include "run_random.h"
+#include "tarvo/engine.h"
 #include "tree_records.h"
 
 namespace tarvo {
@@ -61,6 +62,7 @@ struct TRunState {
   std::vector<std::vector<double>> Votes;  // [object][tree]
   std::vector<double> Competence;          // [tree]
   std::vector<int32_t> FoldOf;             // [1..N]
+  FirstTreeFigures FirstTree;              // handed to the caller with the result
 
   // Tree growing and split search.
   int32_t LeafCount = 0;

@@ -54,6 +54,20 @@ struct RunOptions {
   std::string ChiSquareFileName = "prog.par";
 };
 
+// One fold of a cross-validation: its error (relative to the training spread in a regression
+// run) and how many objects it tested.
+struct FoldError {
+  double Error = 0.0;
+  int32_t Tested = 0;
+};
+
+// The run's first tree in figures, for callers that compare settings.
+struct FirstTreeFigures {
+  int32_t Leaves = 0;                 // leaves of the tree grown on all the training objects
+  double CrossValidationError = 0.0;  // as the report gives it; 0 without cross-validation
+  std::vector<FoldError> Folds;       // the folds that tested objects, in fold order
+};
+
 // What a completed call tells besides the report.
 struct RunResult {
   // The report holds one message about the table or the run parameters instead of trees.
@@ -62,6 +76,7 @@ struct RunResult {
   // Things that read without an error but probably not as the user meant (a prog.par value that
   // did not read, for instance): one line each, for stderr or a status bar.
   std::vector<std::string> Warnings;
+  FirstTreeFigures FirstTree;
 };
 
 // The fuller entry: parameters in, report out. A classification run leaves the number of file

@@ -1,0 +1,217 @@
+// TuneParameters: one run of the engine per setting of the grid, under a time budget and a stop
+// request, with the reports kept out of the working folder.
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <stop_token>
+#include <thread>
+
+#include "input_table.h"
+#include "report_file.h"
+#include "tarvo/tuning.h"
+#include "tree_records.h"
+
+namespace tarvo {
+
+namespace {
+
+// A fresh folder for the reports of the tuning runs, removed with them.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::error_code error;
+    std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    if (error) base = "/tmp";
+    std::string pattern = (base / "tarvo-tune-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+      throw EngineError("Cannot create a temporary folder in " + base.string());
+    }
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  std::string File(const char* name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Reads the table as a run would, to learn the kind of target and any fault of the table before
+// the grid is chosen. Returns the fault's message, empty when the table reads.
+std::string ProbeTable(const std::string& inputFileName, const RunParameters& base,
+                       const std::string& reportFileName, bool& numericTarget) {
+  ReportFile report;
+  if (!report.Open(reportFileName)) throw EngineError("Cannot create file " + reportFileName);
+  TableReader reader(report, inputFileName);
+  TInputTable table;
+  TTargetDescription target;
+  TFeatureMask mask;
+  const bool read = reader.LoadTrainingPart(base.FeatureToPredict, base.TargetWeight, table,
+                                            target, mask) &&
+                    reader.LoadPredictionSection(table);
+  numericTarget = target.RegressionMode;
+  report.Close();
+  return read ? std::string() : report.FirstLine();
+}
+
+// Stops the run in progress when the caller asks or the budget runs out. The watcher thread sees
+// it within a few milliseconds during a long search; the progress calls see it at once.
+class RunStopper {
+ public:
+  RunStopper(const std::atomic<bool>* cancel, std::function<double()> clock, double deadline)
+      : cancel_(cancel), clock_(std::move(clock)), deadline_(deadline) {
+    watcher_ = std::jthread([this](std::stop_token stop) {
+      while (!stop.stop_requested()) {
+        Check();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    });
+  }
+  bool Cancelled() const { return cancel_ && cancel_->load(); }
+  bool OverBudget() const { return clock_() >= deadline_; }
+  void Check() {
+    if (Cancelled() || OverBudget()) stop_ = true;
+  }
+  const std::atomic<bool>* Flag() const { return &stop_; }
+
+ private:
+  const std::atomic<bool>* cancel_;
+  std::function<double()> clock_;
+  double deadline_;
+  std::atomic<bool> stop_{false};
+  std::jthread watcher_;  // last: it stops before the members it reads go
+};
+
+// The engine's progress calls, turned into the search's progress and stop checks.
+class SettingProgress : public ProgressSink {
+ public:
+  SettingProgress(const TuningOptions& options, RunStopper& stopper, TuningProgress where)
+      : options_(options), stopper_(stopper), where_(where) {}
+  void SetPanelText(int, const std::string&) override {}
+  void Repaint() override { stopper_.Check(); }
+  void PlanTrees(int32_t trees) override {
+    where_.TreesPlanned = trees;
+    Tell();
+  }
+  void TreeStarted(int32_t index) override {
+    where_.TreesStarted = index;
+    Tell();
+  }
+  void Tell() {
+    if (options_.Progress) options_.Progress(where_);
+    stopper_.Check();
+  }
+
+ private:
+  const TuningOptions& options_;
+  RunStopper& stopper_;
+  TuningProgress where_;
+};
+
+std::function<double()> SteadyClock() {
+  return [] {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+  };
+}
+
+}  // namespace
+
+TuningResult TuneParameters(const RunParameters& base, const std::string& inputFileName,
+                            const TuningOptions& options) {
+  TuningResult result;
+  if (base.FoldsCrossValidate < 2) {
+    result.Message = "Tuning needs cross-validation: set the number of folds to 2 or more.";
+    return result;
+  }
+  ScratchFolder scratch;
+  const std::string report = scratch.File("output.txt");
+  result.Message = ProbeTable(inputFileName, base, report, result.NumericTarget);
+  if (!result.Message.empty()) return result;
+
+  std::vector<double> lookAheads = options.Grid.RecursiveComplexity;
+  if (lookAheads.empty()) lookAheads = DefaultRecursiveComplexities();
+  std::vector<double> homogeneities = options.Grid.Homogeneity;
+  if (homogeneities.empty()) homogeneities = DefaultHomogeneities(result.NumericTarget);
+  std::vector<TuningRow> settings;
+  for (double rc : lookAheads) {
+    for (double h : homogeneities) {
+      TuningRow row;
+      row.RecursiveComplexity = rc;
+      row.Homogeneity = h;
+      settings.push_back(row);
+    }
+  }
+
+  const std::function<double()> clock = options.Clock ? options.Clock : SteadyClock();
+  const double start = clock();
+  const double deadline = options.BudgetSeconds > 0 ? start + options.BudgetSeconds : 1e300;
+  RunStopper stopper(options.CancelRequested, clock, deadline);
+  RunOptions runOptions;
+  runOptions.CancelRequested = stopper.Flag();
+  runOptions.SearchThreads = options.SearchThreads;
+  runOptions.ReportFileName = report;
+  runOptions.ChiSquareFileName = options.ChiSquareFileName;
+  auto keep = [&](const TuningRow& row) {
+    result.Rows.push_back(row);
+    if (options.RowDone) options.RowDone(row);
+  };
+
+  result.End = TuningEnd::Completed;
+  for (size_t i = 0; i < settings.size(); ++i) {
+    TuningRow row = settings[i];
+    if (stopper.Cancelled()) {
+      result.End = TuningEnd::Cancelled;
+      break;
+    }
+    if (result.End == TuningEnd::OverBudget || stopper.OverBudget()) {
+      result.End = TuningEnd::OverBudget;
+      row.Note = "not run: the time budget was spent";
+      keep(row);
+      continue;
+    }
+    const int32_t count = static_cast<int32_t>(settings.size());
+    TuningProgress where;
+    where.Setting = static_cast<int32_t>(i) + 1;
+    where.Settings = count;
+    SettingProgress progress(options, stopper, where);
+    runOptions.Progress = &progress;
+    RunParameters p = base;
+    p.RecursiveComplexity = row.RecursiveComplexity;
+    p.Homogeneity = row.Homogeneity;
+    p.VariantsNumber = 1;  // the first tree is all that is scored, and later variants leave it be
+    const double rowStart = clock();
+    try {
+      const RunResult run = RunEngine(p, inputFileName, runOptions);
+      row.Seconds = clock() - rowStart;
+      if (run.TableFault) {
+        row.Outcome = TuningOutcome::Refused;
+        row.Note = "refused:" + run.FaultMessage;
+      } else {
+        row.Outcome = TuningOutcome::Scored;
+        row.CrossValidationError = run.FirstTree.CrossValidationError;
+        row.StandardError = FoldStandardError(run.FirstTree.Folds);
+        row.Leaves = run.FirstTree.Leaves;
+      }
+    } catch (const RunCancelled&) {
+      if (stopper.Cancelled()) {
+        result.End = TuningEnd::Cancelled;
+        break;
+      }
+      result.End = TuningEnd::OverBudget;
+      row.Seconds = clock() - rowStart;
+      row.Outcome = TuningOutcome::OverBudget;
+      row.Note = "stopped: the time budget ran out";
+    }
+    keep(row);
+  }
+  result.Best = BestTuningRow(result.Rows);
+  return result;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,278 @@
+// The Tune Parameters dialog: a worker thread runs the grid and posts each row and the progress
+// back to the dialog's thread; the table sorts by the numbers, not by their texts.
+#include "tune_dialog.h"
+
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QThread>
+#include <QVBoxLayout>
+#include <limits>
+
+#include "tarvo/engine.h"
+#include "tarvo/numbers.h"
+
+namespace {
+
+enum Column { kLookAhead, kHomogeneity, kError, kStandardError, kLeaves, kSeconds, kNote };
+
+// A cell that shows a text and sorts by a number.
+class TNumberItem : public QTableWidgetItem {
+ public:
+  TNumberItem(const QString& text, double value) : QTableWidgetItem(text) {
+    setData(Qt::UserRole, value);
+    setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  }
+  bool operator<(const QTableWidgetItem& other) const override {
+    return data(Qt::UserRole).toDouble() < other.data(Qt::UserRole).toDouble();
+  }
+};
+
+QString Fixed(double value, int decimals) {
+  return QString::fromStdString(tarvo::FormatReal(value, 1, decimals));
+}
+
+constexpr double kUnscored = std::numeric_limits<double>::infinity();  // sorts after every score
+
+}  // namespace
+
+TTuneDialog::TTuneDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName("TuneDialog");
+  setWindowTitle("Tune Parameters");
+  setModal(false);
+
+  GridEdit = new QLineEdit(this);
+  GridEdit->setObjectName("GridEdit");
+  GridEdit->setPlaceholderText("rc=1,2,2.5,3 h=0.01,0.05,0.1,0.2");
+  GridEdit->setToolTip(
+      "Values to try; empty for the default grid (a numeric target takes "
+      "homogeneity 0.001, 0.005, 0.01 and 0.05)");
+  BudgetEdit = new QSpinBox(this);
+  BudgetEdit->setObjectName("BudgetEdit");
+  BudgetEdit->setRange(0, 24 * 3600);
+  BudgetEdit->setValue(300);
+  BudgetEdit->setSuffix(" s");
+  BudgetEdit->setSpecialValueText("no limit");
+  auto* gridLabel = new QLabel("&Grid:", this);
+  gridLabel->setBuddy(GridEdit);
+  auto* budgetLabel = new QLabel("Time &budget:", this);
+  budgetLabel->setBuddy(BudgetEdit);
+  auto* settings = new QHBoxLayout;
+  settings->addWidget(gridLabel);
+  settings->addWidget(GridEdit, 1);
+  settings->addWidget(budgetLabel);
+  settings->addWidget(BudgetEdit);
+
+  RowsTable = new QTableWidget(0, 7, this);
+  RowsTable->setObjectName("RowsTable");
+  RowsTable->setHorizontalHeaderLabels(
+      {"Look-ahead", "Homogeneity", "CV error", "Std. error", "Leaves", "Seconds", "Note"});
+  RowsTable->horizontalHeader()->setStretchLastSection(true);
+  RowsTable->verticalHeader()->hide();
+  RowsTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+  RowsTable->setSelectionMode(QAbstractItemView::SingleSelection);
+  RowsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  RowsTable->setSortingEnabled(true);
+
+  ProgressBar = new QProgressBar(this);
+  ProgressBar->setObjectName("ProgressBar");
+  ProgressBar->setRange(0, 1000);
+  ProgressBar->setTextVisible(false);
+  StatusLabel = new QLabel(this);
+  StatusLabel->setObjectName("StatusLabel");
+  StatusLabel->setWordWrap(true);
+  auto* honesty = new QLabel(
+      "The best row's CV error is optimistic: the setting was chosen on the same folds that "
+      "measured it.",
+      this);
+  honesty->setWordWrap(true);
+
+  StartButton = new QPushButton("&Start", this);
+  StartButton->setObjectName("StartButton");
+  StopButton = new QPushButton("S&top", this);
+  StopButton->setObjectName("StopButton");
+  UseTheseButton = new QPushButton("&Use these", this);
+  UseTheseButton->setObjectName("UseTheseButton");
+  UseTheseButton->setToolTip("Write the selected row's look-ahead and homogeneity to param.par");
+  auto* closeButton = new QPushButton("Close", this);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(StartButton);
+  buttons->addWidget(StopButton);
+  buttons->addStretch(1);
+  buttons->addWidget(UseTheseButton);
+  buttons->addWidget(closeButton);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(settings);
+  layout->addWidget(RowsTable, 1);
+  layout->addWidget(ProgressBar);
+  layout->addWidget(StatusLabel);
+  layout->addWidget(honesty);
+  layout->addLayout(buttons);
+  resize(640, 420);
+
+  connect(StartButton, &QPushButton::clicked, this, &TTuneDialog::StartClick);
+  connect(StopButton, &QPushButton::clicked, this, &TTuneDialog::StopClick);
+  connect(UseTheseButton, &QPushButton::clicked, this, &TTuneDialog::UseTheseClick);
+  connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
+  connect(RowsTable, &QTableWidget::itemSelectionChanged, this, &TTuneDialog::UpdateButtons);
+  UpdateButtons();
+}
+
+TTuneDialog::~TTuneDialog() {
+  if (!Worker) return;
+  StopRequested = true;
+  Worker->wait();
+}
+
+void TTuneDialog::SetTable(const QString& fileName, const tarvo::RunParameters& base) {
+  if (IsRunning()) return;
+  TableFileName = fileName;
+  Base = base;
+  StatusLabel->setText("Table: " + fileName);
+}
+
+void TTuneDialog::StartClick() {
+  if (IsRunning()) return;
+  tarvo::TuningOptions options;
+  std::string message;
+  if (!tarvo::ParseTuningGrid(GridEdit->text().toStdString(), options.Grid, message)) {
+    StatusLabel->setText(QString::fromStdString("Grid: " + message));
+    return;
+  }
+  options.BudgetSeconds = BudgetEdit->value();
+  options.CancelRequested = &StopRequested;
+  // The callbacks run on the worker; the dialog's own thread fills the table.
+  options.RowDone = [this](const tarvo::TuningRow& row) {
+    QMetaObject::invokeMethod(
+        this, [this, row] { AddRow(row); }, Qt::QueuedConnection);
+  };
+  options.Progress = [this](const tarvo::TuningProgress& where) {
+    const double fraction = where.Fraction();
+    QMetaObject::invokeMethod(
+        this, [this, fraction] { ShowProgress(fraction); }, Qt::QueuedConnection);
+  };
+
+  RowsTable->setRowCount(0);
+  ProgressBar->setValue(0);
+  StatusLabel->setText("Tuning " + TableFileName + "...");
+  StopRequested = false;
+  Result = tarvo::TuningResult();
+  WorkerError.clear();
+  const std::string file = QFile::encodeName(TableFileName).toStdString();
+  const tarvo::RunParameters base = Base;
+  Worker = QThread::create([this, file, base, options] {
+    try {
+      Result = tarvo::TuneParameters(base, file, options);
+    } catch (const std::exception& error) {
+      WorkerError = QString::fromLocal8Bit(error.what());
+    }
+  });
+  connect(Worker, &QThread::finished, this, &TTuneDialog::SearchFinished);
+  Worker->start();
+  UpdateButtons();
+}
+
+void TTuneDialog::StopClick() {
+  StopRequested = true;
+  StatusLabel->setText("Stopping...");
+  UpdateButtons();
+}
+
+void TTuneDialog::AddRow(const tarvo::TuningRow& row) {
+  const bool scored = row.Outcome == tarvo::TuningOutcome::Scored;
+  RowsTable->setSortingEnabled(false);
+  const int r = RowsTable->rowCount();
+  RowsTable->insertRow(r);
+  RowsTable->setItem(r, kLookAhead,
+                     new TNumberItem(Fixed(row.RecursiveComplexity, 3), row.RecursiveComplexity));
+  RowsTable->setItem(r, kHomogeneity, new TNumberItem(Fixed(row.Homogeneity, 3), row.Homogeneity));
+  auto number = [&](double value, int decimals, bool known) {
+    return new TNumberItem(known ? Fixed(value, decimals) : "-", known ? value : kUnscored);
+  };
+  RowsTable->setItem(r, kError, number(row.CrossValidationError, 3, scored));
+  RowsTable->setItem(r, kStandardError,
+                     number(row.StandardError, 3, scored && row.StandardError >= 0));
+  RowsTable->setItem(r, kLeaves, number(row.Leaves, 0, scored));
+  RowsTable->setItem(r, kSeconds,
+                     number(row.Seconds, 1, row.Outcome != tarvo::TuningOutcome::NotRun));
+  RowsTable->setItem(r, kNote, new QTableWidgetItem(QString::fromStdString(row.Note)));
+  RowsTable->setSortingEnabled(true);
+}
+
+void TTuneDialog::ShowProgress(double fraction) {
+  ProgressBar->setValue(static_cast<int>(fraction * 1000));
+}
+
+void TTuneDialog::SearchFinished() {
+  Worker->deleteLater();
+  Worker = nullptr;
+  ProgressBar->setValue(1000);
+  QString status;
+  switch (Result.End) {
+    case tarvo::TuningEnd::Completed:
+      status = "Done.";
+      break;
+    case tarvo::TuningEnd::OverBudget:
+      status = "The time budget ended the search.";
+      break;
+    case tarvo::TuningEnd::Cancelled:
+      status = "Stopped: the rows done so far.";
+      break;
+    case tarvo::TuningEnd::NotStarted:
+      status = "Cannot tune: " + QString::fromStdString(Result.Message).trimmed();
+      break;
+  }
+  if (!WorkerError.isEmpty()) status = WorkerError;
+  // Mark and select the best row wherever sorting has put it.
+  if (Result.Best >= 0) {
+    const tarvo::TuningRow& best = Result.Rows[static_cast<size_t>(Result.Best)];
+    for (int r = 0; r < RowsTable->rowCount(); ++r) {
+      if (RowsTable->item(r, kLookAhead)->data(Qt::UserRole).toDouble() !=
+              best.RecursiveComplexity ||
+          RowsTable->item(r, kHomogeneity)->data(Qt::UserRole).toDouble() != best.Homogeneity) {
+        continue;
+      }
+      QTableWidgetItem* note = RowsTable->item(r, kNote);
+      note->setText(note->text().isEmpty() ? "best" : "best; " + note->text());
+      RowsTable->selectRow(r);
+      break;
+    }
+    status += " Best: look-ahead " + Fixed(best.RecursiveComplexity, 3) + ", homogeneity " +
+              Fixed(best.Homogeneity, 3) +
+              " (ties go to the lower look-ahead, then the higher "
+              "homogeneity).";
+  }
+  StatusLabel->setText(status);
+  UpdateButtons();
+}
+
+void TTuneDialog::UseTheseClick() {
+  const QList<QTableWidgetItem*> selected = RowsTable->selectedItems();
+  if (selected.isEmpty()) return;
+  const int r = selected.first()->row();
+  emit SettingChosen(RowsTable->item(r, kLookAhead)->data(Qt::UserRole).toDouble(),
+                     RowsTable->item(r, kHomogeneity)->data(Qt::UserRole).toDouble());
+  StatusLabel->setText("Written to param.par: look-ahead " +
+                       RowsTable->item(r, kLookAhead)->text() + ", homogeneity " +
+                       RowsTable->item(r, kHomogeneity)->text() + ".");
+}
+
+void TTuneDialog::UpdateButtons() {
+  const bool running = IsRunning();
+  StartButton->setEnabled(!running);
+  StopButton->setEnabled(running && !StopRequested);
+  GridEdit->setEnabled(!running);
+  BudgetEdit->setEnabled(!running);
+  const QList<QTableWidgetItem*> selected = RowsTable->selectedItems();
+  const bool scored =
+      !selected.isEmpty() &&
+      RowsTable->item(selected.first()->row(), kError)->data(Qt::UserRole).toDouble() != kUnscored;
+  UseTheseButton->setEnabled(!running && scored);
+}

@@ -1,0 +1,60 @@
+// Run > Tune Parameters...: the search over look-ahead and homogeneity settings on a worker
+// thread, its rows in a sortable table as they arrive, and "Use these" for the chosen row.
+#pragma once
+
+#include <QDialog>
+#include <atomic>
+
+#include "tarvo/parameters.h"
+#include "tarvo/tuning.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+class QThread;
+
+class TTuneDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TTuneDialog(QWidget* parent = nullptr);
+  // Stops a search in progress and waits for it.
+  ~TTuneDialog() override;
+
+  // The table the next search runs on, and the parameters it keeps for the others.
+  void SetTable(const QString& fileName, const tarvo::RunParameters& base);
+  bool IsRunning() const { return Worker != nullptr; }
+
+ signals:
+  // "Use these" was pressed on a row.
+  void SettingChosen(double recursiveComplexity, double homogeneity);
+
+ private:
+  void StartClick();
+  void StopClick();
+  void UseTheseClick();
+  void AddRow(const tarvo::TuningRow& row);
+  void ShowProgress(double fraction);
+  void SearchFinished();
+  void UpdateButtons();
+
+  QString TableFileName;
+  tarvo::RunParameters Base;
+  std::atomic<bool> StopRequested{false};
+  QThread* Worker = nullptr;
+  // Written by the worker, read once it has finished.
+  tarvo::TuningResult Result;
+  QString WorkerError;
+
+  QLineEdit* GridEdit;
+  QSpinBox* BudgetEdit;
+  QTableWidget* RowsTable;
+  QProgressBar* ProgressBar;
+  QLabel* StatusLabel;
+  QPushButton* StartButton;
+  QPushButton* StopButton;
+  QPushButton* UseTheseButton;
+};

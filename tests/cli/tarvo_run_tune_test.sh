@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# tarvo-run --tune as a user calls it: the table with the best row marked, --write-param, a grid
+# that does not read, and Ctrl+C. Usage: tarvo_run_tune_test.sh PATH/TO/tarvo-run PROG.PAR
+set -u
+run=$(realpath "$1")
+progpar=$(realpath "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+cp "$progpar" prog.par
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Class a at x = 1..10 and b at x = 101..110: every setting that lets the root split is exact, so
+# the best is the simplest of them.
+{
+  printf '20 2 ?\r\n1 0(2)\r\nx cls\r\n'
+  for i in $(seq 1 10); do printf '%d a\r\n' "$i"; done
+  for i in $(seq 101 110); do printf '%d b\r\n' "$i"; done
+} >step.txt
+printf '1.000 1.000 0.050  100   1   2  10' >param.par
+
+"$run" --tune step.txt --grid 'rc=1,2 h=0.05,0.6' --write-param >stdout.txt 2>stderr.txt
+status=$?
+[ "$status" -eq 0 ] || fail "tune: exit status $status ($(head -c 300 stderr.txt))"
+[ "$(grep -c '^\*' stdout.txt)" -eq 2 ] || fail "tune: not one best row and one best line: $(cat stdout.txt)"
+grep -q '^\*      1.000        0.050     0.000' stdout.txt || fail "tune: best row is $(grep '^\*' stdout.txt)"
+grep -q 'optimistic' stdout.txt || fail "tune: no word that the best error is optimistic"
+[ "$(cat param.par)" = '1.000 1.000 0.050  100   1   2  10' ] || fail "tune: param.par is $(cat param.par)"
+[ ! -e output.txt ] || fail "tune: output.txt was written"
+
+"$run" --tune step.txt --grid 'rc=1 h=0.6' --write-param >stdout.txt 2>stderr.txt
+[ "$(cat param.par)" = '1.000 1.000 0.600  100   1   2  10' ] || fail "write-param: param.par is $(cat param.par)"
+
+"$run" --tune step.txt --grid 'depth=3' >stdout.txt 2>stderr.txt
+status=$?
+[ "$status" -eq 64 ] || fail "bad grid: exit status $status"
+grep -q 'grid' stderr.txt || fail "bad grid: stderr is $(cat stderr.txt)"
+
+# Ctrl+C during a long search (look-ahead 4 after a quick look-ahead 1): status 130, and the
+# table of the rows done so far.
+awk 'BEGIN { s = 7; printf "300 4 ?\r\n1 1 1 0(2)\r\na b c cls\r\n";
+  for (o = 1; o <= 300; ++o) { row = "";
+    for (f = 1; f <= 3; ++f) { s = (s * 1103515245 + 12345) % 2147483648; row = row int(s / 65536) % 97 " " }
+    print row (s % 3 == 0 ? "y" : "n") "\r" } }' >noise.txt
+printf '1.000 1.000 0.050  100   1   4  10' >param.par
+# The budget only ends the test should the interrupt go unseen.
+set -m  # a background job of a script otherwise ignores SIGINT
+"$run" --tune noise.txt --grid 'rc=1,4,4,4 h=0.01' --budget 100 >stdout.txt 2>stderr.txt &
+pid=$!
+set +m
+sleep 1
+kill -INT "$pid"
+wait "$pid"
+status=$?
+[ "$status" -eq 130 ] || fail "interrupt: exit status $status"
+grep -q '^Interrupted' stdout.txt || fail "interrupt: stdout is $(cat stdout.txt)"
+grep -q '^\*      1.000        0.010' stdout.txt || fail "interrupt: the first row is not kept: $(cat stdout.txt)"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "tarvo-run --tune checks passed"

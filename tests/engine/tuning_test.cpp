@@ -1,0 +1,188 @@
+// Tuning: the grid's text form, the ranking of rows, the standard error over folds, and searches
+// on a table whose best setting is known, stopped by a budget or by the caller.
+#include "tarvo/tuning.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_files.h"
+
+namespace tarvo {
+namespace {
+
+using testing::EngineRunTest;
+
+// Class a at x = 1..10, class b at x = 101..110: one split on x classifies every held-out object
+// of every fold, unless the homogeneity is so large that the root counts as homogeneous.
+std::string StepTable() {
+  std::string table = "20 2 ?\r\n1 0(2)\r\nx cls\r\n";
+  for (int i = 1; i <= 10; ++i) table += std::to_string(i) + " a\r\n";
+  for (int i = 101; i <= 110; ++i) table += std::to_string(i) + " b\r\n";
+  return table;
+}
+
+RunParameters Predicting(int32_t feature) {
+  RunParameters p;
+  p.FeatureToPredict = feature;
+  return p;
+}
+
+TuningGrid Grid(const char* text) {
+  TuningGrid grid;
+  std::string message;
+  EXPECT_TRUE(ParseTuningGrid(text, grid, message)) << message;
+  return grid;
+}
+
+TuningRow Row(double rc, double h, TuningOutcome outcome, double error = 0.0) {
+  TuningRow row;
+  row.RecursiveComplexity = rc;
+  row.Homogeneity = h;
+  row.Outcome = outcome;
+  row.CrossValidationError = error;
+  return row;
+}
+
+class TuningRunTest : public EngineRunTest {
+ protected:
+  void SetUp() override {
+    EngineRunTest::SetUp();
+    WriteProgPar();
+    WriteFile("table.txt", StepTable());
+    options_.SearchThreads = 1;
+  }
+  TuningResult Tune(const RunParameters& p = Predicting(2)) {
+    return TuneParameters(p, "table.txt", options_);
+  }
+  TuningOptions options_;
+};
+
+TEST(TuningGridText, ReadsBothListsInAnyCaseAndRefusesOtherText) {
+  TuningGrid grid = Grid("rc=1,2.5  H=0.01;");
+  EXPECT_EQ(grid.RecursiveComplexity, (std::vector<double>{1.0, 2.5}));
+  EXPECT_EQ(grid.Homogeneity, (std::vector<double>{0.01}));
+  grid = Grid("Homogeneity=0.2");
+  EXPECT_TRUE(grid.RecursiveComplexity.empty());
+  EXPECT_EQ(grid.Homogeneity, (std::vector<double>{0.2}));
+  std::string message;
+  for (const char* bad : {"x=1", "rc", "rc=1,,2", "h=a", "rc=", "rc=1 h=0.1,"}) {
+    EXPECT_FALSE(ParseTuningGrid(bad, grid, message)) << bad;
+    EXPECT_NE(message.find("grid part"), std::string::npos) << bad;
+  }
+}
+
+TEST(TuningRanking, TiesAsPrintedGoToLowerLookAheadThenHigherHomogeneity) {
+  auto scored = [](double rc, double h, double error) {
+    return Row(rc, h, TuningOutcome::Scored, error);
+  };
+  // 0.2501 and 0.2496 both print as 0.250.
+  std::vector<TuningRow> rows = {scored(2, 0.2, 0.2501), scored(1, 0.01, 0.2496),
+                                 scored(1, 0.1, 0.2500), scored(3, 0.2, 0.3)};
+  EXPECT_EQ(BestTuningRow(rows), 2);
+  rows.push_back(scored(3, 0.01, 0.2494));  // prints 0.249: strictly better
+  EXPECT_EQ(BestTuningRow(rows), 4);
+  rows = {Row(1, 0.1, TuningOutcome::Refused), Row(2, 0.1, TuningOutcome::NotRun)};
+  EXPECT_EQ(BestTuningRow(rows), -1);
+}
+
+TEST(TuningStandardError, WeighsFoldsByObjectsTested) {
+  EXPECT_DOUBLE_EQ(FoldStandardError({{0.1, 5}, {0.3, 5}}), 0.1);
+  // Weights 3 and 1: mean 0.25, weighted variance 0.1875 x 2 = 0.375, over 2 folds.
+  EXPECT_DOUBLE_EQ(FoldStandardError({{0.0, 3}, {1.0, 1}}), std::sqrt(0.375 / 2));
+  EXPECT_LT(FoldStandardError({{0.2, 7}}), 0.0);
+}
+
+TEST_F(EngineRunTest, TunedParametersAreWrittenInTheParameterFileFormat) {
+  const TuningRow row = Row(2.5, 0.1, TuningOutcome::Scored);
+  ASSERT_TRUE(WriteTunedParameterFile(folder_.File("param.par"), RunParameters{}, row));
+  EXPECT_EQ(testing::ReadBytes(folder_.File("param.par")), "1.000 2.500 0.100  100   1   1  10");
+}
+
+TEST_F(TuningRunTest, BestSettingOfTheStepTableIsTheSimplestThatSplits) {
+  options_.Grid = Grid("rc=1,2 h=0.01,0.05,0.6");
+  std::vector<TuningRow> seen;
+  options_.RowDone = [&](const TuningRow& row) { seen.push_back(row); };
+  const TuningResult result = Tune();
+  ASSERT_EQ(result.End, TuningEnd::Completed) << result.Message;
+  ASSERT_EQ(result.Rows.size(), 6u);
+  EXPECT_EQ(seen.size(), 6u);
+  for (const TuningRow& row : result.Rows) {
+    ASSERT_EQ(row.Outcome, TuningOutcome::Scored);
+    const bool splits = row.Homogeneity < 0.5;
+    EXPECT_EQ(row.Leaves, splits ? 2 : 1) << row.RecursiveComplexity << " " << row.Homogeneity;
+    EXPECT_EQ(row.CrossValidationError == 0.0, splits);
+    EXPECT_GE(row.StandardError, 0.0);
+  }
+  ASSERT_EQ(result.Best, 1);
+  EXPECT_EQ(result.Rows[1].RecursiveComplexity, 1.0);
+  EXPECT_EQ(result.Rows[1].Homogeneity, 0.05);
+  EXPECT_FALSE(std::filesystem::exists(folder_.File("output.txt")));
+}
+
+TEST_F(TuningRunTest, NumericTargetTakesTheChiSquareLevelsAndRefusesOthers) {
+  WriteFile("table.txt", "6 2 ?\r\n1 1\r\nx y\r\n1 1\r\n2 1.5\r\n3 1\r\n7 4\r\n8 4.5\r\n9 4\r\n");
+  options_.Grid = Grid("rc=1");
+  TuningResult result = Tune();
+  EXPECT_TRUE(result.NumericTarget);
+  ASSERT_EQ(result.Rows.size(), 4u);
+  EXPECT_EQ(result.Rows[0].Homogeneity, 0.001);
+  for (const TuningRow& row : result.Rows) EXPECT_EQ(row.Outcome, TuningOutcome::Scored);
+  options_.Grid = Grid("rc=1 h=0.2,0.05");
+  result = Tune();
+  ASSERT_EQ(result.Rows.size(), 2u);
+  EXPECT_EQ(result.Rows[0].Outcome, TuningOutcome::Refused);
+  EXPECT_NE(result.Rows[0].Note.find("homogeneity must be"), std::string::npos);
+  EXPECT_EQ(result.Best, 1);
+}
+
+TEST_F(TuningRunTest, TableFaultsAndMissingFoldsStopBeforeAnyRun) {
+  WriteFile("bad.txt", "0 2 ?\r\n");
+  TuningResult result = TuneParameters(Predicting(2), "bad.txt", options_);
+  EXPECT_EQ(result.End, TuningEnd::NotStarted);
+  EXPECT_FALSE(result.Message.empty());
+  EXPECT_TRUE(result.Rows.empty());
+  RunParameters p = Predicting(2);
+  p.FoldsCrossValidate = 1;
+  result = Tune(p);
+  EXPECT_EQ(result.End, TuningEnd::NotStarted);
+  EXPECT_NE(result.Message.find("folds"), std::string::npos);
+}
+
+TEST_F(TuningRunTest, BudgetSpentAfterTheFirstRowLeavesTheOthersNotRun) {
+  std::atomic<double> now{0.0};
+  options_.Clock = [&] { return now.load(); };
+  options_.BudgetSeconds = 10;
+  options_.Grid = Grid("rc=1,2 h=0.05");
+  options_.RowDone = [&](const TuningRow&) { now = 1000.0; };
+  const TuningResult result = Tune();
+  EXPECT_EQ(result.End, TuningEnd::OverBudget);
+  ASSERT_EQ(result.Rows.size(), 2u);
+  EXPECT_EQ(result.Rows[0].Outcome, TuningOutcome::Scored);
+  EXPECT_EQ(result.Rows[1].Outcome, TuningOutcome::NotRun);
+  EXPECT_EQ(result.Best, 0);
+}
+
+TEST_F(TuningRunTest, CancelDuringTheSecondSettingKeepsTheFirstRow) {
+  std::atomic<bool> cancel{false};
+  options_.CancelRequested = &cancel;
+  options_.Grid = Grid("rc=1,2,3 h=0.05");
+  int32_t lastSetting = 0;
+  options_.Progress = [&](const TuningProgress& where) {
+    lastSetting = where.Setting;
+    if (where.Setting == 2 && where.TreesStarted >= 1) cancel = true;
+  };
+  const TuningResult result = Tune();
+  EXPECT_EQ(result.End, TuningEnd::Cancelled);
+  EXPECT_EQ(lastSetting, 2);
+  ASSERT_EQ(result.Rows.size(), 1u);
+  EXPECT_EQ(result.Rows[0].Outcome, TuningOutcome::Scored);
+  EXPECT_EQ(result.Best, 0);
+}
+
+}  // namespace
+}  // namespace tarvo

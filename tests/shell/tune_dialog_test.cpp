@@ -1,0 +1,105 @@
+// Run > Tune Parameters...: the dialog fills its table from a short grid, "Use these" writes
+// param.par, and Stop ends a search with the rows done so far.
+#include "tune_dialog.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <clocale>
+
+#include "shell_test_support.h"
+
+namespace {
+
+// Class a at x = 1..10, b at x = 101..110: every setting that lets the root split is exact.
+QByteArray StepTable() {
+  QByteArray table = "20 2 ?\r\n1 0(2)\r\nx cls\r\n";
+  for (int i = 1; i <= 10; ++i) table += QByteArray::number(i) + " a\r\n";
+  for (int i = 101; i <= 110; ++i) table += QByteArray::number(i) + " b\r\n";
+  return table;
+}
+
+// Three noisy numeric columns and a class: deep look-ahead takes many seconds on it.
+QByteArray NoiseTable() {
+  QByteArray table = "300 4 ?\r\n1 1 1 0(2)\r\na b c cls\r\n";
+  uint32_t s = 7;
+  for (int o = 1; o <= 300; ++o) {
+    for (int f = 0; f < 3; ++f) {
+      s = s * 1103515245u + 12345u;
+      table += QByteArray::number((s >> 16) % 97) + " ";
+    }
+    table += (s >> 8) % 3 == 0 ? "y\r\n" : "n\r\n";
+  }
+  return table;
+}
+
+// Opens the table in the window, opens the dialog and starts the grid.
+TTuneDialog& StartTuning(TForm1& form, TScriptedDialogs& dialogs, const QByteArray& table,
+                         const QString& grid) {
+  WriteBytes("table.txt", table);
+  dialogs.OpenAnswers << QDir::current().filePath("table.txt");
+  Trigger(form, "FileOpen1");
+  Trigger(form, "TuneParams");
+  auto& dialog = *Child<TTuneDialog>(form, "TuneDialog");
+  Child<QLineEdit>(dialog, "GridEdit")->setText(grid);
+  Child<QSpinBox>(dialog, "BudgetEdit")->setValue(0);
+  QTest::mouseClick(Child<QPushButton>(dialog, "StartButton"), Qt::LeftButton);
+  return dialog;
+}
+
+}  // namespace
+
+class TTuneDialogTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TWorkingFolder> folder_;
+
+ private slots:
+  void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
+  void init() {
+    folder_ = std::make_unique<TWorkingFolder>();
+    PrepareRunFiles();
+    WriteBytes("param.par", "1.000 1.000 0.050  100   1   2  10");
+  }
+  void cleanup() { folder_.reset(); }
+
+  void FillsTheTableAndUseTheseWritesTheBestRow() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    TTuneDialog& dialog = StartTuning(form, dialogs, StepTable(), "rc=1,2 h=0.05,0.6");
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
+    auto* rows = Child<QTableWidget>(dialog, "RowsTable");
+    QCOMPARE(rows->rowCount(), 4);
+    // The best row is selected when the search ends: look-ahead 1 at homogeneity 0.05.
+    QTest::mouseClick(Child<QPushButton>(dialog, "UseTheseButton"), Qt::LeftButton);
+    QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050  100   1   2  10"));
+    // Sorting by the CV error puts the two exact rows first; any other row can be used too.
+    rows->sortItems(2, Qt::DescendingOrder);
+    QCOMPARE(rows->item(0, 1)->text(), QString("0.600"));
+    rows->selectRow(0);
+    QTest::mouseClick(Child<QPushButton>(dialog, "UseTheseButton"), Qt::LeftButton);
+    QCOMPARE(ReadBytes("param.par").mid(12, 5), QByteArray("0.600"));
+    QCOMPARE(Child<QLineEdit>(form, "Homogeneity")->text(), QString("0.600"));
+    QCOMPARE(dialogs.Errors, QStringList());
+    QVERIFY(!QFile::exists("output.txt"));
+  }
+
+  void StopEndsTheSearchKeepingTheRowsDone() {
+    WriteBytes("param.par", "1.000 1.000 0.050  100   1   4  10");
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    TTuneDialog& dialog = StartTuning(form, dialogs, NoiseTable(), "rc=1,4,4,4 h=0.01");
+    auto* rows = Child<QTableWidget>(dialog, "RowsTable");
+    QTRY_COMPARE_WITH_TIMEOUT(rows->rowCount(), 1, 60000);
+    QVERIFY(dialog.IsRunning());
+    QTest::mouseClick(Child<QPushButton>(dialog, "StopButton"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
+    QCOMPARE(rows->rowCount(), 1);
+    QVERIFY(Child<QPushButton>(dialog, "StartButton")->isEnabled());
+  }
+};
+
+QTEST_MAIN(TTuneDialogTest)
+#include "tune_dialog_test.moc"
