@@ -8,14 +8,16 @@ _tarvo_run() {
     prev=${COMP_WORDS[COMP_CWORD - 2]}
   fi
   local options="--look-ahead= --homogeneity= --variants= --target= --folds= --target-weight=
-    --monte-carlo= --param= --prog= --output= -o --help --version --"
+    --monte-carlo= --param= --prog= --output= -o --dot= --svg= --variant= --tune --grid= --budget=
+    --write-param --help --version --"
   COMPREPLY=()
   case $prev in
-    --param | --prog | -o | --output)
+    --param | --prog | -o | --output | --dot | --svg)
       mapfile -t COMPREPLY < <(compgen -f -- "$cur")
       return
       ;;
-    --look-ahead | --homogeneity | --variants | --target | --folds | --target-weight | --monte-carlo)
+    --look-ahead | --homogeneity | --variants | --target | --folds | --target-weight | --monte-carlo | \
+      --variant | --grid | --budget)
       return
       ;;
   esac

@@ -35,8 +35,8 @@
 #include "table_header.h"
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
-#include "tune_dialog.h"
 #include "tree_view.h"
+#include "tune_dialog.h"
 
 namespace {
 
@@ -581,7 +581,8 @@ void TForm1::TreeBuildExecute() {
 // What may be used while a run lasts: the editor can be read but not changed, and nothing that
 // loads, saves or starts another run is available.
 void TForm1::SetRunning(bool running) {
-  for (QAction* action : {FileNew, FileOpen1, FileSave, FileSaveAs1, TreeBuild, GrowTreeItem})
+  for (QAction* action :
+       {FileNew, FileOpen1, FileSave, FileSaveAs1, TreeBuild, GrowTreeItem, TuneParams})
     action->setEnabled(!running);
   RichEdit1->setReadOnly(running);
   RichEdit1->viewport()->setCursor(running ? Qt::BusyCursor : Qt::IBeamCursor);

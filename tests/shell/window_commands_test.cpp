@@ -52,8 +52,9 @@ class TWindowCommandsTest : public TShellTest {
              QStringList({"&New", "&Open...", "Save &As...", "E&xit"}));
     QCOMPARE(Captions(menus[1]->menu()->actions()),
              QStringList({"Cu&t", "&Copy", "&Paste", "&Find...", "&Replace"}));
-    QCOMPARE(Captions(menus[2]->menu()->actions()),
-             QStringList({"Pa&rameters", "&Grow Tree", "Stop Tree Growing"}));
+    QCOMPARE(
+        Captions(menus[2]->menu()->actions()),
+        QStringList({"Pa&rameters", "&Grow Tree", "Stop Tree Growing", "&Tune Parameters..."}));
     QCOMPARE(Captions(menus[3]->menu()->actions()), QStringList({"&About Tarvo"}));
 
     QList<QString> tools;
