@@ -17,6 +17,7 @@
 
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
+#include "tuning_plot.h"
 
 namespace {
 
@@ -80,6 +81,11 @@ TTuneDialog::TTuneDialog(QWidget* parent) : QDialog(parent) {
   RowsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   RowsTable->setSortingEnabled(true);
 
+  Plot = new TTuningPlot(this);
+  auto* results = new QHBoxLayout;
+  results->addWidget(RowsTable, 3);
+  results->addWidget(Plot, 2);
+
   ProgressBar = new QProgressBar(this);
   ProgressBar->setObjectName("ProgressBar");
   ProgressBar->setRange(0, 1000);
@@ -110,12 +116,12 @@ TTuneDialog::TTuneDialog(QWidget* parent) : QDialog(parent) {
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(settings);
-  layout->addWidget(RowsTable, 1);
+  layout->addLayout(results, 1);
   layout->addWidget(ProgressBar);
   layout->addWidget(StatusLabel);
   layout->addWidget(honesty);
   layout->addLayout(buttons);
-  resize(640, 420);
+  resize(900, 420);
 
   connect(StartButton, &QPushButton::clicked, this, &TTuneDialog::StartClick);
   connect(StopButton, &QPushButton::clicked, this, &TTuneDialog::StopClick);
@@ -160,6 +166,7 @@ void TTuneDialog::StartClick() {
   };
 
   RowsTable->setRowCount(0);
+  Plot->Clear();
   ProgressBar->setValue(0);
   StatusLabel->setText("Tuning " + TableFileName + "...");
   StopRequested = false;
@@ -186,6 +193,7 @@ void TTuneDialog::StopClick() {
 }
 
 void TTuneDialog::AddRow(const tarvo::TuningRow& row) {
+  Plot->AddRow(row);
   const bool scored = row.Outcome == tarvo::TuningOutcome::Scored;
   RowsTable->setSortingEnabled(false);
   const int r = RowsTable->rowCount();

@@ -15,6 +15,7 @@ class QPushButton;
 class QSpinBox;
 class QTableWidget;
 class QThread;
+class TTuningPlot;
 
 class TTuneDialog : public QDialog {
   Q_OBJECT
@@ -52,6 +53,7 @@ class TTuneDialog : public QDialog {
   QLineEdit* GridEdit;
   QSpinBox* BudgetEdit;
   QTableWidget* RowsTable;
+  TTuningPlot* Plot;
   QProgressBar* ProgressBar;
   QLabel* StatusLabel;
   QPushButton* StartButton;

@@ -9,6 +9,7 @@
 #include <clocale>
 
 #include "shell_test_support.h"
+#include "tuning_plot.h"
 
 namespace {
 
@@ -72,6 +73,14 @@ class TTuneDialogTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
     auto* rows = Child<QTableWidget>(dialog, "RowsTable");
     QCOMPARE(rows->rowCount(), 4);
+    // The plot draws one line per homogeneity, through both look-aheads, in look-ahead order.
+    const auto& series = Child<TTuningPlot>(dialog, "TuningPlot")->Series();
+    QCOMPARE(series.size(), size_t{2});
+    for (const auto& [h, points] : series) {
+      QCOMPARE(points.size(), size_t{2});
+      QVERIFY(points[0].x() == 1 && points[1].x() == 2);
+    }
+    dialog.grab();  // paints the plot
     // The best row is selected when the search ends: look-ahead 1 at homogeneity 0.05.
     QTest::mouseClick(Child<QPushButton>(dialog, "UseTheseButton"), Qt::LeftButton);
     QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050  100   1   2  10"));
