@@ -30,7 +30,7 @@ bool IsCandidateFeature(const TRunState& run, const int32_t* objects, int32_t n,
   return differs && known > 0 && static_cast<double>(n - known) / n < 0.5;
 }
 
-TFeatureWorkers::TFeatureWorkers(TRunState& run, int32_t threads) {
+TFeatureWorkers::TFeatureWorkers(TRunState& run, int32_t threads) : order_(run) {
   while (static_cast<int32_t>(run.WorkerRecords.size()) < threads) {
     run.WorkerRecords.push_back(std::make_unique<TRecordStore>());
   }
@@ -55,12 +55,16 @@ void TFeatureWorkers::RunJobs(size_t index) {
     for (size_t j = next_++; j < jobs_.size(); j = next_++) {
       TFeatureJob& job = jobs_[j];
       searches_[index]->EvaluateTopFeature(objects_, n_, job.Mask, excluded_, job.Feature,
-                                           job.Outcome);
+                                           job.Outcome, order_, j);
     }
   } catch (...) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!error_) error_ = std::current_exception();
-    next_ = jobs_.size();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!error_) error_ = std::current_exception();
+      next_ = jobs_.size();
+    }
+    // Jobs waiting for a turn that will not come stop too.
+    order_.Abandon();
   }
 }
 
@@ -82,7 +86,9 @@ void TFeatureWorkers::WorkerLoop(size_t index) {
   }
 }
 
-void TFeatureWorkers::Evaluate(const int32_t* objects, int32_t n, int32_t excludedFeature) {
+void TFeatureWorkers::Evaluate(const int32_t* objects, int32_t n, int32_t excludedFeature,
+                               double nodeScore) {
+  order_.Start(jobs_.size(), nodeScore);
   objects_ = objects;
   n_ = n;
   excluded_ = excludedFeature;

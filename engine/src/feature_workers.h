@@ -1,6 +1,6 @@
 // Evaluates the candidate features of a tree's top-level search on several threads. Each worker
-// has its own search state and records; credits are logged per feature and replayed in feature
-// order by the caller, so the result is the same with any number of threads.
+// has its own search state and records; the credits reach the run in feature order (see
+// TCreditOrder), so the result is the same with any number of threads.
 #pragma once
 
 #include <atomic>
@@ -35,8 +35,10 @@ class TFeatureWorkers {
   TFeatureWorkers& operator=(const TFeatureWorkers&) = delete;
 
   std::vector<TFeatureJob>& Jobs() { return jobs_; }
-  // Runs every job of Jobs() and returns when all are done.
-  void Evaluate(const int32_t* objects, int32_t n, int32_t excludedFeature);
+  TCreditOrder& Order() { return order_; }
+  // Runs every job of Jobs() at a node whose score without a split is nodeScore and returns when
+  // all are done.
+  void Evaluate(const int32_t* objects, int32_t n, int32_t excludedFeature, double nodeScore);
 
  private:
   void WorkerLoop(size_t index);
@@ -45,6 +47,7 @@ class TFeatureWorkers {
   std::vector<std::unique_ptr<TSplitSearch>> searches_;
   std::vector<std::thread> threads_;
   std::vector<TFeatureJob> jobs_;
+  TCreditOrder order_;
 
   std::mutex mutex_;
   std::condition_variable start_;

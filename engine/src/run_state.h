@@ -83,6 +83,8 @@ struct TRunState {
   int32_t C() const { return Target.NumberOfClasses; }
   TNodeRec* Root() { return Tree.Root(); }
 
+  // Adds score to feature f's score, which the next search of a series may read.
+  void CreditFeature(int32_t f, double score);
   // Throws RunCancelled when the caller has asked the run to stop.
   void CheckCancel() const;
   // Tells the progress sink how many trees the run plans, and when each of them starts.

@@ -150,20 +150,23 @@ int32_t TSplitSearch::FinestErrors(const TValueGroups& groups) const {
 }
 
 void TSplitSearch::EvaluateTopFeature(const int32_t* objects, int32_t n, const TFeatureMask& mask,
-                                      int32_t excludedFeature, int32_t f,
-                                      TFeatureOutcome& outcome) {
+                                      int32_t excludedFeature, int32_t f, TFeatureOutcome& outcome,
+                                      TCreditOrder& order, size_t job) {
   run_.CheckCancel();
   TFrame& frame = SetUpFrame(1, nullptr, objects, n, mask, excludedFeature);
-  outcome.Credits.clear();
   outcome.Best.clear();
-  creditLog_ = &outcome.Credits;
+  order_ = &order;
+  job_ = job;
+  log_.clear();
+  logging_ = run_.ScoresRead && !order.HasTurn(job, turnScore_);
   if (BuildCandidate(frame, f)) {
     EvaluateFeature(frame, f);
-    if (run_.ScoresRead) RecordFeatureScores(frame, 0.0);
+    if (run_.ScoresRead) RecordFeatureScores(frame, turnScore_);
   }
-  creditLog_ = nullptr;
   frame.Feature = f;
   TakeOutcome(frame, outcome);
+  logging_ = false;
+  order.Finish(job, log_, !outcome.Best.empty(), outcome.BestScore);
 }
 
 void TSplitSearch::SearchFeaturesInParallel(TFrame& frame, TNodeRec& node, TSearchResult& result) {
@@ -182,18 +185,10 @@ void TSplitSearch::SearchFeaturesInParallel(TFrame& frame, TNodeRec& node, TSear
     job.Feature = f;
     job.Mask = mask;
   }
-  workers_->Evaluate(frame.Objects, frame.N, frame.Excluded);
-  // Replay in feature order, as the single-threaded loop would have made them.
-  for (TFeatureJob& job : jobs) {
-    for (const auto& [g, score] : job.Outcome.Credits) {
-      if (g < 0) {
-        CreditFeature(-g, result.Score);
-      } else {
-        CreditFeature(g, score);
-      }
-    }
-    Adopt(node, result, job.Outcome);
-  }
+  // The credits reach the run in feature order while the features are evaluated; the node then
+  // takes the best split in that order too.
+  workers_->Evaluate(frame.Objects, frame.N, frame.Excluded, result.Score);
+  for (TFeatureJob& job : jobs) Adopt(node, result, job.Outcome);
 }
 
 void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
@@ -624,13 +619,15 @@ void TSplitSearch::UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q) {
 }
 
 void TSplitSearch::CreditFeature(int32_t g, double score) {
-  if (creditLog_) {
-    creditLog_->emplace_back(g, score);
+  if (!logging_) {
+    run_.CreditFeature(g, score);
     return;
   }
-  if (run_.FeatureScore[g] == kMissingScore) run_.FeatureScore[g] = 0;
-  run_.FeatureScoreCount[g] += 1;
-  run_.FeatureScore[g] += score;
+  log_.emplace_back(g, score);
+  if (log_.size() >= order_->LogLimit()) {
+    turnScore_ = order_->AwaitTurn(job_, log_);
+    logging_ = false;
+  }
 }
 
 void TSplitSearch::CreditSplits(const TNodeRec& node, double score) {
@@ -641,9 +638,9 @@ void TSplitSearch::CreditSplits(const TNodeRec& node, double score) {
 
 void TSplitSearch::RecordFeatureScores(TFrame& frame, double nodeScore) {
   if (frame.BestScore == kMissingScore) {
-    // A logged evaluation does not know the node's score yet: it is filled in on replay.
-    if (creditLog_) {
-      creditLog_->emplace_back(-frame.Feature, 0.0);
+    // A job ahead of its turn does not know the node's score yet: it is filled in at the turn.
+    if (logging_) {
+      log_.emplace_back(-frame.Feature, 0.0);
     } else {
       CreditFeature(frame.Feature, nodeScore);
     }

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "credit_order.h"
 #include "pair_ranking.h"
 #include "run_state.h"
 #include "value_groups.h"
@@ -16,8 +17,7 @@ namespace tarvo {
 class TFeatureWorkers;
 
 // What the evaluation of one feature at a node left: its best partition (branches owned here until
-// the node takes them or they are freed), and the FeatureScore credits it made, in order. A credit
-// with a negative feature number -f stands for "feature f, with the node's score at that moment".
+// the node takes them or they are freed).
 struct TFeatureOutcome {
   int32_t Feature = 0;
   std::vector<TBranchRec*> Best;
@@ -25,7 +25,6 @@ struct TFeatureOutcome {
   int32_t BestI = 0;
   int32_t BestJ = 0;
   double BestK = 0.0;
-  std::vector<std::pair<int32_t, double>> Credits;
 };
 
 struct TSearchResult {
@@ -48,10 +47,11 @@ class TSplitSearch {
   TSearchResult SearchSplit(TNodeRec& node, const int32_t* objects, int32_t n, TFeatureMask mask,
                             int32_t depth, int32_t excludedFeature);
 
-  // Evaluates one candidate feature of a top-level search (level 1) on its own: mask is the
-  // search's mask as it stands when f's turn comes. Credits are logged in the outcome.
+  // Evaluates one candidate feature of a top-level search (level 1) on its own, as job `job` of
+  // `order`: mask is the search's mask as it stands when f's turn comes.
   void EvaluateTopFeature(const int32_t* objects, int32_t n, const TFeatureMask& mask,
-                          int32_t excludedFeature, int32_t f, TFeatureOutcome& outcome);
+                          int32_t excludedFeature, int32_t f, TFeatureOutcome& outcome,
+                          TCreditOrder& order, size_t job);
 
   TRecordStore& Records() { return records_; }
 
@@ -150,7 +150,13 @@ class TSplitSearch {
   TRunState& run_;
   TRecordStore& records_;
   TFeatureWorkers* workers_ = nullptr;
-  std::vector<std::pair<int32_t, double>>* creditLog_ = nullptr;  // null: credit at once
+  // While a top-level feature is evaluated as a job of order_, its credits wait in log_ until the
+  // job's turn comes; from then on they go straight to the run, and turnScore_ is the node's score.
+  TCreditOrder* order_ = nullptr;
+  size_t job_ = 0;
+  bool logging_ = false;
+  TCreditLog log_;
+  double turnScore_ = 0.0;
   std::vector<std::unique_ptr<TFrame>> frames_;
 };
 

@@ -207,6 +207,7 @@ class ThreadedSearch {
       : workers_(threads > 1 ? std::make_unique<TFeatureWorkers>(run, threads) : nullptr),
         search_(run, run.Records, workers_.get()) {}
   TSplitSearch& Search() { return search_; }
+  TFeatureWorkers* Workers() { return workers_.get(); }
 
  private:
   std::unique_ptr<TFeatureWorkers> workers_;

@@ -477,8 +477,11 @@ void ExpectSameTree(const TNodeRec& a, const TNodeRec& b) {
 }
 
 // From 24 objects on, the features of a top-level search go to real worker threads: the tree and
-// every feature score must still be those of the single-threaded search.
-TEST(SplitSearchThreadsTest, TwoThreadsGiveTheTreeAndFeatureScoresOfOne) {
+// every feature score must still be those of the single-threaded search, also when the credits
+// of a feature must wait for its turn after a few (tiny limits) instead of after many.
+class SplitSearchThreadsTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SplitSearchThreadsTest, TwoThreadsGiveTheTreeAndFeatureScoresOfOne) {
   uint32_t state = 12345;
   auto next = [&state](int range) {
     state = state * 1103515245u + 12345u;
@@ -500,6 +503,9 @@ TEST(SplitSearchThreadsTest, TwoThreadsGiveTheTreeAndFeatureScoresOfOne) {
   auto one = b.Build();
   auto two = b.Build();
   ThreadedSearch searchOne(*one, 1), searchTwo(*two, 2);
+  TCreditOrder& order = searchTwo.Workers()->Order();
+  const bool tinyLimits = GetParam();
+  if (tinyLimits) order.SetLimits(3, 5);
   const std::vector<int32_t> objects = Objects(1, 60);
   TNodeRec nodeOne, nodeTwo;
   const TSearchResult a =
@@ -513,7 +519,14 @@ TEST(SplitSearchThreadsTest, TwoThreadsGiveTheTreeAndFeatureScoresOfOne) {
   ExpectSameTree(nodeOne, nodeTwo);
   EXPECT_EQ(one->FeatureScore, two->FeatureScore);
   EXPECT_EQ(one->FeatureScoreCount, two->FeatureScoreCount);
+  // Each of the two threads adds at most one log to those over the limit.
+  if (tinyLimits) {
+    EXPECT_LE(order.MostWaiting(), 5u + 2 * 3u);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(CreditLimits, SplitSearchThreadsTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Tiny" : "Default"; });
 
 }  // namespace
 }  // namespace tarvo
