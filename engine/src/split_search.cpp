@@ -2,6 +2,7 @@
 #include "split_search.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "criteria.h"
 #include "feature_workers.h"
@@ -211,9 +212,12 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
   frame.BranchBorn.assign(v + 1, 0);
   frame.NextLive.assign(v + 1, 0);
   frame.PrevLive.assign(v + 1, 0);
+  frame.ChainNext.assign(v + 1, 0);
+  frame.ChainLast.resize(v + 1);
   for (int32_t g = 1; g <= v; ++g) {
     frame.NextLive[g] = g < v ? g + 1 : 0;
     frame.PrevLive[g] = g - 1;
+    frame.ChainLast[g] = g;
   }
   frame.LiveCount = v;
 
@@ -339,9 +343,8 @@ void TSplitSearch::SettleLeafStop(TFrame& frame, int32_t g) {
 
 bool TSplitSearch::GroupIsUnsplittable(const TFrame& frame, int32_t a, bool featureAllowed) const {
   // Whether two known values of some allowed feature differ: the same test as IsUnsplittable,
-  // which does not depend on the order of the objects, run over the group's members.
+  // which does not depend on the order of the objects, run over the members of the group's chain.
   const TValueGroups& groups = frame.Groups;
-  const std::vector<int32_t>& membersA = groups.Row(a).Members;
   for (int32_t g = 1; g <= run_.M(); ++g) {
     if (!frame.Mask[g] || g == frame.Excluded) continue;
     if (g == frame.Feature && !featureAllowed) continue;
@@ -361,7 +364,9 @@ bool TSplitSearch::GroupIsUnsplittable(const TFrame& frame, int32_t a, bool feat
       }
       return false;
     };
-    if (differs(membersA)) return false;
+    for (int32_t initial = a; initial; initial = frame.ChainNext[initial]) {
+      if (differs(groups.Row(initial).Members)) return false;
+    }
   }
   return true;
 }
@@ -466,6 +471,16 @@ void TSplitSearch::EvaluateNumericPair(TFrame& frame, int32_t left) {
   EvaluateBranch(frame, slot.L, slot.M, slot);
 }
 
+bool TSplitSearch::DeltasAreFinite(const TFrame& frame) const {
+  // Means, dispersions and their weighted sums over at most 500 such values stay far from
+  // overflow, so no Delta is infinite or NaN.
+  constexpr double kModerate = 1e100;
+  for (int32_t object : frame.Groups.KnownObjects) {
+    if (!(std::fabs(run_.TargetValue[object]) <= kModerate)) return false;
+  }
+  return true;
+}
+
 void TSplitSearch::RunMergeSequence(TFrame& frame) {
   const int32_t v = frame.Groups.GroupCount;
   const TTargetDescription& target = run_.Target;
@@ -475,7 +490,11 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
     if (target.DispersionWeight == 0) {
       frame.Ranking.Reset(TPairRanking::TMode::ByCounts, v + 1);
     } else if (target.ErrorWeight == 0 && target.DispersionWeight > 0 && run_.RootDispersion > 0) {
-      frame.Ranking.Reset(TPairRanking::TMode::ByDispersion, v + 1);
+      // Last-level branches are single leaves, so every slot changes the leaves alike.
+      const bool oneBucket = frame.Depth >= run_.LookAhead && DeltasAreFinite(frame);
+      frame.Ranking.Reset(oneBucket ? TPairRanking::TMode::ByDispersionOneBucket
+                                    : TPairRanking::TMode::ByDispersion,
+                          v + 1);
     } else {
       frame.UseRanking = false;
     }
@@ -552,10 +571,16 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
   } else {
     rowR.Values.insert(rowR.Values.end(), rowQ.Values.begin(), rowQ.Values.end());
   }
-  frame.MergedMembers.resize(rowR.Members.size() + rowQ.Members.size());
-  std::merge(rowR.Members.begin(), rowR.Members.end(), rowQ.Members.begin(), rowQ.Members.end(),
-             frame.MergedMembers.begin());
-  rowR.Members.swap(frame.MergedMembers);
+  if (frame.Depth >= run_.LookAhead) {
+    // Last-level groups only test their members in any order: Q's chain is appended to R's.
+    frame.ChainNext[frame.ChainLast[r]] = q;
+    frame.ChainLast[r] = frame.ChainLast[q];
+  } else {
+    frame.MergedMembers.resize(rowR.Members.size() + rowQ.Members.size());
+    std::merge(rowR.Members.begin(), rowR.Members.end(), rowQ.Members.begin(), rowQ.Members.end(),
+               frame.MergedMembers.begin());
+    rowR.Members.swap(frame.MergedMembers);
+  }
   for (int32_t c = 1; c <= run_.C(); ++c) rowR.ClassCount[c] += rowQ.ClassCount[c];
   rowR.Errors = merged.Errors;
   rowR.Leaves = merged.Leaves;

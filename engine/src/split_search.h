@@ -86,6 +86,10 @@ class TSplitSearch {
     TValueGroups Groups;
     std::vector<int32_t> NextLive;  // [group] the next live group, 0 after the last
     std::vector<int32_t> PrevLive;  // [group] the previous live group, 0 before the first
+    // At the last level a merge leaves the members in the rows of the initial groups: a live
+    // group's members are those of the initial groups chained from it.
+    std::vector<int32_t> ChainNext;  // [group] the next initial group of the chain, 0 at its end
+    std::vector<int32_t> ChainLast;  // [group] the last initial group of a live group's chain
     int32_t LiveCount = 0;
     int32_t KnownCount = 0;  // w
     int32_t I = 0;           // leaves
@@ -129,6 +133,8 @@ class TSplitSearch {
   bool GroupIsUnsplittable(const TFrame& frame, int32_t a, bool featureAllowed) const;
   void EvaluateNumericPair(TFrame& frame, int32_t left);
   void EvaluateFeature(TFrame& frame, int32_t f);
+  // Whether the target values of the feature's known objects keep every pair's Delta finite.
+  bool DeltasAreFinite(const TFrame& frame) const;
   void RunMergeSequence(TFrame& frame);
   void MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged);
   void UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q);
