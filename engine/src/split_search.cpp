@@ -214,10 +214,11 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
   frame.PrevLive.assign(v + 1, 0);
   frame.ChainNext.assign(v + 1, 0);
   frame.ChainLast.resize(v + 1);
+  frame.UpperGroup.resize(v + 1);
   for (int32_t g = 1; g <= v; ++g) {
     frame.NextLive[g] = g < v ? g + 1 : 0;
     frame.PrevLive[g] = g - 1;
-    frame.ChainLast[g] = g;
+    frame.ChainLast[g] = frame.UpperGroup[g] = g;
   }
   frame.LiveCount = v;
 
@@ -230,7 +231,6 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
     row.Errors = evaluated.Errors;
     row.Leaves = evaluated.Leaves;
     row.WithinDispersion = evaluated.Dispersion;
-    row.StopUnsettled = evaluated.StopUnsettled;
   }
   frame.I = 0;
   frame.J = 0;
@@ -286,6 +286,17 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
                                   rowB.Spread, mean);
   }
 
+  result.Count = u;
+  if (leafLevel) {
+    // A last-level branch is one leaf whose figures its group's row holds once it is merged;
+    // its record is made only if it belongs to the best partition (MakeLastLevelBranch).
+    result.Branch = nullptr;
+    result.Errors = errors;
+    result.Dispersion = dispersion;
+    result.Leaves = 1;
+    return;
+  }
+
   TBranchRec* branch = records_.NewBranch();
   branch->Kind = frame.Kind;
   if (frame.Kind == ftNominal) {
@@ -302,17 +313,12 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   branch->Child = child;
 
   // The error frequency of a branch is taken over the node being split, not over the branch.
-  // At the last level the stop test only marks the leaf: whether no feature separates its
-  // objects is settled once the branch is known to be kept (SettleLeafStop).
-  const bool homogeneous =
-      IsHomogeneous(run_, u, static_cast<double>(errors) / frame.N, dispersion, mean);
-  const bool stop = homogeneous || (!leafLevel && IsUnsplittable(run_, objects.data(), u,
-                                                                 frame.Mask, frame.Excluded));
+  const bool stop =
+      IsHomogeneous(run_, u, static_cast<double>(errors) / frame.N, dispersion, mean) ||
+      IsUnsplittable(run_, objects.data(), u, frame.Mask, frame.Excluded);
 
   result.Branch = branch;
-  result.Count = u;
-  result.StopUnsettled = false;
-  if (stop || leafLevel) {
+  if (stop) {
     result.Errors = errors;
     result.Dispersion = dispersion;
     result.Leaves = 1;
@@ -322,8 +328,7 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     child->Dispersion = dispersion;
     child->Mean = mean;
     child->ObjectCount = u;
-    child->Terminal = stop;
-    result.StopUnsettled = leafLevel && !homogeneous;
+    child->Terminal = true;
     return;
   }
   const TSearchResult grown =
@@ -333,12 +338,43 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   result.Leaves = grown.Leaves;
 }
 
-void TSplitSearch::SettleLeafStop(TFrame& frame, int32_t g) {
-  TGroupRow& row = frame.Groups.Row(g);
-  if (!row.StopUnsettled) return;
-  row.StopUnsettled = false;
+TBranchRec* TSplitSearch::MakeLastLevelBranch(TFrame& frame, int32_t g) {
+  // The branch and leaf that evaluating live group g as the union of its last merge would have
+  // made: the row holds the union's counts, mean and dispersion, computed the same way.
+  const TValueGroups& groups = frame.Groups;
+  const TGroupRow& row = groups.Row(g);
+  TBranchRec* branch = records_.NewBranch();
+  branch->Kind = frame.Kind;
+  if (frame.Kind == ftNominal) {
+    branch->Values = row.Values;
+  } else {
+    // Neither bound of a group moves while the group stays as it is.
+    branch->Low = groups.Threshold[frame.PrevLive[g]];
+    branch->High = groups.Threshold[g];
+    branch->OpenBelow = frame.PrevLive[g] == 0;
+    branch->OpenAbove = frame.UpperGroup[g] == groups.GroupCount;
+  }
+  TNodeRec* child = records_.NewNode();
+  branch->Child = child;
+  child->FirstBranch = nullptr;
+  child->Feature = 0;
+  child->ClassCount = row.ClassCount;
+  child->Dispersion = row.WithinDispersion;
+  child->Mean = row.Mean;
+  child->ObjectCount = row.Count;
+  // The error frequency of a branch is taken over the node being split, not over the branch.
   // The groups of the first partition were judged with the feature itself switched off.
-  row.Branch->Child->Terminal = GroupIsUnsplittable(frame, g, frame.BranchBorn[g] > 0);
+  child->Terminal = IsHomogeneous(run_, row.Count, static_cast<double>(row.Errors) / frame.N,
+                                  row.WithinDispersion, row.Mean) ||
+                    GroupIsUnsplittable(frame, g, frame.BranchBorn[g] > 0);
+  return branch;
+}
+
+TBranchRec* TSplitSearch::TakeBranch(TFrame& frame, int32_t g) {
+  TGroupRow& row = frame.Groups.Row(g);
+  TBranchRec* branch = row.Branch ? row.Branch : MakeLastLevelBranch(frame, g);
+  row.Branch = nullptr;
+  return branch;
 }
 
 bool TSplitSearch::GroupIsUnsplittable(const TFrame& frame, int32_t a, bool featureAllowed) const {
@@ -435,13 +471,12 @@ void TSplitSearch::KeepAsBest(TFrame& frame, double score) {
 }
 
 void TSplitSearch::RetireBranch(TFrame& frame, int32_t g) {
-  TGroupRow& row = frame.Groups.Row(g);
   if (frame.BestStep >= 0 && frame.BranchBorn[g] <= frame.BestStep) {
-    SettleLeafStop(frame, g);
-    frame.Retained.emplace_back(g, row.Branch);
-  } else {
-    records_.FreeBranch(row.Branch);
+    frame.Retained.emplace_back(g, TakeBranch(frame, g));
+    return;
   }
+  TGroupRow& row = frame.Groups.Row(g);
+  records_.FreeBranch(row.Branch);
   row.Branch = nullptr;
 }
 
@@ -451,12 +486,7 @@ void TSplitSearch::CollectBest(TFrame& frame) {
   // The best partition: the retained branches and the live rows' branches that were already
   // there at BestStep, one per group, in group order.
   for (int32_t g = 1; g; g = frame.NextLive[g]) {
-    TGroupRow& row = frame.Groups.Row(g);
-    if (frame.BranchBorn[g] <= frame.BestStep) {
-      SettleLeafStop(frame, g);
-      frame.Retained.emplace_back(g, row.Branch);
-      row.Branch = nullptr;
-    }
+    if (frame.BranchBorn[g] <= frame.BestStep) frame.Retained.emplace_back(g, TakeBranch(frame, g));
   }
   std::sort(frame.Retained.begin(), frame.Retained.end());
   for (const auto& retained : frame.Retained) frame.Best.push_back(retained.second);
@@ -563,8 +593,8 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
   TGroupRow& rowR = groups.Row(r);
   TGroupRow& rowQ = groups.Row(q);
   rowR.Branch = merged.Branch;
-  rowR.StopUnsettled = merged.StopUnsettled;
   frame.BranchBorn[r] = frame.Step;
+  frame.UpperGroup[r] = q;
 
   if (frame.Kind == ftNumeric) {
     groups.Threshold[r] = groups.Threshold[q];  // the boundary between R and Q is dropped

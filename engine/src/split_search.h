@@ -67,7 +67,6 @@ class TSplitSearch {
     double Dispersion = 0.0;
     double Score = kMissingScore;
     bool Free = true;
-    bool StopUnsettled = false;  // a last-level leaf whose Terminal flag is not yet known
   };
 
   // The working state of one SearchSplit call; one per level, reused by later calls at that level.
@@ -106,6 +105,7 @@ class TSplitSearch {
     int32_t Step = 0;
     int32_t BestStep = -1;
     std::vector<int32_t> BranchBorn;  // [group] the merge step that gave the row its branch
+    std::vector<int32_t> UpperGroup;  // [group] the later group of that merge (itself at first)
     std::vector<std::pair<int32_t, TBranchRec*>> Retained;
     std::vector<TBranchRec*> Best;  // the collected best partition, in group order
     double BestScore = kMissingScore;
@@ -128,8 +128,9 @@ class TSplitSearch {
   int32_t FindBestPair(const TFrame& frame, double& score) const;
   double ScoreOfKey(const TFrame& frame, const TPairKey& key) const;
   TPairKey KeyOf(const TFrame& frame, const TPairSlot& slot) const;
-  // Sets the Terminal flag of group g's last-level leaf once the leaf may be kept.
-  void SettleLeafStop(TFrame& frame, int32_t g);
+  // The branch of live group g, which the row gives up; at the last level it is made now.
+  TBranchRec* TakeBranch(TFrame& frame, int32_t g);
+  TBranchRec* MakeLastLevelBranch(TFrame& frame, int32_t g);
   bool GroupIsUnsplittable(const TFrame& frame, int32_t a, bool featureAllowed) const;
   void EvaluateNumericPair(TFrame& frame, int32_t left);
   void EvaluateFeature(TFrame& frame, int32_t f);

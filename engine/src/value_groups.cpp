@@ -21,7 +21,6 @@ TGroupRow& ResetRow(TValueGroups& groups, int32_t g, int32_t label) {
   row.Members.clear();
   row.Branch = nullptr;
   row.Errors = row.Leaves = 0;
-  row.StopUnsettled = false;
   row.WithinDispersion = 0.0;
   return row;
 }
