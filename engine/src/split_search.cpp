@@ -470,8 +470,8 @@ void TSplitSearch::KeepAsBest(TFrame& frame, double score) {
   frame.BestK = frame.K;
 }
 
-void TSplitSearch::RetireBranch(TFrame& frame, int32_t g) {
-  if (frame.BestStep >= 0 && frame.BranchBorn[g] <= frame.BestStep) {
+void TSplitSearch::RetireBranch(TFrame& frame, int32_t g, bool keepBest) {
+  if (keepBest && frame.BestStep >= 0 && frame.BranchBorn[g] <= frame.BestStep) {
     frame.Retained.emplace_back(g, TakeBranch(frame, g));
     return;
   }
@@ -574,9 +574,11 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
     frame.Pairs[chosen].Branch = nullptr;  // the merged group's row takes the branch over
 
     ++frame.Step;
-    MergeGroups(frame, r, q, merged);
-    // Ties go to the later partition, the one with fewer groups.
-    if (score <= frame.BestScore) KeepAsBest(frame, score);
+    // Ties go to the later partition, the one with fewer groups. The branches of R and Q then
+    // belong to no partition that can still be the best: they go at once.
+    const bool best = score <= frame.BestScore;
+    MergeGroups(frame, r, q, merged, !best);
+    if (best) KeepAsBest(frame, score);
     if (frame.LiveCount == 2) return;
     if (frame.Kind == ftNumeric) {
       UpdateNumericPairs(frame, r, q);
@@ -586,10 +588,11 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
   }
 }
 
-void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged) {
+void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged,
+                               bool keepBest) {
   TValueGroups& groups = frame.Groups;
-  RetireBranch(frame, r);
-  RetireBranch(frame, q);
+  RetireBranch(frame, r, keepBest);
+  RetireBranch(frame, q, keepBest);
   TGroupRow& rowR = groups.Row(r);
   TGroupRow& rowQ = groups.Row(q);
   rowR.Branch = merged.Branch;

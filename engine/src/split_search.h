@@ -137,11 +137,13 @@ class TSplitSearch {
   // Whether the target values of the feature's known objects keep every pair's Delta finite.
   bool DeltasAreFinite(const TFrame& frame) const;
   void RunMergeSequence(TFrame& frame);
-  void MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged);
+  // keepBest: whether the best partition so far stays the best after this merge.
+  void MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged, bool keepBest);
   void UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q);
   void UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q);
   void KeepAsBest(TFrame& frame, double score);
-  void RetireBranch(TFrame& frame, int32_t g);
+  // Takes group g's branch out of its row: kept while it belongs to the best partition.
+  void RetireBranch(TFrame& frame, int32_t g, bool keepBest);
   void CollectBest(TFrame& frame);
   void RecordFeatureScores(TFrame& frame, double nodeScore);
   void CreditSplits(const TNodeRec& node, double score);
