@@ -287,6 +287,8 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   }
 
   result.Count = u;
+  result.Mean = mean;
+  result.Spread = dispersion;
   if (leafLevel) {
     // A last-level branch is one leaf whose figures its group's row holds once it is merged;
     // its record is made only if it belongs to the best partition (MakeLastLevelBranch).
@@ -617,10 +619,9 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
   for (int32_t c = 1; c <= run_.C(); ++c) rowR.ClassCount[c] += rowQ.ClassCount[c];
   rowR.Errors = merged.Errors;
   rowR.Leaves = merged.Leaves;
-  const double mean = PooledMean(rowR.Count, rowR.Mean, rowQ.Count, rowQ.Mean);
-  rowR.Spread = PooledDispersion(rowR.Count, rowR.Mean, rowR.Spread, rowQ.Count, rowQ.Mean,
-                                 rowQ.Spread, mean);
-  rowR.Mean = mean;
+  // The slot was evaluated from these very rows: its union's mean and spread are theirs pooled.
+  rowR.Spread = merged.Spread;
+  rowR.Mean = merged.Mean;
   rowR.Count += rowQ.Count;
   rowR.WithinDispersion = merged.Dispersion;
 

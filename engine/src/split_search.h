@@ -64,7 +64,9 @@ class TSplitSearch {
     int32_t Errors = 0;
     int32_t Count = 0;
     int32_t Leaves = 0;
-    double Dispersion = 0.0;
+    double Dispersion = 0.0;  // within the union's best subtree (at the last level: its Spread)
+    double Mean = 0.0;        // the union's mean and dispersion of the predicted values
+    double Spread = 0.0;
     double Score = kMissingScore;
     bool Free = true;
   };
