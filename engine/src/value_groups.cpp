@@ -84,8 +84,7 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
 
   groups.GroupCount = 1;
   if (w <= 1) return;
-  // The node's distinct values are the ranks its objects mark, in ascending order; a value's
-  // group is the number of marked ranks up to its own.
+  // The node's distinct values are the ranks its objects mark, in ascending order.
   const std::vector<double>& values = run.ValueRanks.Distinct[f];
   const std::vector<int32_t>& rankOf = run.ValueRanks.Rank[f];
   const size_t words = (values.size() + 63) / 64;
@@ -97,11 +96,12 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
   }
   std::vector<double>& distinct = groups.Distinct;
   distinct.clear();
-  groups.GroupsBeforeWord.resize(words);
+  groups.GroupOfRank.resize(values.size());  // read only at marked ranks, which are all set
   for (size_t k = 0; k < words; ++k) {
-    groups.GroupsBeforeWord[k] = static_cast<int32_t>(distinct.size());
     for (uint64_t bits = marked[k]; bits; bits &= bits - 1) {
-      distinct.push_back(values[k * 64 + std::countr_zero(bits)]);
+      const size_t r = k * 64 + std::countr_zero(bits);
+      distinct.push_back(values[r]);
+      groups.GroupOfRank[r] = static_cast<int32_t>(distinct.size());
     }
   }
   const int32_t v = static_cast<int32_t>(distinct.size());
@@ -116,11 +116,8 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
   }
   groups.Threshold[v] = kOpenBound;
   for (int32_t g = 1; g <= v; ++g) ResetRow(groups, g, g);
-  for (int32_t i = 0; i < w; ++i) {
-    const int32_t r = rankOf[groups.KnownObjects[i]];
-    const uint64_t below = marked[r >> 6] & ((uint64_t{1} << (r & 63)) - 1);
-    groups.Labels[i] = groups.GroupsBeforeWord[r >> 6] + std::popcount(below) + 1;
-  }
+  for (int32_t i = 0; i < w; ++i)
+    groups.Labels[i] = groups.GroupOfRank[rankOf[groups.KnownObjects[i]]];
   AddObjects(run, groups, groups.Labels);
 }
 

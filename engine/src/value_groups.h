@@ -33,10 +33,10 @@ struct TValueGroups {
   std::vector<int32_t> Labels;  // label of each known object, in list order
   std::vector<int32_t> KnownObjects;
   std::vector<double> KnownValues;
-  // Numeric scratch: the ranks of the node's values, their values, and the groups before each word.
+  // Numeric scratch: the ranks of the node's values, their values, and the group of each rank.
   std::vector<uint64_t> MarkedRanks;
   std::vector<double> Distinct;
-  std::vector<int32_t> GroupsBeforeWord;
+  std::vector<int32_t> GroupOfRank;
 
   TGroupRow& Row(int32_t g) { return Rows[g - 1]; }
   const TGroupRow& Row(int32_t g) const { return Rows[g - 1]; }
