@@ -14,6 +14,8 @@
 // and no Delta can be NaN, the slots sit in a tournament tree that keeps the largest Delta of
 // every range of slots: the slots whose score equals the leader's are those of the largest
 // Deltas, and the lowest of them is found by descending leftmost into ranges that hold one.
+// Likewise, when every slot has the same dI and the error weight is positive, the score never
+// falls as dJ grows: the buckets are scored from the smallest dJ up while the score stays equal.
 #pragma once
 
 #include <algorithm>
@@ -35,8 +37,9 @@ struct TPairKey {
 
 class TPairRanking {
  public:
+  // ByCountsRising: the caller guarantees one dI for every slot and a positive error weight.
   // ByDispersionOneBucket: the caller guarantees one dI for every slot and finite Deltas.
-  enum class TMode { ByCounts, ByDispersion, ByDispersionOneBucket };
+  enum class TMode { ByCounts, ByCountsRising, ByDispersion, ByDispersionOneBucket };
 
   // slotCount bounds the slot numbers 0..slotCount-1.
   void Reset(TMode mode, int32_t slotCount) {
@@ -54,7 +57,7 @@ class TPairRanking {
     if (mode_ == TMode::ByDispersionOneBucket) {
       deltaLeaves_ = key.DeltaLeaves;
       SetLeaf(slot, key.DeltaDispersion);
-    } else if (mode_ == TMode::ByCounts) {
+    } else if (mode_ == TMode::ByCounts || mode_ == TMode::ByCountsRising) {
       TCountBucket& bucket = CountBucket(key);
       bucket.Slots[slot / 64] |= uint64_t{1} << (slot % 64);
       ++bucket.Size;
@@ -66,7 +69,7 @@ class TPairRanking {
   void Remove(int32_t slot, const TPairKey& key) {
     if (mode_ == TMode::ByDispersionOneBucket) {
       SetLeaf(slot, kNone);
-    } else if (mode_ == TMode::ByCounts) {
+    } else if (mode_ == TMode::ByCounts || mode_ == TMode::ByCountsRising) {
       TCountBucket& bucket = CountBucket(key);
       bucket.Slots[slot / 64] &= ~(uint64_t{1} << (slot % 64));
       --bucket.Size;
@@ -89,7 +92,11 @@ class TPairRanking {
       }
     };
     if (mode_ == TMode::ByDispersionOneBucket) return LowestOfLeaders(scoreOf);
-    if (mode_ == TMode::ByCounts) {
+    if (mode_ == TMode::ByCountsRising) {
+      const int32_t rising = LowestOfRisingBuckets(scoreOf);
+      if (rising != kNoScore) return rising;
+    }
+    if (mode_ == TMode::ByCounts || mode_ == TMode::ByCountsRising) {
       for (const TCountBucket& bucket : byCounts_) {
         if (bucket.Size == 0) continue;
         consider(bucket.FirstSlot(),
@@ -148,6 +155,35 @@ class TPairRanking {
   // The lowest slot whose score equals the score of the largest Delta. Scores never fall as Delta
   // grows, so the Deltas known to score like the leader (at least equalFrom) and those known to
   // score worse (at most worseUpTo) spare most evaluations.
+  // The lowest slot of the buckets that score like the one of smallest dJ, scoring the buckets in
+  // rising dJ until one scores worse; kNoScore when the scores are NaN, which order nothing.
+  static constexpr int32_t kNoScore = -2;
+  template <typename ScoreOf>
+  int32_t LowestOfRisingBuckets(const ScoreOf& scoreOf) const {
+    int32_t best = -1;
+    double leaderScore = 0.0;
+    const TCountBucket* previous = nullptr;
+    for (;;) {
+      const TCountBucket* next = nullptr;
+      for (const TCountBucket& bucket : byCounts_) {
+        if (bucket.Size == 0) continue;
+        if (previous && bucket.DeltaErrors <= previous->DeltaErrors) continue;
+        if (!next || bucket.DeltaErrors < next->DeltaErrors) next = &bucket;
+      }
+      if (!next) return best;
+      const double score = scoreOf(TPairKey{next->DeltaLeaves, next->DeltaErrors, 0.0});
+      if (!previous) {
+        if (score != score) return kNoScore;
+        leaderScore = score;
+      } else if (score != leaderScore) {
+        return best;
+      }
+      const int32_t slot = next->FirstSlot();
+      if (best < 0 || slot < best) best = slot;
+      previous = next;
+    }
+  }
+
   template <typename ScoreOf>
   int32_t LowestOfLeaders(const ScoreOf& scoreOf) const {
     if (largest_[1] == kNone) return -1;

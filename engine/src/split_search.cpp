@@ -520,7 +520,10 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
     // Slots are ranked without rescoring when the score's shape allows it; see TPairRanking.
     frame.UseRanking = true;
     if (target.DispersionWeight == 0) {
-      frame.Ranking.Reset(TPairRanking::TMode::ByCounts, v + 1);
+      // Last-level branches are single leaves, so every slot changes the leaves alike.
+      const bool rising = frame.Depth >= run_.LookAhead && target.ErrorWeight > 0;
+      frame.Ranking.Reset(
+          rising ? TPairRanking::TMode::ByCountsRising : TPairRanking::TMode::ByCounts, v + 1);
     } else if (target.ErrorWeight == 0 && target.DispersionWeight > 0 && run_.RootDispersion > 0) {
       // Last-level branches are single leaves, so every slot changes the leaves alike.
       const bool oneBucket = frame.Depth >= run_.LookAhead && DeltasAreFinite(frame);
