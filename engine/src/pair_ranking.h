@@ -152,9 +152,6 @@ class TPairRanking {
     for (i /= 2; i >= 1; i /= 2) largest_[i] = std::max(largest_[2 * i], largest_[2 * i + 1]);
   }
 
-  // The lowest slot whose score equals the score of the largest Delta. Scores never fall as Delta
-  // grows, so the Deltas known to score like the leader (at least equalFrom) and those known to
-  // score worse (at most worseUpTo) spare most evaluations.
   // The lowest slot of the buckets that score like the one of smallest dJ, scoring the buckets in
   // rising dJ until one scores worse; kNoScore when the scores are NaN, which order nothing.
   static constexpr int32_t kNoScore = -2;
@@ -184,6 +181,9 @@ class TPairRanking {
     }
   }
 
+  // The lowest slot whose score equals the score of the largest Delta. Scores never fall as Delta
+  // grows, so the Deltas known to score like the leader (at least equalFrom) and those known to
+  // score worse (at most worseUpTo) spare most evaluations.
   template <typename ScoreOf>
   int32_t LowestOfLeaders(const ScoreOf& scoreOf) const {
     if (largest_[1] == kNone) return -1;
