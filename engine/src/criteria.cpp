@@ -4,11 +4,6 @@
 
 namespace tarvo {
 
-int32_t MajorityErrors(const TClassCounts& counts, int32_t classCount) {
-  if (classCount <= 0) return 0;
-  return MajorityClass(counts, classCount).Errors;
-}
-
 double NodeMean(const TRunState& run, const int32_t* objects, int32_t n) {
   double sum = 0.0;
   for (int32_t i = 0; i < n; ++i) sum += run.TargetValue[objects[i]];
@@ -22,14 +17,6 @@ double NodeDispersion(const TRunState& run, const int32_t* objects, int32_t n, d
     sumOfSquares += y * y;
   }
   return sumOfSquares / n - mean * mean;
-}
-
-double SplitScore(const TRunState& run, int32_t leaves, double cost, double withinDispersion,
-                  double errorFrequency, int32_t n) {
-  if (!(withinDispersion > 0)) withinDispersion = 0;
-  const double relative = run.RootDispersion == 0 ? 0.0 : withinDispersion / run.RootDispersion;
-  return run.Target.DispersionWeight * relative + run.Target.ErrorWeight * errorFrequency +
-         run.LeafWeight * leaves / n + run.CostWeight * cost;
 }
 
 bool IsHomogeneous(const TRunState& run, int32_t u, double errorFrequency, double dispersion,

@@ -8,7 +8,11 @@
 namespace tarvo {
 
 // Objects outside the majority class (largest count, ties to the lower class); 0 without classes.
-int32_t MajorityErrors(const TClassCounts& counts, int32_t classCount);
+// Inline, like SplitScore: the merge sequence calls both for every candidate union.
+inline int32_t MajorityErrors(const TClassCounts& counts, int32_t classCount) {
+  if (classCount <= 0) return 0;
+  return MajorityClass(counts, classCount).Errors;
+}
 
 // Mean, and population variance as the mean of the squares minus the square of the mean, of the
 // predicted value over objects[0..n-1], summed in list order.
@@ -29,8 +33,13 @@ inline double PooledDispersion(double countA, double meanA, double spreadA, doub
 
 // Lower is better: weighted relative dispersion and error frequency, leaves per object of the
 // node (n) and the feature cost.
-double SplitScore(const TRunState& run, int32_t leaves, double cost, double withinDispersion,
-                  double errorFrequency, int32_t n);
+inline double SplitScore(const TRunState& run, int32_t leaves, double cost, double withinDispersion,
+                         double errorFrequency, int32_t n) {
+  if (!(withinDispersion > 0)) withinDispersion = 0;
+  const double relative = run.RootDispersion == 0 ? 0.0 : withinDispersion / run.RootDispersion;
+  return run.Target.DispersionWeight * relative + run.Target.ErrorWeight * errorFrequency +
+         run.LeafWeight * leaves / n + run.CostWeight * cost;
+}
 
 // The homogeneity stop test for a group of u objects.
 bool IsHomogeneous(const TRunState& run, int32_t u, double errorFrequency, double dispersion,

@@ -107,6 +107,7 @@ bool Run(TRunState& run) {
   run.Tree.Create(run.N());
   if (!reader.LoadPredictionSection(run.Table)) return false;
   if (!CheckRunParameters(run)) return false;
+  RankFeatureValues(run.Table, run.ValueRanks);
 
   run.FeatureCost.assign(run.M() + 1, 1.0);
   run.FeatureScore.assign(run.M() + 1, kMissingScore);

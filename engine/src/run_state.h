@@ -12,6 +12,7 @@
 #include "run_random.h"
 #include "tarvo/engine.h"
 #include "tree_records.h"
+#include "value_ranks.h"
 
 namespace tarvo {
 
@@ -42,6 +43,7 @@ struct TRunState {
 
   TInputTable Table;
   TTargetDescription Target;
+  TValueRanks ValueRanks;  // of Table.Data, which no phase of the run changes
 
   double LeafWeight = 1.0;
   double CostWeight = 0.1;

@@ -2,6 +2,7 @@
 #include "split_search.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "criteria.h"
 #include "feature_workers.h"
@@ -206,9 +207,13 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
   frame.BranchBorn.assign(v + 1, 0);
   frame.NextLive.assign(v + 1, 0);
   frame.PrevLive.assign(v + 1, 0);
+  frame.ChainNext.assign(v + 1, 0);
+  frame.ChainLast.resize(v + 1);
+  frame.UpperGroup.resize(v + 1);
   for (int32_t g = 1; g <= v; ++g) {
     frame.NextLive[g] = g < v ? g + 1 : 0;
     frame.PrevLive[g] = g - 1;
+    frame.ChainLast[g] = frame.UpperGroup[g] = g;
   }
   frame.LiveCount = v;
 
@@ -221,7 +226,6 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
     row.Errors = evaluated.Errors;
     row.Leaves = evaluated.Leaves;
     row.WithinDispersion = evaluated.Dispersion;
-    row.StopUnsettled = evaluated.StopUnsettled;
   }
   frame.I = 0;
   frame.J = 0;
@@ -277,6 +281,19 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
                                   rowB.Spread, mean);
   }
 
+  result.Count = u;
+  result.Mean = mean;
+  result.Spread = dispersion;
+  if (leafLevel) {
+    // A last-level branch is one leaf whose figures its group's row holds once it is merged;
+    // its record is made only if it belongs to the best partition (MakeLastLevelBranch).
+    result.Branch = nullptr;
+    result.Errors = errors;
+    result.Dispersion = dispersion;
+    result.Leaves = 1;
+    return;
+  }
+
   TBranchRec* branch = records_.NewBranch();
   branch->Kind = frame.Kind;
   if (frame.Kind == ftNominal) {
@@ -293,17 +310,12 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   branch->Child = child;
 
   // The error frequency of a branch is taken over the node being split, not over the branch.
-  // At the last level the stop test only marks the leaf: whether no feature separates its
-  // objects is settled once the branch is known to be kept (SettleLeafStop).
-  const bool homogeneous =
-      IsHomogeneous(run_, u, static_cast<double>(errors) / frame.N, dispersion, mean);
-  const bool stop = homogeneous || (!leafLevel && IsUnsplittable(run_, objects.data(), u,
-                                                                 frame.Mask, frame.Excluded));
+  const bool stop =
+      IsHomogeneous(run_, u, static_cast<double>(errors) / frame.N, dispersion, mean) ||
+      IsUnsplittable(run_, objects.data(), u, frame.Mask, frame.Excluded);
 
   result.Branch = branch;
-  result.Count = u;
-  result.StopUnsettled = false;
-  if (stop || leafLevel) {
+  if (stop) {
     result.Errors = errors;
     result.Dispersion = dispersion;
     result.Leaves = 1;
@@ -313,8 +325,7 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     child->Dispersion = dispersion;
     child->Mean = mean;
     child->ObjectCount = u;
-    child->Terminal = stop;
-    result.StopUnsettled = leafLevel && !homogeneous;
+    child->Terminal = true;
     return;
   }
   const TSearchResult grown =
@@ -324,19 +335,49 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
   result.Leaves = grown.Leaves;
 }
 
-void TSplitSearch::SettleLeafStop(TFrame& frame, int32_t g) {
-  TGroupRow& row = frame.Groups.Row(g);
-  if (!row.StopUnsettled) return;
-  row.StopUnsettled = false;
+TBranchRec* TSplitSearch::MakeLastLevelBranch(TFrame& frame, int32_t g) {
+  // The branch and leaf that evaluating live group g as the union of its last merge would have
+  // made: the row holds the union's counts, mean and dispersion, computed the same way.
+  const TValueGroups& groups = frame.Groups;
+  const TGroupRow& row = groups.Row(g);
+  TBranchRec* branch = records_.NewBranch();
+  branch->Kind = frame.Kind;
+  if (frame.Kind == ftNominal) {
+    branch->Values = row.Values;
+  } else {
+    // Neither bound of a group moves while the group stays as it is.
+    branch->Low = groups.Threshold[frame.PrevLive[g]];
+    branch->High = groups.Threshold[g];
+    branch->OpenBelow = frame.PrevLive[g] == 0;
+    branch->OpenAbove = frame.UpperGroup[g] == groups.GroupCount;
+  }
+  TNodeRec* child = records_.NewNode();
+  branch->Child = child;
+  child->FirstBranch = nullptr;
+  child->Feature = 0;
+  child->ClassCount = row.ClassCount;
+  child->Dispersion = row.WithinDispersion;
+  child->Mean = row.Mean;
+  child->ObjectCount = row.Count;
+  // The error frequency of a branch is taken over the node being split, not over the branch.
   // The groups of the first partition were judged with the feature itself switched off.
-  row.Branch->Child->Terminal = GroupIsUnsplittable(frame, g, frame.BranchBorn[g] > 0);
+  child->Terminal = IsHomogeneous(run_, row.Count, static_cast<double>(row.Errors) / frame.N,
+                                  row.WithinDispersion, row.Mean) ||
+                    GroupIsUnsplittable(frame, g, frame.BranchBorn[g] > 0);
+  return branch;
+}
+
+TBranchRec* TSplitSearch::TakeBranch(TFrame& frame, int32_t g) {
+  TGroupRow& row = frame.Groups.Row(g);
+  TBranchRec* branch = row.Branch ? row.Branch : MakeLastLevelBranch(frame, g);
+  row.Branch = nullptr;
+  return branch;
 }
 
 bool TSplitSearch::GroupIsUnsplittable(const TFrame& frame, int32_t a, bool featureAllowed) const {
   // Whether two known values of some allowed feature differ: the same test as IsUnsplittable,
-  // which does not depend on the order of the objects, run over the group's members.
+  // which does not depend on the order of the objects, run over the members of the group's chain.
   const TValueGroups& groups = frame.Groups;
-  const std::vector<int32_t>& membersA = groups.Row(a).Members;
   for (int32_t g = 1; g <= run_.M(); ++g) {
     if (!frame.Mask[g] || g == frame.Excluded) continue;
     if (g == frame.Feature && !featureAllowed) continue;
@@ -356,7 +397,9 @@ bool TSplitSearch::GroupIsUnsplittable(const TFrame& frame, int32_t a, bool feat
       }
       return false;
     };
-    if (differs(membersA)) return false;
+    for (int32_t initial = a; initial; initial = frame.ChainNext[initial]) {
+      if (differs(groups.Row(initial).Members)) return false;
+    }
   }
   return true;
 }
@@ -424,14 +467,13 @@ void TSplitSearch::KeepAsBest(TFrame& frame, double score) {
   frame.BestK = frame.K;
 }
 
-void TSplitSearch::RetireBranch(TFrame& frame, int32_t g) {
-  TGroupRow& row = frame.Groups.Row(g);
-  if (frame.BestStep >= 0 && frame.BranchBorn[g] <= frame.BestStep) {
-    SettleLeafStop(frame, g);
-    frame.Retained.emplace_back(g, row.Branch);
-  } else {
-    records_.FreeBranch(row.Branch);
+void TSplitSearch::RetireBranch(TFrame& frame, int32_t g, bool keepBest) {
+  if (keepBest && frame.BestStep >= 0 && frame.BranchBorn[g] <= frame.BestStep) {
+    frame.Retained.emplace_back(g, TakeBranch(frame, g));
+    return;
   }
+  TGroupRow& row = frame.Groups.Row(g);
+  records_.FreeBranch(row.Branch);
   row.Branch = nullptr;
 }
 
@@ -441,12 +483,7 @@ void TSplitSearch::CollectBest(TFrame& frame) {
   // The best partition: the retained branches and the live rows' branches that were already
   // there at BestStep, one per group, in group order.
   for (int32_t g = 1; g; g = frame.NextLive[g]) {
-    TGroupRow& row = frame.Groups.Row(g);
-    if (frame.BranchBorn[g] <= frame.BestStep) {
-      SettleLeafStop(frame, g);
-      frame.Retained.emplace_back(g, row.Branch);
-      row.Branch = nullptr;
-    }
+    if (frame.BranchBorn[g] <= frame.BestStep) frame.Retained.emplace_back(g, TakeBranch(frame, g));
   }
   std::sort(frame.Retained.begin(), frame.Retained.end());
   for (const auto& retained : frame.Retained) frame.Best.push_back(retained.second);
@@ -461,6 +498,16 @@ void TSplitSearch::EvaluateNumericPair(TFrame& frame, int32_t left) {
   EvaluateBranch(frame, slot.L, slot.M, slot);
 }
 
+bool TSplitSearch::DeltasAreFinite(const TFrame& frame) const {
+  // Means, dispersions and their weighted sums over at most 500 such values stay far from
+  // overflow, so no Delta is infinite or NaN.
+  constexpr double kModerate = 1e100;
+  for (int32_t object : frame.Groups.KnownObjects) {
+    if (!(std::fabs(run_.TargetValue[object]) <= kModerate)) return false;
+  }
+  return true;
+}
+
 void TSplitSearch::RunMergeSequence(TFrame& frame) {
   const int32_t v = frame.Groups.GroupCount;
   const TTargetDescription& target = run_.Target;
@@ -468,9 +515,16 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
     // Slots are ranked without rescoring when the score's shape allows it; see TPairRanking.
     frame.UseRanking = true;
     if (target.DispersionWeight == 0) {
-      frame.Ranking.Reset(TPairRanking::TMode::ByCounts, v + 1);
+      // Last-level branches are single leaves, so every slot changes the leaves alike.
+      const bool rising = frame.Depth >= run_.LookAhead && target.ErrorWeight > 0;
+      frame.Ranking.Reset(
+          rising ? TPairRanking::TMode::ByCountsRising : TPairRanking::TMode::ByCounts, v + 1);
     } else if (target.ErrorWeight == 0 && target.DispersionWeight > 0 && run_.RootDispersion > 0) {
-      frame.Ranking.Reset(TPairRanking::TMode::ByDispersion, v + 1);
+      // Last-level branches are single leaves, so every slot changes the leaves alike.
+      const bool oneBucket = frame.Depth >= run_.LookAhead && DeltasAreFinite(frame);
+      frame.Ranking.Reset(oneBucket ? TPairRanking::TMode::ByDispersionOneBucket
+                                    : TPairRanking::TMode::ByDispersion,
+                          v + 1);
     } else {
       frame.UseRanking = false;
     }
@@ -520,9 +574,11 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
     frame.Pairs[chosen].Branch = nullptr;  // the merged group's row takes the branch over
 
     ++frame.Step;
-    MergeGroups(frame, r, q, merged);
-    // Ties go to the later partition, the one with fewer groups.
-    if (score <= frame.BestScore) KeepAsBest(frame, score);
+    // Ties go to the later partition, the one with fewer groups. The branches of R and Q then
+    // belong to no partition that can still be the best: they go at once.
+    const bool best = score <= frame.BestScore;
+    MergeGroups(frame, r, q, merged, !best);
+    if (best) KeepAsBest(frame, score);
     if (frame.LiveCount == 2) return;
     if (frame.Kind == ftNumeric) {
       UpdateNumericPairs(frame, r, q);
@@ -532,32 +588,38 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
   }
 }
 
-void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged) {
+void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged,
+                               bool keepBest) {
   TValueGroups& groups = frame.Groups;
-  RetireBranch(frame, r);
-  RetireBranch(frame, q);
+  RetireBranch(frame, r, keepBest);
+  RetireBranch(frame, q, keepBest);
   TGroupRow& rowR = groups.Row(r);
   TGroupRow& rowQ = groups.Row(q);
   rowR.Branch = merged.Branch;
-  rowR.StopUnsettled = merged.StopUnsettled;
   frame.BranchBorn[r] = frame.Step;
+  frame.UpperGroup[r] = q;
 
   if (frame.Kind == ftNumeric) {
     groups.Threshold[r] = groups.Threshold[q];  // the boundary between R and Q is dropped
   } else {
     rowR.Values.insert(rowR.Values.end(), rowQ.Values.begin(), rowQ.Values.end());
   }
-  frame.MergedMembers.resize(rowR.Members.size() + rowQ.Members.size());
-  std::merge(rowR.Members.begin(), rowR.Members.end(), rowQ.Members.begin(), rowQ.Members.end(),
-             frame.MergedMembers.begin());
-  rowR.Members.swap(frame.MergedMembers);
+  if (frame.Depth >= run_.LookAhead) {
+    // Last-level groups only test their members in any order: Q's chain is appended to R's.
+    frame.ChainNext[frame.ChainLast[r]] = q;
+    frame.ChainLast[r] = frame.ChainLast[q];
+  } else {
+    frame.MergedMembers.resize(rowR.Members.size() + rowQ.Members.size());
+    std::merge(rowR.Members.begin(), rowR.Members.end(), rowQ.Members.begin(), rowQ.Members.end(),
+               frame.MergedMembers.begin());
+    rowR.Members.swap(frame.MergedMembers);
+  }
   for (int32_t c = 1; c <= run_.C(); ++c) rowR.ClassCount[c] += rowQ.ClassCount[c];
   rowR.Errors = merged.Errors;
   rowR.Leaves = merged.Leaves;
-  const double mean = PooledMean(rowR.Count, rowR.Mean, rowQ.Count, rowQ.Mean);
-  rowR.Spread = PooledDispersion(rowR.Count, rowR.Mean, rowR.Spread, rowQ.Count, rowQ.Mean,
-                                 rowQ.Spread, mean);
-  rowR.Mean = mean;
+  // The slot was evaluated from these very rows: its union's mean and spread are theirs pooled.
+  rowR.Spread = merged.Spread;
+  rowR.Mean = merged.Mean;
   rowR.Count += rowQ.Count;
   rowR.WithinDispersion = merged.Dispersion;
 

@@ -64,10 +64,11 @@ class TSplitSearch {
     int32_t Errors = 0;
     int32_t Count = 0;
     int32_t Leaves = 0;
-    double Dispersion = 0.0;
+    double Dispersion = 0.0;  // within the union's best subtree (at the last level: its Spread)
+    double Mean = 0.0;        // the union's mean and dispersion of the predicted values
+    double Spread = 0.0;
     double Score = kMissingScore;
     bool Free = true;
-    bool StopUnsettled = false;  // a last-level leaf whose Terminal flag is not yet known
   };
 
   // The working state of one SearchSplit call; one per level, reused by later calls at that level.
@@ -86,6 +87,10 @@ class TSplitSearch {
     TValueGroups Groups;
     std::vector<int32_t> NextLive;  // [group] the next live group, 0 after the last
     std::vector<int32_t> PrevLive;  // [group] the previous live group, 0 before the first
+    // At the last level a merge leaves the members in the rows of the initial groups: a live
+    // group's members are those of the initial groups chained from it.
+    std::vector<int32_t> ChainNext;  // [group] the next initial group of the chain, 0 at its end
+    std::vector<int32_t> ChainLast;  // [group] the last initial group of a live group's chain
     int32_t LiveCount = 0;
     int32_t KnownCount = 0;  // w
     int32_t I = 0;           // leaves
@@ -102,6 +107,7 @@ class TSplitSearch {
     int32_t Step = 0;
     int32_t BestStep = -1;
     std::vector<int32_t> BranchBorn;  // [group] the merge step that gave the row its branch
+    std::vector<int32_t> UpperGroup;  // [group] the later group of that merge (itself at first)
     std::vector<std::pair<int32_t, TBranchRec*>> Retained;
     std::vector<TBranchRec*> Best;  // the collected best partition, in group order
     double BestScore = kMissingScore;
@@ -124,17 +130,22 @@ class TSplitSearch {
   int32_t FindBestPair(const TFrame& frame, double& score) const;
   double ScoreOfKey(const TFrame& frame, const TPairKey& key) const;
   TPairKey KeyOf(const TFrame& frame, const TPairSlot& slot) const;
-  // Sets the Terminal flag of group g's last-level leaf once the leaf may be kept.
-  void SettleLeafStop(TFrame& frame, int32_t g);
+  // The branch of live group g, which the row gives up; at the last level it is made now.
+  TBranchRec* TakeBranch(TFrame& frame, int32_t g);
+  TBranchRec* MakeLastLevelBranch(TFrame& frame, int32_t g);
   bool GroupIsUnsplittable(const TFrame& frame, int32_t a, bool featureAllowed) const;
   void EvaluateNumericPair(TFrame& frame, int32_t left);
   void EvaluateFeature(TFrame& frame, int32_t f);
+  // Whether the target values of the feature's known objects keep every pair's Delta finite.
+  bool DeltasAreFinite(const TFrame& frame) const;
   void RunMergeSequence(TFrame& frame);
-  void MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged);
+  // keepBest: whether the best partition so far stays the best after this merge.
+  void MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged, bool keepBest);
   void UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q);
   void UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q);
   void KeepAsBest(TFrame& frame, double score);
-  void RetireBranch(TFrame& frame, int32_t g);
+  // Takes group g's branch out of its row: kept while it belongs to the best partition.
+  void RetireBranch(TFrame& frame, int32_t g, bool keepBest);
   void CollectBest(TFrame& frame);
   void RecordFeatureScores(TFrame& frame, double nodeScore);
   void CreditSplits(const TNodeRec& node, double score);

@@ -13,12 +13,37 @@ TTreeGrower::TTreeGrower(TRunState& run, int32_t threads)
       workers_(threads > 1 ? std::make_unique<TFeatureWorkers>(run, threads) : nullptr),
       search_(run, run.Records, workers_.get()) {}
 
-void TTreeGrower::CollectObjects(const TNodePath* path, int32_t depth) {
+void TTreeGrower::CollectObjects() {
+  run_.ObjList.clear();
+  leafOf_.assign(run_.N() + 1, nullptr);
+  for (int32_t o = 1; o <= run_.N(); ++o) {
+    if (run_.Active[o]) run_.ObjList.push_back(o);
+  }
+}
+
+void TTreeGrower::CollectLeafObjects(const TNodeRec* leaf) {
   run_.ObjList.clear();
   for (int32_t o = 1; o <= run_.N(); ++o) {
-    if (!run_.Active[o]) continue;
-    if (path && !ObjectFollowsPath(run_.Table.Data, *path, depth, o)) continue;
-    run_.ObjList.push_back(o);
+    if (leafOf_[o] == leaf) run_.ObjList.push_back(o);
+  }
+}
+
+void TTreeGrower::RouteObjects(const TNodeRec* from) {
+  // The branches of a node do not overlap, so an object follows the path of at most one leaf:
+  // the one it reaches by taking, at every node, the branch that accepts its value.
+  for (int32_t o : run_.ObjList) {
+    const TNodeRec* node = from;
+    while (node && node->FirstBranch) {
+      const double x = run_.Table.Data[node->Feature][o];
+      const TBranchRec* b = node->FirstBranch;
+      if (IsKnown(x)) {
+        while (b && !BranchAccepts(*b, x)) b = b->Next;
+      } else {
+        b = nullptr;
+      }
+      node = b ? b->Child : nullptr;
+    }
+    leafOf_[o] = node;
   }
 }
 
@@ -28,7 +53,7 @@ void TTreeGrower::ShowTotal(double total) {
 
 void TTreeGrower::GrowTree() {
   run_.StartTree();
-  CollectObjects(nullptr, 0);
+  CollectObjects();
   double total = 0.0;
   TNodeRec* root = run_.Root();
   const int32_t n = static_cast<int32_t>(run_.ObjList.size());
@@ -44,6 +69,7 @@ void TTreeGrower::GrowTree() {
   run_.LeafCount = first.Leaves;
   StoreSubtree(*first.Root, root);
   run_.Records.FreeSubtree(first.Root);
+  RouteObjects(root);
   total += first.Leaves;
   ShowTotal(total);
 
@@ -51,8 +77,8 @@ void TTreeGrower::GrowTree() {
   int32_t depth = 0;
   while (run_.LeafCount < run_.N()) {
     if (!FindLeafToExpand(path, depth)) break;
-    CollectObjects(&path, depth);
     TNodeRec* leaf = path[depth - 1].Branch->Child;
+    CollectLeafObjects(leaf);
     const int32_t objects = static_cast<int32_t>(run_.ObjList.size());
     if (objects == 0) {  // cannot happen for a leaf the search made; closing it keeps growth finite
       leaf->Feature = -1;
@@ -66,6 +92,7 @@ void TTreeGrower::GrowTree() {
       run_.LeafCount += grown.Leaves - 1;
       StoreSubtree(*grown.Root, leaf);
       if (!leaf->FirstBranch) leaf->Feature = -1;
+      RouteObjects(leaf);
     } else {
       leaf->Feature = -1;
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "feature_workers.h"
 #include "run_state.h"
@@ -31,7 +32,12 @@ class TTreeGrower {
   bool FindLeafToExpand(TNodePath& path, int32_t& depth);
 
  private:
-  void CollectObjects(const TNodePath* path, int32_t depth);
+  // The Active objects into ObjList, none of them in a leaf yet.
+  void CollectObjects();
+  // The objects of a leaf of the kept tree into ObjList, in increasing order.
+  void CollectLeafObjects(const TNodeRec* leaf);
+  // Records the leaf of the kept tree that each object of ObjList reaches from node `from`.
+  void RouteObjects(const TNodeRec* from);
   // The size k of the ranked feature subset of the search at lookAhead; false when the series
   // cannot go on (a fraction without a logarithm).
   bool RankedSubsetSize(int64_t lookAhead, int32_t& k) const;
@@ -42,6 +48,7 @@ class TTreeGrower {
   TRunState& run_;
   std::unique_ptr<TFeatureWorkers> workers_;
   TSplitSearch search_;
+  std::vector<const TNodeRec*> leafOf_;  // [object]: its leaf in the kept tree, null for none
 };
 
 }  // namespace tarvo

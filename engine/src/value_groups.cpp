@@ -1,8 +1,7 @@
 #include "value_groups.h"
 
-#include <algorithm>
+#include <bit>
 #include <cmath>
-#include <numeric>
 
 #include "criteria.h"
 
@@ -22,7 +21,6 @@ TGroupRow& ResetRow(TValueGroups& groups, int32_t g, int32_t label) {
   row.Members.clear();
   row.Branch = nullptr;
   row.Errors = row.Leaves = 0;
-  row.StopUnsettled = false;
   row.WithinDispersion = 0.0;
   return row;
 }
@@ -86,9 +84,26 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
 
   groups.GroupCount = 1;
   if (w <= 1) return;
-  std::vector<double> distinct(groups.KnownValues);
-  std::sort(distinct.begin(), distinct.end());
-  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  // The node's distinct values are the ranks its objects mark, in ascending order.
+  const std::vector<double>& values = run.ValueRanks.Distinct[f];
+  const std::vector<int32_t>& rankOf = run.ValueRanks.Rank[f];
+  const size_t words = (values.size() + 63) / 64;
+  std::vector<uint64_t>& marked = groups.MarkedRanks;
+  marked.assign(words, 0);
+  for (int32_t object : groups.KnownObjects) {
+    const int32_t r = rankOf[object];
+    marked[r >> 6] |= uint64_t{1} << (r & 63);
+  }
+  std::vector<double>& distinct = groups.Distinct;
+  distinct.clear();
+  groups.GroupOfRank.resize(values.size());  // read only at marked ranks, which are all set
+  for (size_t k = 0; k < words; ++k) {
+    for (uint64_t bits = marked[k]; bits; bits &= bits - 1) {
+      const size_t r = k * 64 + std::countr_zero(bits);
+      distinct.push_back(values[r]);
+      groups.GroupOfRank[r] = static_cast<int32_t>(distinct.size());
+    }
+  }
   const int32_t v = static_cast<int32_t>(distinct.size());
   groups.GroupCount = v;
   groups.Threshold.assign(v + 1, 0.0);
@@ -101,12 +116,9 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
   }
   groups.Threshold[v] = kOpenBound;
   for (int32_t g = 1; g <= v; ++g) ResetRow(groups, g, g);
-  std::vector<int32_t> groupOfKnown(w);
-  for (int32_t i = 0; i < w; ++i) {
-    const auto at = std::lower_bound(distinct.begin(), distinct.end(), groups.KnownValues[i]);
-    groups.Labels[i] = groupOfKnown[i] = static_cast<int32_t>(at - distinct.begin()) + 1;
-  }
-  AddObjects(run, groups, groupOfKnown);
+  for (int32_t i = 0; i < w; ++i)
+    groups.Labels[i] = groups.GroupOfRank[rankOf[groups.KnownObjects[i]]];
+  AddObjects(run, groups, groups.Labels);
 }
 
 }  // namespace tarvo

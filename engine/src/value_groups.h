@@ -18,11 +18,10 @@ struct TGroupRow {
   TClassCounts ClassCount{};
   std::vector<int32_t> Values;   // nominal: the value set, in merge order
   std::vector<int32_t> Members;  // the group's objects, in the order of the node's list
-  TBranchRec* Branch = nullptr;  // owned reference, once evaluated
+  TBranchRec* Branch = nullptr;  // owned reference, once evaluated; none at the last level
   int32_t Errors = 0;
   int32_t Leaves = 0;
   double WithinDispersion = 0.0;
-  bool StopUnsettled = false;  // the branch is a last-level leaf whose stop test is still due
 };
 
 struct TValueGroups {
@@ -34,6 +33,10 @@ struct TValueGroups {
   std::vector<int32_t> Labels;  // label of each known object, in list order
   std::vector<int32_t> KnownObjects;
   std::vector<double> KnownValues;
+  // Numeric scratch: the ranks of the node's values, their values, and the group of each rank.
+  std::vector<uint64_t> MarkedRanks;
+  std::vector<double> Distinct;
+  std::vector<int32_t> GroupOfRank;
 
   TGroupRow& Row(int32_t g) { return Rows[g - 1]; }
   const TGroupRow& Row(int32_t g) const { return Rows[g - 1]; }

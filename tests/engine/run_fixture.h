@@ -112,6 +112,7 @@ class RunBuilder {
       }
       for (int32_t o = 1; o <= n; ++o) table.Data[f][o] = c.values[o - 1];
     }
+    RankFeatureValues(table, run->ValueRanks);
 
     TTargetDescription& target = run->Target;
     target.ClassFeature = target.RegressionFeature = predicted_;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -140,6 +141,23 @@ TEST(ValueGroupsTest, UnknownValuesAreInNoGroup) {
   EXPECT_EQ(Group(*run, 3, Objects(1, 4)).GroupCount, 0);
   EXPECT_EQ(Group(*run, 1, {1, 3}).KnownCount, 0);
   EXPECT_EQ(Group(*run, 1, {1, 3}).GroupCount, 1);
+}
+
+// Values are ranked once over the whole table, across several 64-value words; a node's groups
+// are its own distinct values all the same.
+TEST(ValueGroupsTest, NodeGroupsOnlyItsOwnValuesOfAWiderTable) {
+  std::vector<double> x;
+  for (int i = 0; i < 150; ++i) x.push_back((i * 37) % 150);
+  auto run = NumericRun(x, std::vector<double>(150, 0.0));
+  auto objectWith = [&](double value) {
+    return static_cast<int32_t>(std::find(x.begin(), x.end(), value) - x.begin()) + 1;
+  };
+  const std::vector<int32_t> node = {objectWith(140), objectWith(3), objectWith(70),
+                                     objectWith(65)};
+  const TValueGroups g = Group(*run, 1, node);
+  ASSERT_EQ(g.GroupCount, 4);
+  EXPECT_EQ(g.Threshold, (std::vector<double>{-1e17, 34.0, 67.5, 105.0, 1e17}));
+  EXPECT_EQ(g.Labels, (std::vector<int32_t>{4, 1, 3, 2}));
 }
 
 TEST(ValueGroupsTest, KnownObjectsKeepTheOrderOfTheNodeList) {
