@@ -1,5 +1,7 @@
 // TuneParameters: one run of the engine per setting of the grid, under a time budget and a stop
 // request, with the reports kept out of the working folder.
+#include "tarvo/tuning.h"
+
 #include <stdlib.h>
 
 #include <chrono>
@@ -9,7 +11,6 @@
 
 #include "input_table.h"
 #include "report_file.h"
-#include "tarvo/tuning.h"
 #include "tree_records.h"
 
 namespace tarvo {
@@ -51,9 +52,9 @@ std::string ProbeTable(const std::string& inputFileName, const RunParameters& ba
   TInputTable table;
   TTargetDescription target;
   TFeatureMask mask;
-  const bool read = reader.LoadTrainingPart(base.FeatureToPredict, base.TargetWeight, table,
-                                            target, mask) &&
-                    reader.LoadPredictionSection(table);
+  const bool read =
+      reader.LoadTrainingPart(base.FeatureToPredict, base.TargetWeight, table, target, mask) &&
+      reader.LoadPredictionSection(table);
   numericTarget = target.RegressionMode;
   report.Close();
   return read ? std::string() : report.FirstLine();

@@ -39,6 +39,27 @@ void AddObjects(const TRunState& run, TValueGroups& groups,
 
 }  // namespace
 
+bool IsCandidateFeature(const TRunState& run, const int32_t* objects, int32_t n, int32_t f) {
+  const std::vector<double>& column = run.Table.Data[f];
+  const bool nominal = run.Table.FeatureType[f] == ftNominal;
+  int32_t known = 0;
+  bool seen = false, differs = false;
+  double first = 0.0;
+  for (int32_t i = 0; i < n; ++i) {
+    double x = column[objects[i]];
+    if (!IsKnown(x)) continue;
+    ++known;
+    if (nominal) x = std::trunc(x);
+    if (!seen) {
+      seen = true;
+      first = x;
+    } else if (x != first) {
+      differs = true;
+    }
+  }
+  return CanSplit(n, known, differs);
+}
+
 void AddToGroup(const TRunState& run, TGroupRow& group, int32_t object) {
   const double y = run.TargetValue[object];
   const double mean = PooledMean(group.Count, group.Mean, 1.0, y);

@@ -47,6 +47,16 @@ struct TValueGroups {
 void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
                       TValueGroups& groups);
 
+// Whether a feature can split n objects of which `known` have a value: two of those values must
+// differ (`differs`), and fewer than half of the objects may lack a value.
+inline bool CanSplit(int32_t n, int32_t known, bool differs) {
+  return differs && known > 0 && static_cast<double>(n - known) / n < 0.5;
+}
+
+// Whether feature f can split objects[0..n-1]: the test of CanSplit, without building groups.
+// Nominal values count by their codes.
+bool IsCandidateFeature(const TRunState& run, const int32_t* objects, int32_t n, int32_t f);
+
 // Adds one object's predicted value to a group's count, mean and spread.
 void AddToGroup(const TRunState& run, TGroupRow& group, int32_t object);
 
