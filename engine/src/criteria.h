@@ -7,11 +7,22 @@
 
 namespace tarvo {
 
-// Objects outside the majority class (largest count, ties to the lower class); 0 without classes.
-// Inline, like SplitScore: the merge sequence calls both for every candidate union.
+// Objects outside the majority class; 0 without classes. Inline, like SplitScore: the merge
+// sequence calls both for every candidate union. The loop runs over every class slot (those
+// beyond the run's classes stay 0), so that its length is fixed.
 inline int32_t MajorityErrors(const TClassCounts& counts, int32_t classCount) {
   if (classCount <= 0) return 0;
-  return MajorityClass(counts, classCount).Errors;
+  int32_t total = 0, largest = 0;
+  for (int32_t c = 1; c <= kMaxClasses; ++c) {
+    total += counts[c];
+    largest = counts[c] > largest ? counts[c] : largest;
+  }
+  return total - largest;
+}
+
+// Adds the class counts of b to a, over every class slot.
+inline void AddClassCounts(TClassCounts& a, const TClassCounts& b) {
+  for (int32_t c = 1; c <= kMaxClasses; ++c) a[c] += b[c];
 }
 
 // Mean, and population variance as the mean of the squares minus the square of the mean, of the

@@ -219,7 +219,7 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
                frame.MergedMembers.begin());
     rowR.Members.swap(frame.MergedMembers);
   }
-  for (int32_t c = 1; c <= run_.C(); ++c) rowR.ClassCount[c] += rowQ.ClassCount[c];
+  AddClassCounts(rowR.ClassCount, rowQ.ClassCount);
   rowR.Errors = merged.Errors;
   rowR.Leaves = merged.Leaves;
   // The slot was evaluated from these very rows: its union's mean and spread are theirs pooled.

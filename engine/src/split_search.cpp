@@ -269,7 +269,7 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
 
   TClassCounts counts = rowA.ClassCount;
   if (a != b) {
-    for (int32_t c = 1; c <= run_.C(); ++c) counts[c] += rowB.ClassCount[c];
+    AddClassCounts(counts, rowB.ClassCount);
   }
   const int32_t errors = MajorityErrors(counts, run_.C());
   double mean = rowA.Mean;
