@@ -7,7 +7,13 @@ namespace {
 constexpr int32_t kParallelObjects = 24;
 }  // namespace
 
-TFeatureWorkers::TFeatureWorkers(TRunState& run, int32_t threads) : order_(run), pool_(threads) {
+bool TFeatureWorkers::WorthSharing(int32_t n) const {
+  // A search without look-ahead takes microseconds per feature: waking a thread costs more.
+  return n >= kParallelObjects && run_.LookAhead > 1;
+}
+
+TFeatureWorkers::TFeatureWorkers(TRunState& run, int32_t threads)
+    : run_(run), order_(run), pool_(threads) {
   while (static_cast<int32_t>(run.WorkerRecords.size()) < threads) {
     run.WorkerRecords.push_back(std::make_unique<TRecordStore>());
   }
@@ -26,7 +32,7 @@ void TFeatureWorkers::Evaluate(const int32_t* objects, int32_t n, int32_t exclud
   };
   // Jobs waiting for a turn that will not come stop too.
   const std::function<void()> abandon = [this] { order_.Abandon(); };
-  pool_.Run(jobs_.size(), n >= kParallelObjects, work, abandon);
+  pool_.Run(jobs_.size(), WorthSharing(n), work, abandon);
 }
 
 }  // namespace tarvo

@@ -31,6 +31,9 @@ class TFeatureWorkers {
   void Evaluate(const int32_t* objects, int32_t n, int32_t excludedFeature, double nodeScore);
 
  private:
+  bool WorthSharing(int32_t n) const;
+
+  const TRunState& run_;
   std::vector<std::unique_ptr<TSplitSearch>> searches_;  // one per thread of the pool
   std::vector<TFeatureJob> jobs_;
   TCreditOrder order_;
