@@ -202,7 +202,6 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
   TGroupRow& rowQ = groups.Row(q);
   rowR.Branch = merged.Branch;
   frame.BranchBorn[r] = frame.Step;
-  frame.UpperGroup[r] = q;
 
   if (frame.Kind == ftNumeric) {
     groups.Threshold[r] = groups.Threshold[q];  // the boundary between R and Q is dropped

@@ -208,11 +208,10 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
   frame.PrevLive.assign(v + 1, 0);
   frame.ChainNext.assign(v + 1, 0);
   frame.ChainLast.resize(v + 1);
-  frame.UpperGroup.resize(v + 1);
   for (int32_t g = 1; g <= v; ++g) {
     frame.NextLive[g] = g < v ? g + 1 : 0;
     frame.PrevLive[g] = g - 1;
-    frame.ChainLast[g] = frame.UpperGroup[g] = g;
+    frame.ChainLast[g] = g;
   }
   frame.LiveCount = v;
 
@@ -303,7 +302,7 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     branch->Low = groups.Threshold[frame.PrevLive[a]];
     branch->High = groups.Threshold[b];
     branch->OpenBelow = frame.PrevLive[a] == 0;
-    branch->OpenAbove = b == groups.GroupCount;
+    branch->OpenAbove = frame.NextLive[b] == 0;  // b may have taken in the last group
   }
   TNodeRec* child = records_.NewNode();
   branch->Child = child;
@@ -344,11 +343,11 @@ TBranchRec* TSplitSearch::MakeLastLevelBranch(TFrame& frame, int32_t g) {
   if (frame.Kind == ftNominal) {
     branch->Values = row.Values;
   } else {
-    // Neither bound of a group moves while the group stays as it is.
+    // Neither bound of a group moves while the group stays as it is, nor do its neighbours.
     branch->Low = groups.Threshold[frame.PrevLive[g]];
     branch->High = groups.Threshold[g];
     branch->OpenBelow = frame.PrevLive[g] == 0;
-    branch->OpenAbove = frame.UpperGroup[g] == groups.GroupCount;
+    branch->OpenAbove = frame.NextLive[g] == 0;
   }
   TNodeRec* child = records_.NewNode();
   branch->Child = child;

@@ -107,7 +107,6 @@ class TSplitSearch {
     int32_t Step = 0;
     int32_t BestStep = -1;
     std::vector<int32_t> BranchBorn;  // [group] the merge step that gave the row its branch
-    std::vector<int32_t> UpperGroup;  // [group] the later group of that merge (itself at first)
     std::vector<std::pair<int32_t, TBranchRec*>> Retained;
     std::vector<TBranchRec*> Best;  // the collected best partition, in group order
     double BestScore = kMissingScore;

@@ -46,6 +46,14 @@ TEST_F(EngineRunTest, ValuesBeyondTheOuterBoundsFindTheirBranch) {
           Predicting(2, 0));
   EXPECT_NE(RuleText(below, 1).find("   1,   2,\r\n"), std::string::npos) << below;
   EXPECT_NE(RuleText(below, 2).find("   3,   4,\r\n"), std::string::npos) << below;
+  // The last group merged into its neighbour before that neighbour merged into the group below
+  // it: the upper branch is still open, so it holds the objects beyond 1e17 and predicts them.
+  const std::string merged = Run(
+      "5 2 ?\r\n1 1\r\nx y\r\n1 0\r\n2 0.1\r\n3 12\r\n1000000000000000000 20\r\n"
+      "2000000000000000000 20.1\r\nPredict 1\r\n3000000000000000000 20\r\n",
+      Predicting(2, 0));
+  EXPECT_NE(RuleText(merged, 2).find("   3,   4,   5,\r\n"), std::string::npos) << merged;
+  EXPECT_NE(merged.find("Object   1->   17.37"), std::string::npos) << merged;
 }
 
 TEST_F(EngineRunTest, MinAndMaxOfARuleStartFromItsFirstObject) {
