@@ -58,31 +58,32 @@ class TSplitSearch {
  private:
   // A candidate merge of groups L < M with the results of evaluating their union.
   struct TPairSlot {
-    int32_t L = 0;
-    int32_t M = 0;
-    TBranchRec* Branch = nullptr;
-    int32_t Errors = 0;
-    int32_t Count = 0;
-    int32_t Leaves = 0;
+    int32_t L = 0;                 // the earlier group of the pair
+    int32_t M = 0;                 // the later group
+    TBranchRec* Branch = nullptr;  // the union's branch and grown subtree, owned here (none at
+                                   // the last level, where the record is made only if kept)
+    int32_t Errors = 0;            // of the union's best subtree
+    int32_t Count = 0;             // objects in the union
+    int32_t Leaves = 0;            // of the union's best subtree
     double Dispersion = 0.0;  // within the union's best subtree (at the last level: its Spread)
     double Mean = 0.0;        // the union's mean and dispersion of the predicted values
     double Spread = 0.0;
-    double Score = kMissingScore;
-    bool Free = true;
+    double Score = kMissingScore;  // nominal: the partition's score after this merge
+    bool Free = true;              // the slot holds no pair
   };
 
   // The working state of one SearchSplit call; one per level, reused by later calls at that level.
   // Groups keep the number BuildValueGroups gave them; a merge removes the later group from the
   // live list, so the order of the live groups is always the order of their numbers.
   struct TFrame {
-    TNodeRec* Node = nullptr;
-    const int32_t* Objects = nullptr;
+    TNodeRec* Node = nullptr;          // the node being searched (null for a worker's feature)
+    const int32_t* Objects = nullptr;  // its objects, in list order
     int32_t N = 0;
-    TFeatureMask Mask;
-    int32_t Depth = 0;
-    int32_t Excluded = 0;
-    int32_t Feature = 0;
-    TFeatureType Kind = ftNumeric;
+    TFeatureMask Mask;  // the features the search may use; a feature is off while it is evaluated
+    int32_t Depth = 0;  // 1 for a tree's search, up to the look-ahead
+    int32_t Excluded = 0;           // the feature tested at the node's parent
+    int32_t Feature = 0;            // the feature being evaluated
+    TFeatureType Kind = ftNumeric;  // its type
     // The feature's groups and the totals of the current partition.
     TValueGroups Groups;
     std::vector<int32_t> NextLive;  // [group] the next live group, 0 after the last
@@ -91,29 +92,29 @@ class TSplitSearch {
     // group's members are those of the initial groups chained from it.
     std::vector<int32_t> ChainNext;  // [group] the next initial group of the chain, 0 at its end
     std::vector<int32_t> ChainLast;  // [group] the last initial group of a live group's chain
-    int32_t LiveCount = 0;
-    int32_t KnownCount = 0;  // w
-    int32_t I = 0;           // leaves
-    int32_t J = 0;           // errors
-    double K = 0.0;          // within dispersion per known object
+    int32_t LiveCount = 0;           // groups in the live list
+    int32_t KnownCount = 0;          // w
+    int32_t I = 0;                   // leaves
+    int32_t J = 0;                   // errors
+    double K = 0.0;                  // within dispersion per known object
     // Numeric: slot g holds the pair of live group g and the next one. Nominal: slots in the
     // order pairs were first laid out, free slots reused in ascending order.
     std::vector<TPairSlot> Pairs;
-    TPairRanking Ranking;
-    bool UseRanking = false;
+    TPairRanking Ranking;     // numeric slots ordered without rescoring, when UseRanking
+    bool UseRanking = false;  // the score's shape lets the ranking find the best slot
     // The best partition of the feature is the partition after merge BestStep (0: the initial
     // one, -1: none yet). Branches of it that later merges take out of the rows are retained, so
     // it can be collected at the end instead of copied at every improvement.
-    int32_t Step = 0;
+    int32_t Step = 0;  // merges made so far
     int32_t BestStep = -1;
     std::vector<int32_t> BranchBorn;  // [group] the merge step that gave the row its branch
-    std::vector<std::pair<int32_t, TBranchRec*>> Retained;
-    std::vector<TBranchRec*> Best;  // the collected best partition, in group order
-    double BestScore = kMissingScore;
+    std::vector<std::pair<int32_t, TBranchRec*>> Retained;  // (group, branch) of the best
+    std::vector<TBranchRec*> Best;     // the collected best partition, in group order
+    double BestScore = kMissingScore;  // and the leaves, errors and dispersion of the best
     int32_t BestI = 0, BestJ = 0;
     double BestK = 0.0;
     std::vector<int32_t> BranchObjects;  // the objects of the branch being evaluated
-    std::vector<int32_t> MergedMembers;
+    std::vector<int32_t> MergedMembers;  // scratch for merging two member lists
   };
 
   TFrame& FrameAt(int32_t depth);
