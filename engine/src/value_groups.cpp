@@ -72,12 +72,8 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
                       TValueGroups& groups) {
   const std::vector<double>& column = run.Table.Data[f];
   groups.KnownObjects.clear();
-  groups.KnownValues.clear();
   for (int32_t i = 0; i < n; ++i) {
-    const double x = column[objects[i]];
-    if (!IsKnown(x)) continue;
-    groups.KnownObjects.push_back(objects[i]);
-    groups.KnownValues.push_back(x);
+    if (IsKnown(column[objects[i]])) groups.KnownObjects.push_back(objects[i]);
   }
   const int32_t w = static_cast<int32_t>(groups.KnownObjects.size());
   groups.KnownCount = w;
@@ -89,7 +85,7 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
     if (w == 0) return;
     std::vector<int32_t> groupOfKnown(w);
     for (int32_t i = 0; i < w; ++i) {
-      const int32_t label = static_cast<int32_t>(std::trunc(groups.KnownValues[i]));
+      const int32_t label = static_cast<int32_t>(std::trunc(column[groups.KnownObjects[i]]));
       groups.Labels[i] = label;
       int32_t g = 1;
       while (g <= groups.GroupCount && groups.Row(g).Label != label) ++g;

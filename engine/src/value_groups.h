@@ -32,7 +32,6 @@ struct TValueGroups {
       Threshold;                // numeric: [0..v], group g holds Threshold[g-1] < x <= Threshold[g]
   std::vector<int32_t> Labels;  // label of each known object, in list order
   std::vector<int32_t> KnownObjects;
-  std::vector<double> KnownValues;
   // Numeric scratch: the ranks of the node's values, their values, and the group of each rank.
   std::vector<uint64_t> MarkedRanks;
   std::vector<double> Distinct;
