@@ -13,22 +13,33 @@ TPairKey TSplitSearch::KeyOf(const TFrame& frame, const TPairSlot& slot) const {
   const TGroupRow& rowL = frame.Groups.Row(slot.L);
   const TGroupRow& rowM = frame.Groups.Row(slot.M);
   TPairKey key;
-  key.DeltaLeaves = slot.Leaves - rowL.Leaves - rowM.Leaves;
-  key.DeltaErrors = slot.Errors - rowL.Errors - rowM.Errors;
-  key.DeltaDispersion = static_cast<double>(rowL.Count) * rowL.WithinDispersion +
-                        static_cast<double>(rowM.Count) * rowM.WithinDispersion -
-                        static_cast<double>(slot.Count) * slot.Dispersion;
+  key.DeltaLeaves = slot.Grown.Leaves - rowL.Grown.Leaves - rowM.Grown.Leaves;
+  key.DeltaErrors = slot.Grown.Errors - rowL.Grown.Errors - rowM.Grown.Errors;
+  key.DeltaDispersion = static_cast<double>(rowL.Count) * rowL.Grown.Dispersion +
+                        static_cast<double>(rowM.Count) * rowM.Grown.Dispersion -
+                        static_cast<double>(slot.Count) * slot.Grown.Dispersion;
   return key;
 }
 
-double TSplitSearch::ScoreOfKey(const TFrame& frame, const TPairKey& key) const {
-  return SplitScore(run_, frame.I + key.DeltaLeaves, run_.FeatureCost[frame.Feature],
-                    frame.K - key.DeltaDispersion / frame.KnownCount,
-                    static_cast<double>(frame.J + key.DeltaErrors) / frame.KnownCount, frame.N);
+TTreeFigures TSplitSearch::TotalsAfter(const TFrame& frame, const TPairKey& key) const {
+  const TTreeFigures& totals = frame.Totals;
+  return TTreeFigures{totals.Leaves + key.DeltaLeaves, totals.Errors + key.DeltaErrors,
+                      totals.Dispersion - key.DeltaDispersion / frame.KnownCount};
 }
 
-double TSplitSearch::ScoreMerge(const TFrame& frame, const TPairSlot& slot) const {
-  return ScoreOfKey(frame, KeyOf(frame, slot));
+double TSplitSearch::ScoreOfKey(const TFrame& frame, const TPairKey& key) const {
+  const TTreeFigures after = TotalsAfter(frame, key);
+  return SplitScore(run_, after.Leaves, run_.FeatureCost[frame.Feature], after.Dispersion,
+                    static_cast<double>(after.Errors) / frame.KnownCount, frame.N);
+}
+
+void TSplitSearch::EvaluatePair(TFrame& frame, TPairSlot& slot, int32_t l, int32_t m) {
+  slot.L = l;
+  slot.M = m;
+  slot.Free = false;
+  EvaluateBranch(frame, l, m, slot);
+  // The rows of L and M stay as they are while the slot holds their pair, and so does its key.
+  slot.Key = KeyOf(frame, slot);
 }
 
 int32_t TSplitSearch::FindBestPair(const TFrame& frame, double& score) const {
@@ -36,13 +47,13 @@ int32_t TSplitSearch::FindBestPair(const TFrame& frame, double& score) const {
   int32_t best = -1;
   if (frame.UseRanking) {
     best = frame.Ranking.Best([&](const TPairKey& key) { return ScoreOfKey(frame, key); });
-    if (best >= 0) score = ScoreMerge(frame, frame.Pairs[best]);
+    if (best >= 0) score = ScoreOfKey(frame, frame.Pairs[best].Key);
     return best;
   }
   if (frame.Kind == ftNumeric) {
     for (int32_t g = 1; g; g = frame.NextLive[g]) {
       if (!frame.NextLive[g]) break;
-      const double s = ScoreMerge(frame, frame.Pairs[g]);
+      const double s = ScoreOfKey(frame, frame.Pairs[g].Key);
       if (best < 0 || s < score) {
         best = g;
         score = s;
@@ -67,9 +78,7 @@ void TSplitSearch::KeepAsBest(TFrame& frame, double score) {
   frame.Retained.clear();
   frame.BestStep = frame.Step;
   frame.BestScore = score;
-  frame.BestI = frame.I;
-  frame.BestJ = frame.J;
-  frame.BestK = frame.K;
+  frame.BestTotals = frame.Totals;
 }
 
 void TSplitSearch::RetireBranch(TFrame& frame, int32_t g, bool keepBest) {
@@ -96,11 +105,7 @@ void TSplitSearch::CollectBest(TFrame& frame) {
 }
 
 void TSplitSearch::EvaluateNumericPair(TFrame& frame, int32_t left) {
-  TPairSlot& slot = frame.Pairs[left];
-  slot.L = left;
-  slot.M = frame.NextLive[left];
-  slot.Free = false;
-  EvaluateBranch(frame, slot.L, slot.M, slot);
+  EvaluatePair(frame, frame.Pairs[left], left, frame.NextLive[left]);
 }
 
 bool TSplitSearch::DeltasAreFinite(const TFrame& frame) const {
@@ -136,22 +141,16 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
     frame.Pairs.assign(v + 1, TPairSlot{});
     for (int32_t l = 1; l < v; ++l) EvaluateNumericPair(frame, l);
     if (frame.UseRanking) {
-      for (int32_t l = 1; l < v; ++l) frame.Ranking.Insert(l, KeyOf(frame, frame.Pairs[l]));
+      for (int32_t l = 1; l < v; ++l) frame.Ranking.Insert(l, frame.Pairs[l].Key);
     }
   } else {
     frame.UseRanking = false;
     frame.Pairs.resize(static_cast<size_t>(v) * (v - 1) / 2);
     size_t s = 0;
     for (int32_t l = 1; l < v; ++l) {
-      for (int32_t m = l + 1; m <= v; ++m) {
-        TPairSlot& slot = frame.Pairs[s++];
-        slot.L = l;
-        slot.M = m;
-        slot.Free = false;
-        EvaluateBranch(frame, l, m, slot);
-      }
+      for (int32_t m = l + 1; m <= v; ++m) EvaluatePair(frame, frame.Pairs[s++], l, m);
     }
-    for (TPairSlot& slot : frame.Pairs) slot.Score = ScoreMerge(frame, slot);
+    for (TPairSlot& slot : frame.Pairs) slot.Score = ScoreOfKey(frame, slot.Key);
   }
 
   for (;;) {
@@ -161,20 +160,13 @@ void TSplitSearch::RunMergeSequence(TFrame& frame) {
     TPairSlot merged = frame.Pairs[chosen];
     const int32_t r = merged.L;
     const int32_t q = merged.M;
-    const TGroupRow& rowR = frame.Groups.Row(r);
-    const TGroupRow& rowQ = frame.Groups.Row(q);
-    frame.J = frame.J - rowR.Errors - rowQ.Errors + merged.Errors;
-    frame.K = frame.K - (static_cast<double>(rowR.Count) * rowR.WithinDispersion +
-                         static_cast<double>(rowQ.Count) * rowQ.WithinDispersion -
-                         static_cast<double>(merged.Count) * merged.Dispersion) /
-                            frame.KnownCount;
-    frame.I = frame.I - rowR.Leaves - rowQ.Leaves + merged.Leaves;
+    frame.Totals = TotalsAfter(frame, merged.Key);
     if (frame.Kind == ftNumeric && frame.UseRanking) {
-      // The slots whose groups change leave the ranking before the rows do.
-      frame.Ranking.Remove(r, KeyOf(frame, frame.Pairs[r]));
-      if (frame.NextLive[q]) frame.Ranking.Remove(q, KeyOf(frame, frame.Pairs[q]));
+      // The slots whose groups change leave the ranking.
+      frame.Ranking.Remove(r, frame.Pairs[r].Key);
+      if (frame.NextLive[q]) frame.Ranking.Remove(q, frame.Pairs[q].Key);
       const int32_t before = frame.PrevLive[r];
-      if (before) frame.Ranking.Remove(before, KeyOf(frame, frame.Pairs[before]));
+      if (before) frame.Ranking.Remove(before, frame.Pairs[before].Key);
     }
     frame.Pairs[chosen].Branch = nullptr;  // the merged group's row takes the branch over
 
@@ -219,13 +211,11 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
     rowR.Members.swap(frame.MergedMembers);
   }
   AddClassCounts(rowR.ClassCount, rowQ.ClassCount);
-  rowR.Errors = merged.Errors;
-  rowR.Leaves = merged.Leaves;
+  rowR.Grown = merged.Grown;
   // The slot was evaluated from these very rows: its union's mean and spread are theirs pooled.
   rowR.Spread = merged.Spread;
   rowR.Mean = merged.Mean;
   rowR.Count += rowQ.Count;
-  rowR.WithinDispersion = merged.Dispersion;
 
   // Q leaves the live list; the groups after it are now one place further forward.
   const int32_t before = frame.PrevLive[q];
@@ -251,8 +241,8 @@ void TSplitSearch::UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q) {
     frame.Pairs[r] = TPairSlot{};
   }
   if (frame.UseRanking) {
-    if (before) frame.Ranking.Insert(before, KeyOf(frame, frame.Pairs[before]));
-    if (frame.NextLive[r]) frame.Ranking.Insert(r, KeyOf(frame, frame.Pairs[r]));
+    if (before) frame.Ranking.Insert(before, frame.Pairs[before].Key);
+    if (frame.NextLive[r]) frame.Ranking.Insert(r, frame.Pairs[r].Key);
   }
 }
 
@@ -266,18 +256,15 @@ void TSplitSearch::UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q) {
       slot.Score = kMissingScore;
       continue;
     }
-    slot.Score = ScoreMerge(frame, slot);
+    slot.Score = ScoreOfKey(frame, slot.Key);
   }
   // The new pairs with R, in group order, take the free slots in ascending order.
   size_t next = 0;
   auto store = [&](int32_t l, int32_t m) {
     while (!frame.Pairs[next].Free) ++next;
     TPairSlot& slot = frame.Pairs[next];
-    slot.L = l;
-    slot.M = m;
-    slot.Free = false;
-    EvaluateBranch(frame, l, m, slot);
-    slot.Score = ScoreMerge(frame, slot);
+    EvaluatePair(frame, slot, l, m);
+    slot.Score = ScoreOfKey(frame, slot.Key);
   };
   // Group 1 is never merged away (a merge removes the later group), so the live list starts there.
   for (int32_t l = 1; l != r; l = frame.NextLive[l]) store(l, r);

@@ -41,9 +41,7 @@ void TSplitSearch::TakeOutcome(TFrame& frame, TFeatureOutcome& outcome) {
   outcome.Feature = frame.Feature;
   outcome.Best.swap(frame.Best);
   outcome.BestScore = frame.BestScore;
-  outcome.BestI = frame.BestI;
-  outcome.BestJ = frame.BestJ;
-  outcome.BestK = frame.BestK;
+  outcome.BestTotals = frame.BestTotals;
   ReleaseFeatureState(frame);
 }
 
@@ -55,9 +53,7 @@ void TSplitSearch::Adopt(TNodeRec& node, TSearchResult& result, TFeatureOutcome&
     return;
   }
   result.Score = outcome.BestScore;
-  result.Errors = outcome.BestJ;
-  result.Leaves = outcome.BestI;
-  result.WithinDispersion = outcome.BestK;
+  result.Figures = outcome.BestTotals;
   records_.FreeBranchList(node.FirstBranch);
   for (size_t i = 0; i + 1 < outcome.Best.size(); ++i) outcome.Best[i]->Next = outcome.Best[i + 1];
   outcome.Best.back()->Next = nullptr;
@@ -78,15 +74,14 @@ TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, 
   if (classes > 0) {
     for (int32_t i = 0; i < n; ++i) ++node.ClassCount[run_.TargetClass[objects[i]]];
   }
-  result.Errors = MajorityErrors(node.ClassCount, classes);
-  const double errorFrequency = static_cast<double>(result.Errors) / n;
+  const int32_t errors = MajorityErrors(node.ClassCount, classes);
+  const double errorFrequency = static_cast<double>(errors) / n;
   node.Mean = NodeMean(run_, objects, n);
   node.Dispersion = NodeDispersion(run_, objects, n, node.Mean);
   node.ObjectCount = n;
-  result.WithinDispersion = node.Dispersion;
+  result.Figures = TTreeFigures{1, errors, node.Dispersion};
   if (excludedFeature == 0) run_.RootDispersion = node.Dispersion;
   node.Terminal = IsHomogeneous(run_, n, errorFrequency, node.Dispersion, node.Mean);
-  result.Leaves = 1;
   node.FirstBranch = nullptr;
   node.Feature = 0;
   result.Score = SplitScore(run_, 1, 0.0, node.Dispersion, errorFrequency, n);
@@ -221,22 +216,20 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
     EvaluateBranch(frame, g, g, evaluated);
     TGroupRow& row = groups.Row(g);
     row.Branch = evaluated.Branch;
-    row.Errors = evaluated.Errors;
-    row.Leaves = evaluated.Leaves;
-    row.WithinDispersion = evaluated.Dispersion;
+    row.Grown = evaluated.Grown;
   }
-  frame.I = 0;
-  frame.J = 0;
-  frame.K = 0.0;
+  TTreeFigures& totals = frame.Totals;
+  totals = TTreeFigures{};
   for (int32_t g = 1; g <= v; ++g) {
     const TGroupRow& row = groups.Row(g);
-    frame.I += row.Leaves;
-    frame.J += row.Errors;
-    frame.K += static_cast<double>(row.Count) * row.WithinDispersion;
+    totals.Leaves += row.Grown.Leaves;
+    totals.Errors += row.Grown.Errors;
+    totals.Dispersion += static_cast<double>(row.Count) * row.Grown.Dispersion;
   }
-  frame.K = frame.K / frame.KnownCount;
-  const double initialScore = SplitScore(run_, frame.I, run_.FeatureCost[f], frame.K,
-                                         static_cast<double>(frame.J) / frame.KnownCount, frame.N);
+  totals.Dispersion = totals.Dispersion / frame.KnownCount;
+  const double initialScore =
+      SplitScore(run_, totals.Leaves, run_.FeatureCost[f], totals.Dispersion,
+                 static_cast<double>(totals.Errors) / frame.KnownCount, frame.N);
 
   // From here on the unions are grown with f allowed; only their first level avoids it.
   frame.Mask[f] = true;
@@ -286,9 +279,7 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     // A last-level branch is one leaf whose figures its group's row holds once it is merged;
     // its record is made only if it belongs to the best partition (MakeLastLevelBranch).
     result.Branch = nullptr;
-    result.Errors = errors;
-    result.Dispersion = dispersion;
-    result.Leaves = 1;
+    result.Grown = TTreeFigures{1, errors, dispersion};
     return;
   }
 
@@ -314,9 +305,7 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
 
   result.Branch = branch;
   if (stop) {
-    result.Errors = errors;
-    result.Dispersion = dispersion;
-    result.Leaves = 1;
+    result.Grown = TTreeFigures{1, errors, dispersion};
     child->FirstBranch = nullptr;
     child->Feature = 0;
     child->ClassCount = counts;
@@ -326,11 +315,8 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     child->Terminal = true;
     return;
   }
-  const TSearchResult grown =
-      SearchSplit(*child, objects.data(), u, frame.Mask, frame.Depth, frame.Feature);
-  result.Errors = grown.Errors;
-  result.Dispersion = grown.WithinDispersion;
-  result.Leaves = grown.Leaves;
+  result.Grown =
+      SearchSplit(*child, objects.data(), u, frame.Mask, frame.Depth, frame.Feature).Figures;
 }
 
 TBranchRec* TSplitSearch::MakeLastLevelBranch(TFrame& frame, int32_t g) {
@@ -354,13 +340,13 @@ TBranchRec* TSplitSearch::MakeLastLevelBranch(TFrame& frame, int32_t g) {
   child->FirstBranch = nullptr;
   child->Feature = 0;
   child->ClassCount = row.ClassCount;
-  child->Dispersion = row.WithinDispersion;
+  child->Dispersion = row.Grown.Dispersion;
   child->Mean = row.Mean;
   child->ObjectCount = row.Count;
   // The error frequency of a branch is taken over the node being split, not over the branch.
   // The groups of the first partition were judged with the feature itself switched off.
-  child->Terminal = IsHomogeneous(run_, row.Count, static_cast<double>(row.Errors) / frame.N,
-                                  row.WithinDispersion, row.Mean) ||
+  child->Terminal = IsHomogeneous(run_, row.Count, static_cast<double>(row.Grown.Errors) / frame.N,
+                                  row.Grown.Dispersion, row.Mean) ||
                     GroupIsUnsplittable(frame, g, frame.BranchBorn[g] > 0);
   return branch;
 }

@@ -22,16 +22,12 @@ struct TFeatureOutcome {
   int32_t Feature = 0;
   std::vector<TBranchRec*> Best;
   double BestScore = 0.0;
-  int32_t BestI = 0;
-  int32_t BestJ = 0;
-  double BestK = 0.0;
+  TTreeFigures BestTotals;  // of the best partition
 };
 
 struct TSearchResult {
-  double Score = 0.0;  // lower is better
-  int32_t Errors = 0;
-  int32_t Leaves = 1;
-  double WithinDispersion = 0.0;
+  double Score = 0.0;                 // lower is better
+  TTreeFigures Figures{.Leaves = 1};  // of the subtree the search gave the node
 };
 
 class TSplitSearch {
@@ -62,12 +58,11 @@ class TSplitSearch {
     int32_t M = 0;                 // the later group
     TBranchRec* Branch = nullptr;  // the union's branch and grown subtree, owned here (none at
                                    // the last level, where the record is made only if kept)
-    int32_t Errors = 0;            // of the union's best subtree
+    TTreeFigures Grown;            // of the union's best subtree (at the last level: one leaf)
     int32_t Count = 0;             // objects in the union
-    int32_t Leaves = 0;            // of the union's best subtree
-    double Dispersion = 0.0;  // within the union's best subtree (at the last level: its Spread)
-    double Mean = 0.0;        // the union's mean and dispersion of the predicted values
+    double Mean = 0.0;             // the union's mean and dispersion of the predicted values
     double Spread = 0.0;
+    TPairKey Key;                  // what merging the pair changes in the partition's figures
     double Score = kMissingScore;  // nominal: the partition's score after this merge
     bool Free = true;              // the slot holds no pair
   };
@@ -94,9 +89,7 @@ class TSplitSearch {
     std::vector<int32_t> ChainLast;  // [group] the last initial group of a live group's chain
     int32_t LiveCount = 0;           // groups in the live list
     int32_t KnownCount = 0;          // w
-    int32_t I = 0;                   // leaves
-    int32_t J = 0;                   // errors
-    double K = 0.0;                  // within dispersion per known object
+    TTreeFigures Totals;             // of the current partition
     // Numeric: slot g holds the pair of live group g and the next one. Nominal: slots in the
     // order pairs were first laid out, free slots reused in ascending order.
     std::vector<TPairSlot> Pairs;
@@ -110,9 +103,8 @@ class TSplitSearch {
     std::vector<int32_t> BranchBorn;  // [group] the merge step that gave the row its branch
     std::vector<std::pair<int32_t, TBranchRec*>> Retained;  // (group, branch) of the best
     std::vector<TBranchRec*> Best;     // the collected best partition, in group order
-    double BestScore = kMissingScore;  // and the leaves, errors and dispersion of the best
-    int32_t BestI = 0, BestJ = 0;
-    double BestK = 0.0;
+    double BestScore = kMissingScore;  // and the figures of the best
+    TTreeFigures BestTotals;
     std::vector<int32_t> BranchObjects;  // the objects of the branch being evaluated
     std::vector<int32_t> MergedMembers;  // scratch for merging two member lists
   };
@@ -126,10 +118,13 @@ class TSplitSearch {
   // The errors of the partition with one group per value.
   int32_t FinestErrors(const TValueGroups& groups) const;
   void EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result);
-  double ScoreMerge(const TFrame& frame, const TPairSlot& slot) const;
+  // The figures of the current partition after the merge of a pair with that key.
+  TTreeFigures TotalsAfter(const TFrame& frame, const TPairKey& key) const;
   int32_t FindBestPair(const TFrame& frame, double& score) const;
   double ScoreOfKey(const TFrame& frame, const TPairKey& key) const;
   TPairKey KeyOf(const TFrame& frame, const TPairSlot& slot) const;
+  // Puts the pair of groups l < m in the slot, evaluates their union and keys the slot.
+  void EvaluatePair(TFrame& frame, TPairSlot& slot, int32_t l, int32_t m);
   // The branch of live group g, which the row gives up; at the last level it is made now.
   TBranchRec* TakeBranch(TFrame& frame, int32_t g);
   TBranchRec* MakeLastLevelBranch(TFrame& frame, int32_t g);

@@ -123,7 +123,7 @@ TTreeGrower::TSubtree TTreeGrower::SearchSubtree(int32_t n, int32_t excludedFeat
     if (!kept.Root || result.Score < bestScore) {
       run_.Records.FreeSubtree(kept.Root);
       kept.Root = node;
-      kept.Leaves = result.Leaves;
+      kept.Leaves = result.Figures.Leaves;
       bestScore = result.Score;
     } else {
       run_.Records.FreeSubtree(node);

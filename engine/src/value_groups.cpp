@@ -20,8 +20,7 @@ TGroupRow& ResetRow(TValueGroups& groups, int32_t g, int32_t label) {
   row.Values.clear();
   row.Members.clear();
   row.Branch = nullptr;
-  row.Errors = row.Leaves = 0;
-  row.WithinDispersion = 0.0;
+  row.Grown = TTreeFigures{};
   return row;
 }
 

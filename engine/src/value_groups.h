@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "run_state.h"
+#include "tree_figures.h"
 
 namespace tarvo {
 
@@ -19,9 +20,7 @@ struct TGroupRow {
   std::vector<int32_t> Values;   // nominal: the value set, in merge order
   std::vector<int32_t> Members;  // the group's objects, in the order of the node's list
   TBranchRec* Branch = nullptr;  // owned reference, once evaluated; none at the last level
-  int32_t Errors = 0;
-  int32_t Leaves = 0;
-  double WithinDispersion = 0.0;
+  TTreeFigures Grown;            // of the group's best subtree, once evaluated
 };
 
 struct TValueGroups {

@@ -87,8 +87,8 @@ TEST_P(SplitSearchTest, WorkedExampleOfTwentyObjectsSplitsIntoTwoLeaves) {
   auto run = TwentyObjects().Classify(3).Build();
   const Searched s = SearchRoot(*run);
   EXPECT_DOUBLE_EQ(s.result.Score, 0.3);
-  EXPECT_EQ(s.result.Errors, 2);
-  EXPECT_EQ(s.result.Leaves, 2);
+  EXPECT_EQ(s.result.Figures.Errors, 2);
+  EXPECT_EQ(s.result.Figures.Leaves, 2);
   EXPECT_EQ(s.node.Feature, 1);
   EXPECT_EQ(s.node.ObjectCount, 20);
   EXPECT_EQ(s.node.ClassCount, Counts({12, 8}));
@@ -120,8 +120,8 @@ TEST_P(SplitSearchTest, HomogeneousNodeStaysALeafWithItsNoSplitScore) {
   const Searched s = SearchRoot(*run);
   EXPECT_TRUE(s.node.Terminal);
   EXPECT_DOUBLE_EQ(s.result.Score, 0.1);  // 1/20 + 1 leaf / 20
-  EXPECT_EQ(s.result.Errors, 1);
-  EXPECT_EQ(s.result.Leaves, 1);
+  EXPECT_EQ(s.result.Figures.Errors, 1);
+  EXPECT_EQ(s.result.Figures.Leaves, 1);
   EXPECT_EQ(s.node.FirstBranch, nullptr);
   EXPECT_EQ(s.node.Feature, 0);
   EXPECT_EQ(run->FeatureScoreCount[1], 0.0);  // no feature was tried
@@ -156,8 +156,8 @@ TEST_P(SplitSearchTest, NoSplitWinsOverAnEqualSplit) {
   EXPECT_EQ(run->FeatureScore[1], s.result.Score);  // x's best partition scores exactly the same
   EXPECT_EQ(s.node.FirstBranch, nullptr);
   EXPECT_EQ(s.node.Feature, 0);
-  EXPECT_EQ(s.result.Leaves, 1);
-  EXPECT_EQ(s.result.Errors, 4);
+  EXPECT_EQ(s.result.Figures.Leaves, 1);
+  EXPECT_EQ(s.result.Figures.Errors, 4);
 }
 
 // Ten objects, 5 a and 5 b (unsplit 0.6). Among its known objects x separates the classes
@@ -184,7 +184,7 @@ TEST_P(SplitSearchTest, FeatureMissingForHalfTheObjectsIsNotACandidate) {
   const Searched b = SearchRoot(*fewer);
   EXPECT_EQ(b.node.Feature, 1);
   EXPECT_DOUBLE_EQ(b.result.Score, 0.3);
-  EXPECT_EQ(b.result.Errors, 0);  // objects with a missing x are in no branch
+  EXPECT_EQ(b.result.Figures.Errors, 0);  // objects with a missing x are in no branch
 }
 
 // Objects 1..6 (class a) have x; objects 7..10 (class b) miss it. One group of all known objects
@@ -202,7 +202,7 @@ TEST_P(SplitSearchTest, MergingStopsAtTwoGroups) {
                    .Build();
     const Searched s = SearchRoot(*run);
     EXPECT_DOUBLE_EQ(s.result.Score, 0.3);
-    EXPECT_EQ(s.result.Leaves, 2);
+    EXPECT_EQ(s.result.Figures.Leaves, 2);
     const auto branches = Branches(s.node);
     ASSERT_EQ(branches.size(), 2u);
     // Three groups: both merges score the same, the leftmost is taken.
@@ -229,8 +229,8 @@ TEST_P(SplitSearchTest, FewerGroupsWinTiesWithinAFeature) {
   auto run = ThreeClassTies().Build();
   const Searched s = SearchRoot(*run);
   EXPECT_DOUBLE_EQ(s.result.Score, 5.0 / 21 + 0.1);
-  EXPECT_EQ(s.result.Leaves, 2);
-  EXPECT_EQ(s.result.Errors, 3);
+  EXPECT_EQ(s.result.Figures.Leaves, 2);
+  EXPECT_EQ(s.result.Figures.Errors, 3);
   EXPECT_EQ(Branches(s.node).size(), 2u);
 }
 
@@ -267,8 +267,8 @@ TEST_P(SplitSearchTest, LookAheadTwoGrowsEveryBranchOneLevelFurther) {
   ASSERT_EQ(run->LookAhead, 2);
   const Searched s = SearchRoot(*run);
   EXPECT_DOUBLE_EQ(s.result.Score, 0.6);
-  EXPECT_EQ(s.result.Leaves, 4);
-  EXPECT_EQ(s.result.Errors, 0);
+  EXPECT_EQ(s.result.Figures.Leaves, 4);
+  EXPECT_EQ(s.result.Figures.Errors, 0);
   EXPECT_EQ(s.node.Feature, 1);  // z scores the same, x comes first
   const auto branches = Branches(s.node);
   ASSERT_EQ(branches.size(), 2u);
@@ -314,8 +314,8 @@ TEST_P(SplitSearchTest, FirstLevelOfABranchAvoidsTheParentsFeature) {
   auto run = ExcludedAtFirstLevel().Build();
   const Searched s = SearchRoot(*run);
   EXPECT_DOUBLE_EQ(s.result.Score, 0.35);
-  EXPECT_EQ(s.result.Leaves, 3);
-  EXPECT_EQ(s.result.Errors, 0);
+  EXPECT_EQ(s.result.Figures.Leaves, 3);
+  EXPECT_EQ(s.result.Figures.Errors, 0);
   EXPECT_EQ(s.node.Feature, 1);
   const auto branches = Branches(s.node);
   ASSERT_EQ(branches.size(), 2u);
@@ -386,7 +386,7 @@ TEST_P(SplitSearchTest, FreedNominalSlotsAreTakenInAscendingOrder) {
                  .Build();
   const Searched s = SearchRoot(*run);
   EXPECT_DOUBLE_EQ(s.result.Score, 3.0 / 8 + 0.1);
-  EXPECT_EQ(s.result.Errors, 1);
+  EXPECT_EQ(s.result.Figures.Errors, 1);
   const auto branches = Branches(s.node);
   ASSERT_EQ(branches.size(), 2u);
   EXPECT_EQ(branches[0]->Values, std::vector<int32_t>{4});
@@ -411,7 +411,7 @@ TEST_P(SplitSearchTest, NominalFeatureWithMoreThanTwelveCodesIsSearched) {
                  .Build();
   const Searched s = SearchRoot(*run);
   EXPECT_DOUBLE_EQ(s.result.Score, 2.0 / 13 + 0.1);
-  EXPECT_EQ(s.result.Errors, 0);
+  EXPECT_EQ(s.result.Figures.Errors, 0);
   const auto branches = Branches(s.node);
   ASSERT_EQ(branches.size(), 2u);
   std::vector<int32_t> first = branches[0]->Values;
@@ -436,8 +436,8 @@ TEST_P(SplitSearchTest, RegressionScoresDispersionRelativeToTheRoot) {
   EXPECT_EQ(s.node.Mean, 4.0);
   EXPECT_EQ(s.node.Dispersion, 5.0);
   EXPECT_DOUBLE_EQ(s.result.Score, 0.8);
-  EXPECT_EQ(s.result.WithinDispersion, 1.0);
-  EXPECT_EQ(s.result.Leaves, 2);
+  EXPECT_EQ(s.result.Figures.Dispersion, 1.0);
+  EXPECT_EQ(s.result.Figures.Leaves, 2);
   const auto branches = Branches(s.node);
   ASSERT_EQ(branches.size(), 2u);
   EXPECT_EQ(branches[0]->Child->Mean, 2.0);
@@ -513,8 +513,8 @@ TEST_P(SplitSearchThreadsTest, TwoThreadsGiveTheTreeAndFeatureScoresOfOne) {
   const TSearchResult c =
       searchTwo.Search().SearchSplit(nodeTwo, objects.data(), 60, two->PredictorMask, 0, 0);
   EXPECT_EQ(a.Score, c.Score);
-  EXPECT_EQ(a.Leaves, c.Leaves);
-  EXPECT_EQ(a.Errors, c.Errors);
+  EXPECT_EQ(a.Figures.Leaves, c.Figures.Leaves);
+  EXPECT_EQ(a.Figures.Errors, c.Figures.Errors);
   EXPECT_NE(nodeOne.FirstBranch, nullptr);
   ExpectSameTree(nodeOne, nodeTwo);
   EXPECT_EQ(one->FeatureScore, two->FeatureScore);
