@@ -64,6 +64,19 @@ void TSplitSearch::Adopt(TNodeRec& node, TSearchResult& result, TFeatureOutcome&
 
 TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, int32_t n,
                                         TFeatureMask mask, int32_t depth, int32_t excludedFeature) {
+  // A nested last-level search depends on nothing but its inputs while one top-level feature is
+  // evaluated, unless its feature scores are read: those it credits would be lost.
+  const bool cached = depth >= 1 && depth + 1 >= run_.LookAhead && !run_.ScoresRead;
+  if (!cached) return SearchNode(node, objects, n, mask, depth, excludedFeature);
+  TSearchResult result;
+  if (cache_.Find(objects, n, mask, excludedFeature, node, result, records_)) return result;
+  result = SearchNode(node, objects, n, mask, depth, excludedFeature);
+  cache_.Store(objects, n, mask, excludedFeature, node, result, records_);
+  return result;
+}
+
+TSearchResult TSplitSearch::SearchNode(TNodeRec& node, const int32_t* objects, int32_t n,
+                                       TFeatureMask mask, int32_t depth, int32_t excludedFeature) {
   run_.CheckCancel();
   ++depth;
   TFrame& frame = SetUpFrame(depth, &node, objects, n, mask, excludedFeature);
@@ -189,6 +202,8 @@ void TSplitSearch::SearchFeaturesInParallel(TFrame& frame, TNodeRec& node, TSear
 void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
   TValueGroups& groups = frame.Groups;
   const int32_t v = groups.GroupCount;
+  // The searches below one top-level feature repeat each other; those of another seldom do.
+  if (frame.Depth == 1) cache_.Clear(records_);
   frame.Feature = f;
   frame.Kind = run_.Table.FeatureType[f];
   frame.KnownCount = groups.KnownCount;

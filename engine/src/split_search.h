@@ -10,6 +10,8 @@
 #include "credit_order.h"
 #include "pair_ranking.h"
 #include "run_state.h"
+#include "search_cache.h"
+#include "tree_figures.h"
 #include "value_groups.h"
 
 namespace tarvo {
@@ -23,11 +25,6 @@ struct TFeatureOutcome {
   std::vector<TBranchRec*> Best;
   double BestScore = 0.0;
   TTreeFigures BestTotals;  // of the best partition
-};
-
-struct TSearchResult {
-  double Score = 0.0;                 // lower is better
-  TTreeFigures Figures{.Leaves = 1};  // of the subtree the search gave the node
 };
 
 class TSplitSearch {
@@ -109,6 +106,9 @@ class TSplitSearch {
     std::vector<int32_t> MergedMembers;  // scratch for merging two member lists
   };
 
+  // SearchSplit without the cache of last-level searches.
+  TSearchResult SearchNode(TNodeRec& node, const int32_t* objects, int32_t n, TFeatureMask mask,
+                           int32_t depth, int32_t excludedFeature);
   TFrame& FrameAt(int32_t depth);
   // Whether features that cannot win may be skipped in the search running now.
   bool BoundsHold() const;
@@ -164,6 +164,7 @@ class TSplitSearch {
   TCreditLog log_;
   double turnScore_ = 0.0;
   std::vector<std::unique_ptr<TFrame>> frames_;
+  TSearchCache cache_;  // last-level searches below the top-level feature being evaluated
 };
 
 }  // namespace tarvo

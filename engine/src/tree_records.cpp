@@ -81,6 +81,28 @@ void TRecordStore::FreeSubtree(TNodeRec* root) {
   if (root) FreeNode(root);
 }
 
+void TRecordStore::CopySubtree(const TNodeRec& source, TNodeRec& target) {
+  FreeBranchList(target.FirstBranch);
+  TRecordStore* home = target.Home;
+  target = source;
+  target.Home = home;
+  target.FirstBranch = nullptr;
+  TBranchRec** link = &target.FirstBranch;
+  for (const TBranchRec* b = source.FirstBranch; b; b = b->Next) {
+    TBranchRec* copy = NewBranch();
+    copy->Kind = b->Kind;
+    copy->Low = b->Low;
+    copy->High = b->High;
+    copy->OpenBelow = b->OpenBelow;
+    copy->OpenAbove = b->OpenAbove;
+    copy->Values = b->Values;
+    copy->Child = NewNode();
+    CopySubtree(*b->Child, *copy->Child);
+    *link = copy;
+    link = &copy->Next;
+  }
+}
+
 void TTreeStorage::Create(int32_t objectCount) {
   NodePool.assign(2 * static_cast<size_t>(objectCount) + 1, TNodeRec{});
   BranchPool.assign(2 * static_cast<size_t>(objectCount), TBranchRec{});

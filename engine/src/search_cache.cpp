@@ -1,0 +1,80 @@
+// Last-level search results by their inputs, in a chained hash table over flat arrays.
+#include "search_cache.h"
+
+#include <algorithm>
+
+namespace tarvo {
+
+uint64_t TSearchCache::HashOf(const int32_t* objects, int32_t n, int32_t excluded) {
+  uint64_t hash = 0x9e3779b97f4a7c15ull ^ static_cast<uint64_t>(excluded);
+  for (int32_t i = 0; i < n; ++i) {
+    hash ^= static_cast<uint32_t>(objects[i]);
+    hash *= 0xff51afd7ed558ccdull;
+    hash ^= hash >> 32;
+  }
+  return hash;
+}
+
+void TSearchCache::Clear(TRecordStore& records) {
+  for (TEntry& entry : entries_) records.FreeSubtree(entry.Node);
+  entries_.clear();
+  objects_.clear();
+  std::fill(buckets_.begin(), buckets_.end(), -1);
+}
+
+void TSearchCache::Rehash(size_t bucketCount) {
+  buckets_.assign(bucketCount, -1);
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    TEntry& entry = entries_[i];
+    int32_t& head = buckets_[BucketOf(entry.Hash)];
+    entry.Next = head;
+    head = static_cast<int32_t>(i);
+  }
+}
+
+const TSearchCache::TEntry* TSearchCache::Lookup(uint64_t hash, const int32_t* objects, int32_t n,
+                                                 const TFeatureMask& mask, int32_t excluded) const {
+  if (buckets_.empty()) return nullptr;
+  for (int32_t i = buckets_[BucketOf(hash)]; i >= 0; i = entries_[i].Next) {
+    const TEntry& entry = entries_[i];
+    if (entry.Hash != hash || entry.N != n || entry.Excluded != excluded) continue;
+    if (entry.Mask.Allowed != mask.Allowed) continue;
+    if (std::equal(objects, objects + n, objects_.begin() + static_cast<ptrdiff_t>(entry.Offset)))
+      return &entry;
+  }
+  return nullptr;
+}
+
+bool TSearchCache::Find(const int32_t* objects, int32_t n, const TFeatureMask& mask,
+                        int32_t excluded, TNodeRec& node, TSearchResult& result,
+                        TRecordStore& records) const {
+  const TEntry* entry = Lookup(HashOf(objects, n, excluded), objects, n, mask, excluded);
+  if (!entry) return false;
+  records.CopySubtree(*entry->Node, node);
+  result = entry->Result;
+  return true;
+}
+
+void TSearchCache::Store(const int32_t* objects, int32_t n, const TFeatureMask& mask,
+                         int32_t excluded, const TNodeRec& node, const TSearchResult& result,
+                         TRecordStore& records) {
+  if (entries_.size() >= kMaxEntries || objects_.size() + n > kMaxObjects) Clear(records);
+  if (static_cast<size_t>(n) > kMaxObjects) return;
+  if (2 * (entries_.size() + 1) > buckets_.size())
+    Rehash(std::max<size_t>(1024, 2 * buckets_.size()));
+  TEntry& entry = entries_.emplace_back();
+  entry.Hash = HashOf(objects, n, excluded);
+  entry.Offset = objects_.size();
+  entry.N = n;
+  entry.Excluded = excluded;
+  entry.Mask = mask;
+  entry.Result = result;
+  entry.Node = records.NewNode();
+  records.CopySubtree(node, *entry.Node);
+  objects_.insert(objects_.end(), objects, objects + n);
+  int32_t& head = buckets_[BucketOf(entry.Hash)];
+  entry.Next = head;
+  head = static_cast<int32_t>(entries_.size() - 1);
+}
+
+}  // namespace tarvo

@@ -1,0 +1,56 @@
+// The results of last-level searches already made, by their inputs: the evaluation of one
+// top-level feature searches many unions of the same objects again, and a copy of the earlier
+// result is far cheaper than the search.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "tree_figures.h"
+#include "tree_records.h"
+
+namespace tarvo {
+
+class TSearchCache {
+ public:
+  // The cache holds at most this many searches and object numbers; when either is reached, it
+  // starts afresh. That bounds its memory per search thread whatever the table.
+  static constexpr size_t kMaxEntries = 16384;
+  static constexpr size_t kMaxObjects = size_t{1} << 20;
+
+  // Forgets every search; their records go back to records.
+  void Clear(TRecordStore& records);
+  // When the search of objects[0..n-1] with this mask and excluded feature is held, makes node a
+  // copy of the node it filled (from records) and result its result.
+  bool Find(const int32_t* objects, int32_t n, const TFeatureMask& mask, int32_t excluded,
+            TNodeRec& node, TSearchResult& result, TRecordStore& records) const;
+  // Keeps a copy of the node a search of these inputs filled, and its result.
+  void Store(const int32_t* objects, int32_t n, const TFeatureMask& mask, int32_t excluded,
+             const TNodeRec& node, const TSearchResult& result, TRecordStore& records);
+  size_t Size() const { return entries_.size(); }
+
+ private:
+  struct TEntry {
+    uint64_t Hash = 0;
+    size_t Offset = 0;  // of the objects in objects_
+    int32_t N = 0;
+    int32_t Excluded = 0;
+    TFeatureMask Mask;
+    TSearchResult Result;
+    TNodeRec* Node = nullptr;  // owned copy
+    int32_t Next = -1;         // the next entry of the same bucket
+  };
+
+  static uint64_t HashOf(const int32_t* objects, int32_t n, int32_t excluded);
+  const TEntry* Lookup(uint64_t hash, const int32_t* objects, int32_t n, const TFeatureMask& mask,
+                       int32_t excluded) const;
+  size_t BucketOf(uint64_t hash) const { return hash & (buckets_.size() - 1); }
+  void Rehash(size_t bucketCount);
+
+  std::vector<TEntry> entries_;
+  std::vector<int32_t> objects_;
+  std::vector<int32_t> buckets_;  // first entry of each bucket, -1 when none; a power of two
+};
+
+}  // namespace tarvo
