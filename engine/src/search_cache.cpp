@@ -19,6 +19,7 @@ void TSearchCache::Clear(TRecordStore& records) {
   for (TEntry& entry : entries_) records.FreeSubtree(entry.Node);
   entries_.clear();
   objects_.clear();
+  credits_.clear();
   std::fill(buckets_.begin(), buckets_.end(), -1);
 }
 
@@ -47,19 +48,24 @@ const TSearchCache::TEntry* TSearchCache::Lookup(uint64_t hash, const int32_t* o
 
 bool TSearchCache::Find(const int32_t* objects, int32_t n, const TFeatureMask& mask,
                         int32_t excluded, TNodeRec& node, TSearchResult& result,
-                        TRecordStore& records) const {
+                        TCreditLog& credits, TRecordStore& records) const {
   const TEntry* entry = Lookup(HashOf(objects, n, excluded), objects, n, mask, excluded);
   if (!entry) return false;
   records.CopySubtree(*entry->Node, node);
   result = entry->Result;
+  const auto first = credits_.begin() + static_cast<ptrdiff_t>(entry->CreditOffset);
+  credits.assign(first, first + static_cast<ptrdiff_t>(entry->CreditCount));
   return true;
 }
 
 void TSearchCache::Store(const int32_t* objects, int32_t n, const TFeatureMask& mask,
                          int32_t excluded, const TNodeRec& node, const TSearchResult& result,
-                         TRecordStore& records) {
-  if (entries_.size() >= kMaxEntries || objects_.size() + n > kMaxObjects) Clear(records);
-  if (static_cast<size_t>(n) > kMaxObjects) return;
+                         const TCreditLog& credits, TRecordStore& records) {
+  if (entries_.size() >= kMaxEntries || objects_.size() + n > kMaxObjects ||
+      credits_.size() + credits.size() > kMaxCredits) {
+    Clear(records);
+  }
+  if (static_cast<size_t>(n) > kMaxObjects || credits.size() > kMaxCredits) return;
   if (2 * (entries_.size() + 1) > buckets_.size())
     Rehash(std::max<size_t>(1024, 2 * buckets_.size()));
   TEntry& entry = entries_.emplace_back();
@@ -72,6 +78,9 @@ void TSearchCache::Store(const int32_t* objects, int32_t n, const TFeatureMask& 
   entry.Node = records.NewNode();
   records.CopySubtree(node, *entry.Node);
   objects_.insert(objects_.end(), objects, objects + n);
+  entry.CreditOffset = credits_.size();
+  entry.CreditCount = credits.size();
+  credits_.insert(credits_.end(), credits.begin(), credits.end());
   int32_t& head = buckets_[BucketOf(entry.Hash)];
   entry.Next = head;
   head = static_cast<int32_t>(entries_.size() - 1);

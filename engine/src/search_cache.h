@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "credit_order.h"
 #include "tree_figures.h"
 #include "tree_records.h"
 
@@ -14,20 +15,24 @@ namespace tarvo {
 
 class TSearchCache {
  public:
-  // The cache holds at most this many searches and object numbers; when either is reached, it
-  // starts afresh. That bounds its memory per search thread whatever the table.
+  // The cache holds at most this many searches, object numbers and credits; when one is
+  // reached, it starts afresh. That bounds its memory per search thread whatever the table.
   static constexpr size_t kMaxEntries = 16384;
   static constexpr size_t kMaxObjects = size_t{1} << 20;
+  static constexpr size_t kMaxCredits = size_t{1} << 18;
 
   // Forgets every search; their records go back to records.
   void Clear(TRecordStore& records);
   // When the search of objects[0..n-1] with this mask and excluded feature is held, makes node a
-  // copy of the node it filled (from records) and result its result.
+  // copy of the node it filled (from records), result its result and credits the feature
+  // credits it made, in their order.
   bool Find(const int32_t* objects, int32_t n, const TFeatureMask& mask, int32_t excluded,
-            TNodeRec& node, TSearchResult& result, TRecordStore& records) const;
-  // Keeps a copy of the node a search of these inputs filled, and its result.
+            TNodeRec& node, TSearchResult& result, TCreditLog& credits,
+            TRecordStore& records) const;
+  // Keeps a copy of the node a search of these inputs filled, its result and its credits.
   void Store(const int32_t* objects, int32_t n, const TFeatureMask& mask, int32_t excluded,
-             const TNodeRec& node, const TSearchResult& result, TRecordStore& records);
+             const TNodeRec& node, const TSearchResult& result, const TCreditLog& credits,
+             TRecordStore& records);
   size_t Size() const { return entries_.size(); }
 
  private:
@@ -39,7 +44,9 @@ class TSearchCache {
     TFeatureMask Mask;
     TSearchResult Result;
     TNodeRec* Node = nullptr;  // owned copy
-    int32_t Next = -1;         // the next entry of the same bucket
+    size_t CreditOffset = 0;   // of the credits in credits_
+    size_t CreditCount = 0;
+    int32_t Next = -1;  // the next entry of the same bucket
   };
 
   static uint64_t HashOf(const int32_t* objects, int32_t n, int32_t excluded);
@@ -50,6 +57,7 @@ class TSearchCache {
 
   std::vector<TEntry> entries_;
   std::vector<int32_t> objects_;
+  TCreditLog credits_;
   std::vector<int32_t> buckets_;  // first entry of each bucket, -1 when none; a power of two
 };
 

@@ -6,6 +6,7 @@
 namespace tarvo {
 
 void TSplitSearch::CreditFeature(int32_t g, double score) {
+  if (capturing_) capture_.emplace_back(g, score);
   if (!logging_) {
     run_.CreditFeature(g, score);
     return;
@@ -25,8 +26,9 @@ void TSplitSearch::CreditSplits(const TNodeRec& node, double score) {
 
 void TSplitSearch::RecordFeatureScores(TFrame& frame, double nodeScore) {
   if (frame.BestScore == kMissingScore) {
-    // A job ahead of its turn does not know the node's score yet: it is filled in at the turn.
-    if (logging_) {
+    // A job ahead of its turn does not know its own node's score yet: it is filled in at the
+    // turn. A nested node's score is known.
+    if (logging_ && frame.Depth == 1) {
       log_.emplace_back(-frame.Feature, 0.0);
     } else {
       CreditFeature(frame.Feature, nodeScore);

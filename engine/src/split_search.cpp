@@ -65,13 +65,20 @@ void TSplitSearch::Adopt(TNodeRec& node, TSearchResult& result, TFeatureOutcome&
 TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, int32_t n,
                                         TFeatureMask mask, int32_t depth, int32_t excludedFeature) {
   // A nested last-level search depends on nothing but its inputs while one top-level feature is
-  // evaluated, unless its feature scores are read: those it credits would be lost.
-  const bool cached = depth >= 1 && depth + 1 >= run_.LookAhead && !run_.ScoresRead;
+  // evaluated; a repeat of it gives the same node and makes the same credits in the same order.
+  const bool cached = depth >= 1 && depth + 1 >= run_.LookAhead;
   if (!cached) return SearchNode(node, objects, n, mask, depth, excludedFeature);
   TSearchResult result;
-  if (cache_.Find(objects, n, mask, excludedFeature, node, result, records_)) return result;
+  if (cache_.Find(objects, n, mask, excludedFeature, node, result, replay_, records_)) {
+    for (const TCredit& credit : replay_) CreditFeature(credit.first, credit.second);
+    return result;
+  }
+  // A last-level search makes no nested search, so no capture is under way here.
+  capture_.clear();
+  capturing_ = true;
   result = SearchNode(node, objects, n, mask, depth, excludedFeature);
-  cache_.Store(objects, n, mask, excludedFeature, node, result, records_);
+  capturing_ = false;
+  cache_.Store(objects, n, mask, excludedFeature, node, result, capture_, records_);
   return result;
 }
 

@@ -164,7 +164,10 @@ class TSplitSearch {
   TCreditLog log_;
   double turnScore_ = 0.0;
   std::vector<std::unique_ptr<TFrame>> frames_;
-  TSearchCache cache_;  // last-level searches below the top-level feature being evaluated
+  TSearchCache cache_;      // last-level searches below the top-level feature being evaluated
+  bool capturing_ = false;  // the credits of the last-level search running go to capture_ too
+  TCreditLog capture_;
+  TCreditLog replay_;  // the credits of a search found in the cache
 };
 
 }  // namespace tarvo
