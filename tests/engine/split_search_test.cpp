@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "criteria.h"
@@ -478,8 +479,10 @@ void ExpectSameTree(const TNodeRec& a, const TNodeRec& b) {
 
 // From 24 objects on, the features of a top-level search go to real worker threads: the tree and
 // every feature score must still be those of the single-threaded search, also when the credits
-// of a feature must wait for its turn after a few (tiny limits) instead of after many.
-class SplitSearchThreadsTest : public ::testing::TestWithParam<bool> {};
+// of a feature must wait for its turn after a few (tiny limits) instead of after many, and when
+// a weight so large that no partition scores below the missing score leaves nested nodes whose
+// features never scored (credited with the nested node's own score).
+class SplitSearchThreadsTest : public ::testing::TestWithParam<std::tuple<bool, double>> {};
 
 TEST_P(SplitSearchThreadsTest, TwoThreadsGiveTheTreeAndFeatureScoresOfOne) {
   uint32_t state = 12345;
@@ -499,12 +502,13 @@ TEST_P(SplitSearchThreadsTest, TwoThreadsGiveTheTreeAndFeatureScoresOfOne) {
   b.Nominal("colour", {"red", "green", "blue", "grey"}, colour)
       .Nominal("cls", {"a", "b", "c"}, cls)
       .Classify(6)
-      .RecursiveComplexity(2.0);
+      .RecursiveComplexity(2.0)
+      .TargetWeight(std::get<1>(GetParam()));
   auto one = b.Build();
   auto two = b.Build();
   ThreadedSearch searchOne(*one, 1), searchTwo(*two, 2);
   TCreditOrder& order = searchTwo.Workers()->Order();
-  const bool tinyLimits = GetParam();
+  const bool tinyLimits = std::get<0>(GetParam());
   if (tinyLimits) order.SetLimits(3, 5);
   const std::vector<int32_t> objects = Objects(1, 60);
   TNodeRec nodeOne, nodeTwo;
@@ -515,7 +519,9 @@ TEST_P(SplitSearchThreadsTest, TwoThreadsGiveTheTreeAndFeatureScoresOfOne) {
   EXPECT_EQ(a.Score, c.Score);
   EXPECT_EQ(a.Figures.Leaves, c.Figures.Leaves);
   EXPECT_EQ(a.Figures.Errors, c.Figures.Errors);
-  EXPECT_NE(nodeOne.FirstBranch, nullptr);
+  if (std::get<1>(GetParam()) == 1.0) {
+    EXPECT_NE(nodeOne.FirstBranch, nullptr);
+  }
   ExpectSameTree(nodeOne, nodeTwo);
   EXPECT_EQ(one->FeatureScore, two->FeatureScore);
   EXPECT_EQ(one->FeatureScoreCount, two->FeatureScoreCount);
@@ -525,8 +531,12 @@ TEST_P(SplitSearchThreadsTest, TwoThreadsGiveTheTreeAndFeatureScoresOfOne) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(CreditLimits, SplitSearchThreadsTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Tiny" : "Default"; });
+INSTANTIATE_TEST_SUITE_P(CreditLimits, SplitSearchThreadsTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Values(1.0, 1e20)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) ? "Tiny" : "Default") +
+                                  (std::get<1>(info.param) > 1 ? "HugeWeight" : "");
+                         });
 
 }  // namespace
 }  // namespace tarvo
