@@ -68,8 +68,11 @@ TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, 
   // evaluated; a repeat of it gives the same node and makes the same credits in the same order.
   const bool cached = depth >= 1 && depth + 1 >= run_.LookAhead;
   if (!cached) return SearchNode(node, objects, n, mask, depth, excludedFeature);
+  // A last-level search never looks at the excluded feature, whether the mask allows it or not.
+  TFeatureMask key = mask;
+  key[excludedFeature] = false;
   TSearchResult result;
-  if (cache_.Find(objects, n, mask, excludedFeature, node, result, replay_, records_)) {
+  if (cache_.Find(objects, n, key, excludedFeature, node, result, replay_, records_)) {
     for (const TCredit& credit : replay_) CreditFeature(credit.first, credit.second);
     return result;
   }
@@ -78,7 +81,7 @@ TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, 
   capturing_ = true;
   result = SearchNode(node, objects, n, mask, depth, excludedFeature);
   capturing_ = false;
-  cache_.Store(objects, n, mask, excludedFeature, node, result, capture_, records_);
+  cache_.Store(objects, n, key, excludedFeature, node, result, capture_, records_);
   return result;
 }
 
