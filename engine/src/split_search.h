@@ -112,11 +112,13 @@ class TSplitSearch {
   TFrame& FrameAt(int32_t depth);
   // Whether features that cannot win may be skipped in the search running now.
   bool BoundsHold() const;
-  // Whether no partition by f with at least `errors` errors among `known` objects can score
-  // strictly below toBeat at a node of n objects.
-  bool CannotWin(int32_t f, int32_t errors, int32_t known, int32_t n, double toBeat) const;
-  // The errors of the partition with one group per value.
-  int32_t FinestErrors(const TValueGroups& groups) const;
+  // Whether no partition by f with at least `errors` errors among `known` objects and at least
+  // `leaves` leaves can score strictly below toBeat at a node of n objects.
+  bool CannotWin(int32_t f, int32_t errors, int32_t known, int32_t n, double toBeat,
+                 int32_t leaves = 2) const;
+  // Whether no partition of the frame's groups by f, each group a leaf, can score strictly
+  // below toBeat.
+  bool LeafPartitionsCannotWin(const TFrame& frame, int32_t f, double toBeat) const;
   void EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result);
   // The figures of the current partition after the merge of a pair with that key.
   TTreeFigures TotalsAfter(const TFrame& frame, const TPairKey& key) const;
