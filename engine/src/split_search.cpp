@@ -138,61 +138,6 @@ TSearchResult TSplitSearch::SearchNode(TNodeRec& node, const int32_t* objects, i
   return result;
 }
 
-bool TSplitSearch::BoundsHold() const {
-  // Every term of a split's score is then at least its value for no dispersion, no errors and
-  // two leaves; a skipped feature leaves no scores behind, so none may be read later.
-  const TTargetDescription& target = run_.Target;
-  return !run_.ScoresRead && target.DispersionWeight >= 0 && target.ErrorWeight >= 0 &&
-         run_.LeafWeight >= 0 && run_.CostWeight >= 0 && run_.RootDispersion >= 0;
-}
-
-bool TSplitSearch::CannotWin(int32_t f, int32_t errors, int32_t known, int32_t n, double toBeat,
-                             int32_t leaves) const {
-  // The lowest score any partition by f can have: at least `leaves` leaves, at least `errors`
-  // errors among its known objects, no dispersion. Each term and each sum rounds monotonically,
-  // so a real score is never below it; a tie does not win either.
-  const double lowest =
-      SplitScore(run_, leaves, run_.FeatureCost[f], 0.0, static_cast<double>(errors) / known, n);
-  return lowest >= toBeat;
-}
-
-bool TSplitSearch::LeafPartitionsCannotWin(const TFrame& frame, int32_t f, double toBeat) const {
-  // Merging groups never lowers the errors of their majority classes, so a leaf partition has
-  // at least the errors of the one group per value (finest).
-  // A numeric partition into k groups cuts the value order into k intervals. Lay the objects
-  // out in value order, each group's objects arranged so that neighbours differ in class as
-  // often as its counts allow: an interval with m class changes inside has at least m/2 errors
-  // (each change has an object outside the majority on one side, and each object is beside at
-  // most two changes), and the k - 1 cuts remove at most k - 1 of the M changes of the layout.
-  // So k groups have at least ceil((M - k + 1) / 2) errors.
-  const TValueGroups& groups = frame.Groups;
-  const int32_t classes = run_.C();
-  const bool numeric = frame.Kind == ftNumeric;
-  int32_t finest = 0;
-  int32_t changes = 0;
-  int32_t previousPure = 0;  // the class of the previous group when it is pure
-  for (int32_t g = 1; g <= groups.GroupCount; ++g) {
-    const TGroupRow& row = groups.Row(g);
-    const int32_t errors = MajorityErrors(row.ClassCount, classes);
-    finest += errors;
-    if (!numeric || classes <= 0) continue;
-    // Alternating the majority with the others gives 2 x errors changes, at most count - 1.
-    changes += std::min(row.Count - 1, 2 * errors);
-    int32_t pure = 0;
-    if (errors == 0) {
-      for (int32_t c = 1; c <= classes && !pure; ++c) pure = row.ClassCount[c] > 0 ? c : 0;
-    }
-    if (pure && previousPure && pure != previousPure) ++changes;
-    previousPure = pure;
-  }
-  for (int32_t k = 2; k <= std::max(2, groups.GroupCount); ++k) {
-    const int32_t errors = std::max(finest, changes >= k - 1 ? (changes - k + 2) / 2 : 0);
-    if (!CannotWin(f, errors, groups.KnownCount, frame.N, toBeat, k)) return false;
-    if (errors == finest) break;  // more groups only add leaves
-  }
-  return true;
-}
-
 void TSplitSearch::EvaluateTopFeature(const int32_t* objects, int32_t n, const TFeatureMask& mask,
                                       int32_t excludedFeature, int32_t f, TFeatureOutcome& outcome,
                                       TCreditOrder& order, size_t job) {

@@ -104,6 +104,12 @@ class TSplitSearch {
     TTreeFigures BestTotals;
     std::vector<int32_t> BranchObjects;  // the objects of the branch being evaluated
     std::vector<int32_t> MergedMembers;  // scratch for merging two member lists
+    // Scratch of the bounds: the class counts of runs of groups (neighbours of one class
+    // together), the errors of each interval of runs, and the fewest errors of cuts into k.
+    std::vector<TClassCounts> Runs;
+    std::vector<int32_t> IntervalErrors;
+    std::vector<int32_t> FewestErrors;
+    std::vector<int32_t> NextFewest;
   };
 
   // SearchSplit without the cache of last-level searches.
@@ -118,7 +124,10 @@ class TSplitSearch {
                  int32_t leaves = 2) const;
   // Whether no partition of the frame's groups by f, each group a leaf, can score strictly
   // below toBeat.
-  bool LeafPartitionsCannotWin(const TFrame& frame, int32_t f, double toBeat) const;
+  bool LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBeat);
+  // The same for a numeric feature of a classification run, from the fewest errors of any cut
+  // of the frame's runs into intervals; finest: the errors of the groups themselves.
+  bool IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat, int32_t finest);
   void EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result);
   // The figures of the current partition after the merge of a pair with that key.
   TTreeFigures TotalsAfter(const TFrame& frame, const TPairKey& key) const;

@@ -44,11 +44,12 @@ RunBuilder RandomRun(uint32_t seed, bool classify) {
     x.push_back(next(4));
     y.push_back(next(6));
     z.push_back(next(8) == 0 ? 1 : 0);
-    g.push_back(1 + next(3));
+    g.push_back(1 + next(5));
     target.push_back(classify ? 1 + (x.back() + next(3) > 3 ? 1 : 0) : x.back() * 2 + next(5));
   }
   RunBuilder builder;
-  builder.Numeric("x", x).Numeric("y", y).Numeric("z", z).Nominal("g", {"p", "q", "r"}, g);
+  builder.Numeric("x", x).Numeric("y", y).Numeric("z", z).Nominal("g", {"p", "q", "r", "s", "t"},
+                                                                  g);
   if (classify) {
     builder.Nominal("cls", {"a", "b"}, target).Classify(5);
   } else {
