@@ -1,6 +1,8 @@
 // The bounds that let a search skip a feature: when no partition by it can score strictly below
 // the best split found so far, evaluating it cannot change what the search returns.
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "criteria.h"
 #include "split_search.h"
@@ -42,6 +44,7 @@ bool TSplitSearch::LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBe
   int32_t changes = 0;
   int32_t previousPure = 0;  // the class of the previous group when it is pure
   frame.Runs.clear();
+  frame.RunClass.clear();
   for (int32_t g = 1; g <= groups.GroupCount; ++g) {
     const TGroupRow& row = groups.Row(g);
     const int32_t errors = MajorityErrors(row.ClassCount, classes);
@@ -59,57 +62,73 @@ bool TSplitSearch::LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBe
       AddClassCounts(frame.Runs.back(), row.ClassCount);
     } else {
       frame.Runs.push_back(row.ClassCount);
+      frame.RunClass.push_back(pure);
     }
     previousPure = pure;
   }
   for (int32_t k = 2; k <= std::max(2, groups.GroupCount); ++k) {
     const int32_t errors = std::max(finest, changes >= k - 1 ? (changes - k + 2) / 2 : 0);
     if (!CannotWin(f, errors, groups.KnownCount, frame.N, toBeat, k)) {
-      return numeric && classes > 0 && IntervalsCannotWin(frame, f, toBeat, finest);
+      return numeric && classes > 0 && IntervalsCannotWin(frame, f, toBeat);
     }
     if (errors == finest) break;  // more groups only add leaves
   }
   return true;
 }
 
-bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat, int32_t finest) {
-  // The fewest errors of any cut of the runs into k intervals, for k = 2, 3, ...: a cut inside
-  // a run can always move to the run's edge without adding errors, so this bounds every
-  // partition of the groups into k intervals. Too many runs would cost more than the merges.
+bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
+  // A leaf partition into k groups with J errors scores at least perError x (J + perLeaf /
+  // perError x k) plus the cost term. A cut inside a run can always move to the run's edge
+  // without adding errors, so the least J + lambda k over the cuts of the runs into intervals
+  // (counting one interval as two groups, the fewest a partition has) bounds every partition
+  // of the groups. Too many runs would cost more than the merges.
   constexpr int32_t kMostRuns = 64;
   const int32_t runs = static_cast<int32_t>(frame.Runs.size());
-  if (runs > kMostRuns) return false;
+  const double perError = run_.Target.ErrorWeight / frame.Groups.KnownCount;
+  const double perLeaf = run_.LeafWeight / frame.N;
+  if (runs > kMostRuns || !(perError > 0)) return false;
+  const double lambda = perLeaf / perError;
   const int32_t classes = run_.C();
-  // errorsOf[i * runs + j]: the errors of runs i..j as one interval.
-  std::vector<int32_t>& errorsOf = frame.IntervalErrors;
-  errorsOf.resize(static_cast<size_t>(runs) * runs);
-  for (int32_t i = 0; i < runs; ++i) {
+  // one[j], many[j]: the least errors plus lambda per interval of runs 0..j cut into one
+  // interval, and into two or more.
+  std::vector<double>& one = frame.OneInterval;
+  std::vector<double>& many = frame.ManyIntervals;
+  one.resize(runs);
+  many.resize(runs);
+  for (int32_t j = 0; j < runs; ++j) {
     TClassCounts counts{};
-    for (int32_t j = i; j < runs; ++j) {
-      AddClassCounts(counts, frame.Runs[j]);
-      errorsOf[i * runs + j] = MajorityErrors(counts, classes);
+    int32_t total = 0;
+    double best = std::numeric_limits<double>::infinity();
+    int32_t largest = 0;
+    for (int32_t i = j;; --i) {
+      // counts: runs i..j; a pure run adds to its class alone, and no count ever falls.
+      const TClassCounts& run = frame.Runs[i];
+      if (const int32_t pure = frame.RunClass[i]) {
+        counts[pure] += run[pure];
+        total += run[pure];
+        largest = std::max(largest, counts[pure]);
+      } else {
+        for (int32_t c = 1; c <= classes; ++c) {
+          counts[c] += run[c];
+          total += run[c];
+          largest = std::max(largest, counts[c]);
+        }
+      }
+      const double last = (total - largest) + lambda;
+      if (i == 0) {
+        one[j] = last;
+        break;
+      }
+      best = std::min(best, std::min(one[i - 1], many[i - 1]) + last);
     }
+    many[j] = best;
   }
-  // fewest[j]: the fewest errors of runs 0..j cut into k intervals (k - 1 intervals before).
-  std::vector<int32_t>& fewest = frame.FewestErrors;
-  std::vector<int32_t>& next = frame.NextFewest;
-  fewest.resize(runs);
-  next.resize(runs);
-  for (int32_t j = 0; j < runs; ++j) fewest[j] = errorsOf[j];
-  const int32_t known = frame.Groups.KnownCount;
-  for (int32_t k = 2;; ++k) {
-    // k intervals of runs need k runs; beyond that the groups' own errors are all that is left.
-    if (k > runs) return CannotWin(f, finest, known, frame.N, toBeat, k);
-    for (int32_t j = runs - 1; j >= k - 1; --j) {
-      int32_t best = fewest[k - 2] + errorsOf[(k - 1) * runs + j];
-      for (int32_t i = k; i <= j; ++i)
-        best = std::min(best, fewest[i - 1] + errorsOf[i * runs + j]);
-      next[j] = best;
-    }
-    fewest.swap(next);
-    if (!CannotWin(f, fewest[runs - 1], known, frame.N, toBeat, k)) return false;
-    if (CannotWin(f, 0, known, frame.N, toBeat, k)) return true;  // more groups only add leaves
-  }
+  const double least = std::min(one[runs - 1] + lambda, many[runs - 1]);
+  const double lowest = perError * least + run_.CostWeight * run_.FeatureCost[f];
+  // The bound and the real scores round differently: a relative margin far above their
+  // rounding keeps the skip safe.
+  const double margin = 1e-9 * (std::fabs(lowest) + std::fabs(toBeat));
+  return lowest - margin >= toBeat;
 }
 
 }  // namespace tarvo

@@ -105,11 +105,11 @@ class TSplitSearch {
     std::vector<int32_t> BranchObjects;  // the objects of the branch being evaluated
     std::vector<int32_t> MergedMembers;  // scratch for merging two member lists
     // Scratch of the bounds: the class counts of runs of groups (neighbours of one class
-    // together), the errors of each interval of runs, and the fewest errors of cuts into k.
+    // together) and the best cuts of the runs into intervals.
     std::vector<TClassCounts> Runs;
-    std::vector<int32_t> IntervalErrors;
-    std::vector<int32_t> FewestErrors;
-    std::vector<int32_t> NextFewest;
+    std::vector<int32_t> RunClass;  // [run] its one class, 0 when it has several
+    std::vector<double> OneInterval;
+    std::vector<double> ManyIntervals;
   };
 
   // SearchSplit without the cache of last-level searches.
@@ -125,9 +125,9 @@ class TSplitSearch {
   // Whether no partition of the frame's groups by f, each group a leaf, can score strictly
   // below toBeat.
   bool LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBeat);
-  // The same for a numeric feature of a classification run, from the fewest errors of any cut
-  // of the frame's runs into intervals; finest: the errors of the groups themselves.
-  bool IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat, int32_t finest);
+  // The same for a numeric feature of a classification run, from the best cut of the frame's
+  // runs into intervals.
+  bool IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat);
   void EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result);
   // The figures of the current partition after the merge of a pair with that key.
   TTreeFigures TotalsAfter(const TFrame& frame, const TPairKey& key) const;
