@@ -47,15 +47,20 @@ bool TSplitSearch::LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBe
   frame.RunClass.clear();
   for (int32_t g = 1; g <= groups.GroupCount; ++g) {
     const TGroupRow& row = groups.Row(g);
-    const int32_t errors = MajorityErrors(row.ClassCount, classes);
+    int32_t total = 0, largest = 0, majority = 0;
+    for (int32_t c = 1; c <= classes; ++c) {
+      total += row.ClassCount[c];
+      if (row.ClassCount[c] > largest) {
+        largest = row.ClassCount[c];
+        majority = c;
+      }
+    }
+    const int32_t errors = total - largest;
     finest += errors;
     if (!numeric || classes <= 0) continue;
     // Alternating the majority with the others gives 2 x errors changes, at most count - 1.
     changes += std::min(row.Count - 1, 2 * errors);
-    int32_t pure = 0;
-    if (errors == 0) {
-      for (int32_t c = 1; c <= classes && !pure; ++c) pure = row.ClassCount[c] > 0 ? c : 0;
-    }
+    const int32_t pure = errors == 0 ? majority : 0;
     if (pure && previousPure && pure != previousPure) ++changes;
     // Neighbouring groups of one class make one run: a cut between them never pays.
     if (pure && pure == previousPure) {

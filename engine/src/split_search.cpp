@@ -29,11 +29,15 @@ TSplitSearch::TFrame& TSplitSearch::SetUpFrame(int32_t depth, TNodeRec* node,
   return frame;
 }
 
-bool TSplitSearch::BuildCandidate(TFrame& frame, int32_t f) {
+bool TSplitSearch::BuildCandidate(TFrame& frame, int32_t f, bool countsFirst) {
   // The feature is off while its own groups are evaluated; a non-candidate stays off for the
   // rest of this search, so the look-ahead below later features does not use it either.
   frame.Mask[f] = false;
-  BuildValueGroups(run_, frame.Objects, frame.N, f, frame.Groups);
+  if (countsFirst && run_.C() > 0 && run_.Table.FeatureType[f] == ftNumeric) {
+    CountValueGroups(run_, frame.Objects, frame.N, f, frame.Groups);
+  } else {
+    BuildValueGroups(run_, frame.Objects, frame.N, f, frame.Groups);
+  }
   return CanSplit(frame.N, frame.Groups.KnownCount, frame.Groups.GroupCount >= 2);
 }
 
@@ -124,11 +128,13 @@ TSearchResult TSplitSearch::SearchNode(TNodeRec& node, const int32_t* objects, i
       if (!IsCandidateFeature(run_, objects, n, f)) frame.Mask[f] = false;
       continue;
     }
-    if (!BuildCandidate(frame, f)) continue;
+    // At the last level a bound usually settles the feature from its groups' class counts.
+    if (!BuildCandidate(frame, f, bounded && leafLevel)) continue;
     if (bounded && leafLevel && LeafPartitionsCannotWin(frame, f, result.Score)) {
       frame.Mask[f] = true;  // a candidate stays allowed, as after its evaluation
       continue;
     }
+    if (!frame.Groups.Complete) BuildValueGroups(run_, objects, n, f, frame.Groups);
     if (depth == 1) run_.CheckCancel();
     EvaluateFeature(frame, f);
     if (run_.ScoresRead) RecordFeatureScores(frame, result.Score);

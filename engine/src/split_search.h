@@ -159,7 +159,9 @@ class TSplitSearch {
   void ReleaseFeatureState(TFrame& frame);
   TFrame& SetUpFrame(int32_t depth, TNodeRec* node, const int32_t* objects, int32_t n,
                      const TFeatureMask& mask, int32_t excludedFeature);
-  bool BuildCandidate(TFrame& frame, int32_t f);
+  // Groups f's values at the frame's node and tells whether f can split it. countsFirst: only
+  // the counts are needed for now (see CountValueGroups) when that is cheaper.
+  bool BuildCandidate(TFrame& frame, int32_t f, bool countsFirst = false);
   void TakeOutcome(TFrame& frame, TFeatureOutcome& outcome);
   void Adopt(TNodeRec& node, TSearchResult& result, TFeatureOutcome& outcome);
   void SearchFeaturesInParallel(TFrame& frame, TNodeRec& node, TSearchResult& result);

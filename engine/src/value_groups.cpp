@@ -67,17 +67,78 @@ void AddToGroup(const TRunState& run, TGroupRow& group, int32_t object) {
   ++group.Count;
 }
 
-void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
+namespace {
+
+// The known objects of feature f among objects[0..n-1], in list order.
+void FindKnownObjects(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
                       TValueGroups& groups) {
   const std::vector<double>& column = run.Table.Data[f];
   groups.KnownObjects.clear();
   for (int32_t i = 0; i < n; ++i) {
     if (IsKnown(column[objects[i]])) groups.KnownObjects.push_back(objects[i]);
   }
-  const int32_t w = static_cast<int32_t>(groups.KnownObjects.size());
-  groups.KnownCount = w;
-  groups.Labels.assign(w, 0);
+  groups.KnownCount = static_cast<int32_t>(groups.KnownObjects.size());
+  groups.Labels.assign(groups.KnownCount, 0);
   groups.Threshold.clear();
+}
+
+// Numeric f: the groups' number, their values in Distinct, and the group of each known object
+// in Labels. The node's distinct values are the ranks its objects mark, in ascending order.
+void GroupNumericValues(const TRunState& run, int32_t f, TValueGroups& groups) {
+  const std::vector<double>& values = run.ValueRanks.Distinct[f];
+  const std::vector<int32_t>& rankOf = run.ValueRanks.Rank[f];
+  const size_t words = (values.size() + 63) / 64;
+  std::vector<uint64_t>& marked = groups.MarkedRanks;
+  marked.assign(words, 0);
+  for (int32_t object : groups.KnownObjects) {
+    const int32_t r = rankOf[object];
+    marked[r >> 6] |= uint64_t{1} << (r & 63);
+  }
+  std::vector<double>& distinct = groups.Distinct;
+  distinct.clear();
+  groups.GroupOfRank.resize(values.size());  // read only at marked ranks, which are all set
+  for (size_t k = 0; k < words; ++k) {
+    for (uint64_t bits = marked[k]; bits; bits &= bits - 1) {
+      const size_t r = k * 64 + std::countr_zero(bits);
+      distinct.push_back(values[r]);
+      groups.GroupOfRank[r] = static_cast<int32_t>(distinct.size());
+    }
+  }
+  groups.GroupCount = static_cast<int32_t>(distinct.size());
+  for (int32_t i = 0; i < groups.KnownCount; ++i)
+    groups.Labels[i] = groups.GroupOfRank[rankOf[groups.KnownObjects[i]]];
+}
+
+}  // namespace
+
+void CountValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
+                      TValueGroups& groups) {
+  FindKnownObjects(run, objects, n, f, groups);
+  groups.GroupCount = 1;
+  groups.Complete = false;
+  if (groups.KnownCount <= 1) return;
+  GroupNumericValues(run, f, groups);
+  if (static_cast<int32_t>(groups.Rows.size()) < groups.GroupCount)
+    groups.Rows.resize(groups.GroupCount);
+  for (int32_t g = 1; g <= groups.GroupCount; ++g) {
+    TGroupRow& row = groups.Row(g);
+    row.Count = 0;
+    row.ClassCount.fill(0);
+    row.Branch = nullptr;
+  }
+  for (int32_t i = 0; i < groups.KnownCount; ++i) {
+    TGroupRow& row = groups.Row(groups.Labels[i]);
+    ++row.Count;
+    ++row.ClassCount[run.TargetClass[groups.KnownObjects[i]]];
+  }
+}
+
+void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
+                      TValueGroups& groups) {
+  const std::vector<double>& column = run.Table.Data[f];
+  FindKnownObjects(run, objects, n, f, groups);
+  const int32_t w = groups.KnownCount;
+  groups.Complete = true;
 
   if (run.Table.FeatureType[f] == ftNominal) {
     groups.GroupCount = 0;
@@ -100,28 +161,9 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
 
   groups.GroupCount = 1;
   if (w <= 1) return;
-  // The node's distinct values are the ranks its objects mark, in ascending order.
-  const std::vector<double>& values = run.ValueRanks.Distinct[f];
-  const std::vector<int32_t>& rankOf = run.ValueRanks.Rank[f];
-  const size_t words = (values.size() + 63) / 64;
-  std::vector<uint64_t>& marked = groups.MarkedRanks;
-  marked.assign(words, 0);
-  for (int32_t object : groups.KnownObjects) {
-    const int32_t r = rankOf[object];
-    marked[r >> 6] |= uint64_t{1} << (r & 63);
-  }
-  std::vector<double>& distinct = groups.Distinct;
-  distinct.clear();
-  groups.GroupOfRank.resize(values.size());  // read only at marked ranks, which are all set
-  for (size_t k = 0; k < words; ++k) {
-    for (uint64_t bits = marked[k]; bits; bits &= bits - 1) {
-      const size_t r = k * 64 + std::countr_zero(bits);
-      distinct.push_back(values[r]);
-      groups.GroupOfRank[r] = static_cast<int32_t>(distinct.size());
-    }
-  }
-  const int32_t v = static_cast<int32_t>(distinct.size());
-  groups.GroupCount = v;
+  GroupNumericValues(run, f, groups);
+  const std::vector<double>& distinct = groups.Distinct;
+  const int32_t v = groups.GroupCount;
   groups.Threshold.assign(v + 1, 0.0);
   groups.Threshold[0] = -kOpenBound;
   for (int32_t g = 1; g < v; ++g) {
@@ -132,8 +174,6 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
   }
   groups.Threshold[v] = kOpenBound;
   for (int32_t g = 1; g <= v; ++g) ResetRow(groups, g, g);
-  for (int32_t i = 0; i < w; ++i)
-    groups.Labels[i] = groups.GroupOfRank[rankOf[groups.KnownObjects[i]]];
   AddObjects(run, groups, groups.Labels);
 }
 

@@ -31,6 +31,7 @@ struct TValueGroups {
       Threshold;                // numeric: [0..v], group g holds Threshold[g-1] < x <= Threshold[g]
   std::vector<int32_t> Labels;  // label of each known object, in list order
   std::vector<int32_t> KnownObjects;
+  bool Complete = false;  // every field of every row is filled in (not only the counts)
   // Numeric scratch: the ranks of the node's values, their values, and the group of each rank.
   std::vector<uint64_t> MarkedRanks;
   std::vector<double> Distinct;
@@ -43,6 +44,11 @@ struct TValueGroups {
 // Groups the values of feature f among objects[0..n-1]. Numeric: ascending distinct values with
 // thresholds halfway between neighbours; nominal: value codes in order of first appearance.
 void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
+                      TValueGroups& groups);
+
+// Numeric f of a classification run: the groups of BuildValueGroups with only their counts and
+// class counts, which is all a bound needs; Complete stays false.
+void CountValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
                       TValueGroups& groups);
 
 // Whether a feature can split n objects of which `known` have a value: two of those values must
