@@ -100,30 +100,36 @@ bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
   std::vector<double>& many = frame.ManyIntervals;
   one.resize(runs);
   many.resize(runs);
+  // Counts only grow as runs are added, so the largest count follows the added runs.
+  auto add = [&](const TClassCounts& runCounts, int32_t r, TClassCounts& into, int32_t& total,
+                 int32_t& largest) {
+    if (const int32_t pure = frame.RunClass[r]) {
+      into[pure] += runCounts[pure];
+      total += runCounts[pure];
+      largest = std::max(largest, into[pure]);
+      return;
+    }
+    for (int32_t c = 1; c <= classes; ++c) {
+      into[c] += runCounts[c];
+      total += runCounts[c];
+      largest = std::max(largest, into[c]);
+    }
+  };
+  TClassCounts prefix{};
+  int32_t prefixTotal = 0, prefixLargest = 0;
   for (int32_t j = 0; j < runs; ++j) {
+    add(frame.Runs[j], j, prefix, prefixTotal, prefixLargest);
+    one[j] = (prefixTotal - prefixLargest) + lambda;
+    // The last interval is runs i..j. Its errors only grow as i falls, and what comes before
+    // it costs nothing less than 0: once the last interval alone costs the best, no earlier i
+    // can do better.
     TClassCounts counts{};
-    int32_t total = 0;
+    int32_t total = 0, largest = 0;
     double best = std::numeric_limits<double>::infinity();
-    int32_t largest = 0;
-    for (int32_t i = j;; --i) {
-      // counts: runs i..j; a pure run adds to its class alone, and no count ever falls.
-      const TClassCounts& run = frame.Runs[i];
-      if (const int32_t pure = frame.RunClass[i]) {
-        counts[pure] += run[pure];
-        total += run[pure];
-        largest = std::max(largest, counts[pure]);
-      } else {
-        for (int32_t c = 1; c <= classes; ++c) {
-          counts[c] += run[c];
-          total += run[c];
-          largest = std::max(largest, counts[c]);
-        }
-      }
+    for (int32_t i = j; i >= 1; --i) {
+      add(frame.Runs[i], i, counts, total, largest);
       const double last = (total - largest) + lambda;
-      if (i == 0) {
-        one[j] = last;
-        break;
-      }
+      if (last >= best) break;
       best = std::min(best, std::min(one[i - 1], many[i - 1]) + last);
     }
     many[j] = best;
