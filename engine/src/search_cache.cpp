@@ -20,6 +20,7 @@ void TSearchCache::Clear(TRecordStore& records) {
   entries_.clear();
   objects_.clear();
   credits_.clear();
+  recordCount_ = 0;
   std::fill(buckets_.begin(), buckets_.end(), -1);
 }
 
@@ -62,7 +63,7 @@ void TSearchCache::Store(const int32_t* objects, int32_t n, const TFeatureMask& 
                          int32_t excluded, const TNodeRec& node, const TSearchResult& result,
                          const TCreditLog& credits, TRecordStore& records) {
   if (entries_.size() >= kMaxEntries || objects_.size() + n > kMaxObjects ||
-      credits_.size() + credits.size() > kMaxCredits) {
+      credits_.size() + credits.size() > kMaxCredits || recordCount_ >= kMaxRecords) {
     Clear(records);
   }
   if (static_cast<size_t>(n) > kMaxObjects || credits.size() > kMaxCredits) return;
@@ -76,7 +77,7 @@ void TSearchCache::Store(const int32_t* objects, int32_t n, const TFeatureMask& 
   entry.Mask = mask;
   entry.Result = result;
   entry.Node = records.NewNode();
-  records.CopySubtree(node, *entry.Node);
+  recordCount_ += 1 + records.CopySubtree(node, *entry.Node);
   objects_.insert(objects_.end(), objects, objects + n);
   entry.CreditOffset = credits_.size();
   entry.CreditCount = credits.size();

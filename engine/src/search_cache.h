@@ -15,11 +15,13 @@ namespace tarvo {
 
 class TSearchCache {
  public:
-  // The cache holds at most this many searches, object numbers and credits; when one is
-  // reached, it starts afresh. That bounds its memory per search thread whatever the table.
-  static constexpr size_t kMaxEntries = 16384;
-  static constexpr size_t kMaxObjects = size_t{1} << 20;
-  static constexpr size_t kMaxCredits = size_t{1} << 18;
+  // The cache holds at most this many searches, object numbers, credits and node and branch
+  // records; when one is reached, it starts afresh. That bounds its memory per search thread,
+  // about 6 MB, whatever the table.
+  static constexpr size_t kMaxEntries = 8192;
+  static constexpr size_t kMaxObjects = size_t{1} << 18;
+  static constexpr size_t kMaxCredits = size_t{1} << 16;
+  static constexpr size_t kMaxRecords = size_t{1} << 15;
 
   // Forgets every search; their records go back to records.
   void Clear(TRecordStore& records);
@@ -57,6 +59,7 @@ class TSearchCache {
 
   std::vector<TEntry> entries_;
   std::vector<int32_t> objects_;
+  size_t recordCount_ = 0;  // nodes and branches of the kept copies
   TCreditLog credits_;
   std::vector<int32_t> buckets_;  // first entry of each bucket, -1 when none; a power of two
 };

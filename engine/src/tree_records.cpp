@@ -81,13 +81,14 @@ void TRecordStore::FreeSubtree(TNodeRec* root) {
   if (root) FreeNode(root);
 }
 
-void TRecordStore::CopySubtree(const TNodeRec& source, TNodeRec& target) {
+int32_t TRecordStore::CopySubtree(const TNodeRec& source, TNodeRec& target) {
   FreeBranchList(target.FirstBranch);
   TRecordStore* home = target.Home;
   target = source;
   target.Home = home;
   target.FirstBranch = nullptr;
   TBranchRec** link = &target.FirstBranch;
+  int32_t made = 0;
   for (const TBranchRec* b = source.FirstBranch; b; b = b->Next) {
     TBranchRec* copy = NewBranch();
     copy->Kind = b->Kind;
@@ -97,10 +98,11 @@ void TRecordStore::CopySubtree(const TNodeRec& source, TNodeRec& target) {
     copy->OpenAbove = b->OpenAbove;
     copy->Values = b->Values;
     copy->Child = NewNode();
-    CopySubtree(*b->Child, *copy->Child);
+    made += 2 + CopySubtree(*b->Child, *copy->Child);
     *link = copy;
     link = &copy->Next;
   }
+  return made;
 }
 
 void TTreeStorage::Create(int32_t objectCount) {

@@ -97,8 +97,8 @@ class TRecordStore {
   // Frees a temporary subtree and its root record.
   void FreeSubtree(TNodeRec* root);
   // Makes target (which keeps its own home) a copy of source with everything below, from
-  // records of this store; target's old branches are freed.
-  void CopySubtree(const TNodeRec& source, TNodeRec& target);
+  // records of this store; target's old branches are freed. Returns the records it made.
+  int32_t CopySubtree(const TNodeRec& source, TNodeRec& target);
 
  private:
   void FreeNode(TNodeRec* node);
