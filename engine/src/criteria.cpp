@@ -43,13 +43,9 @@ bool IsUnsplittable(const TRunState& run, const int32_t* objects, int32_t u,
   for (int32_t g = 1; g <= run.M(); ++g) {
     if (!mask[g] || g == excludedFeature) continue;
     const std::vector<double>& column = data[g];
-    int32_t i = 0;
-    while (i < u && !IsKnown(column[objects[i]])) ++i;
-    if (i == u) continue;
-    const double first = column[objects[i]];
-    for (++i; i < u; ++i) {
-      const double x = column[objects[i]];
-      if (IsKnown(x) && x != first) return false;
+    TKnownValueScan scan;
+    for (int32_t i = 0; i < u; ++i) {
+      if (scan.Differs(column[objects[i]])) return false;
     }
   }
   return true;

@@ -56,6 +56,24 @@ inline double SplitScore(const TRunState& run, int32_t leaves, double cost, doub
 bool IsHomogeneous(const TRunState& run, int32_t u, double errorFrequency, double dispersion,
                    double mean);
 
+// Reads a feature's values one by one and tells when a known value differs from the first known
+// one, which is what makes a feature able to separate objects.
+class TKnownValueScan {
+ public:
+  // Whether x is known and differs from the first known value read.
+  bool Differs(double x) {
+    if (!IsKnown(x)) return false;
+    if (seen_) return x != first_;
+    seen_ = true;
+    first_ = x;
+    return false;
+  }
+
+ private:
+  bool seen_ = false;
+  double first_ = 0.0;
+};
+
 // Whether no allowed feature other than excludedFeature separates the objects: every known value
 // of each such feature equals the first known one.
 bool IsUnsplittable(const TRunState& run, const int32_t* objects, int32_t u,

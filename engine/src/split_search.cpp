@@ -368,23 +368,11 @@ bool TSplitSearch::GroupIsUnsplittable(const TFrame& frame, int32_t a, bool feat
     if (!frame.Mask[g] || g == frame.Excluded) continue;
     if (g == frame.Feature && !featureAllowed) continue;
     const std::vector<double>& column = run_.Table.Data[g];
-    bool seen = false;
-    double first = 0.0;
-    auto differs = [&](const std::vector<int32_t>& members) {
-      for (int32_t position : members) {
-        const double x = column[groups.KnownObjects[position]];
-        if (!IsKnown(x)) continue;
-        if (!seen) {
-          seen = true;
-          first = x;
-        } else if (x != first) {
-          return true;
-        }
-      }
-      return false;
-    };
+    TKnownValueScan scan;
     for (int32_t initial = a; initial; initial = frame.ChainNext[initial]) {
-      if (differs(groups.Row(initial).Members)) return false;
+      for (int32_t position : groups.Row(initial).Members) {
+        if (scan.Differs(column[groups.KnownObjects[position]])) return false;
+      }
     }
   }
   return true;

@@ -42,19 +42,14 @@ bool IsCandidateFeature(const TRunState& run, const int32_t* objects, int32_t n,
   const std::vector<double>& column = run.Table.Data[f];
   const bool nominal = run.Table.FeatureType[f] == ftNominal;
   int32_t known = 0;
-  bool seen = false, differs = false;
-  double first = 0.0;
+  bool differs = false;
+  TKnownValueScan scan;
   for (int32_t i = 0; i < n; ++i) {
     double x = column[objects[i]];
     if (!IsKnown(x)) continue;
     ++known;
     if (nominal) x = std::trunc(x);
-    if (!seen) {
-      seen = true;
-      first = x;
-    } else if (x != first) {
-      differs = true;
-    }
+    differs = scan.Differs(x) || differs;
   }
   return CanSplit(n, known, differs);
 }
