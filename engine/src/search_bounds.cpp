@@ -74,7 +74,9 @@ bool TSplitSearch::LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBe
   for (int32_t k = 2; k <= std::max(2, groups.GroupCount); ++k) {
     const int32_t errors = std::max(finest, changes >= k - 1 ? (changes - k + 2) / 2 : 0);
     if (!CannotWin(f, errors, groups.KnownCount, frame.N, toBeat, k)) {
-      return numeric && classes > 0 && IntervalsCannotWin(frame, f, toBeat);
+      if (!numeric) return false;
+      return classes > 0 ? IntervalsCannotWin(frame, f, toBeat)
+                         : DispersionIntervalsCannotWin(frame, f, toBeat);
     }
     if (errors == finest) break;  // more groups only add leaves
   }
@@ -139,6 +141,66 @@ bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
   // The bound and the real scores round differently: a relative margin far above their
   // rounding keeps the skip safe.
   const double margin = 1e-9 * (std::fabs(lowest) + std::fabs(toBeat));
+  return lowest - margin >= toBeat;
+}
+
+bool TSplitSearch::DispersionIntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
+  // A leaf partition of a numeric feature scores at least its within dispersion term plus a
+  // leaf's worth per group. The least of that sum over the cuts of the groups into two or more
+  // intervals bounds every partition of the merge sequence.
+  const TValueGroups& groups = frame.Groups;
+  const int32_t v = groups.GroupCount;
+  const double root = run_.RootDispersion;
+  const double weight = run_.Target.DispersionWeight;
+  if (!(root > 0) || v < 2) return false;
+  const double perSquares = weight / (root * groups.KnownCount);  // per squared deviation
+  const double perLeaf = run_.LeafWeight / frame.N;
+  std::vector<double>& one = frame.OneInterval;
+  std::vector<double>& many = frame.ManyIntervals;
+  one.resize(v);
+  many.resize(v);
+  // Running sums over groups 0..j of the counts, the values and the squared values, from which
+  // the squared deviations of any interval follow.
+  std::vector<double>& counts = frame.PrefixCounts;
+  std::vector<double>& sums = frame.PrefixSums;
+  std::vector<double>& squares = frame.PrefixSquares;
+  counts.resize(v + 1);
+  sums.resize(v + 1);
+  squares.resize(v + 1);
+  counts[0] = sums[0] = squares[0] = 0.0;
+  for (int32_t g = 1; g <= v; ++g) {
+    const TGroupRow& row = groups.Row(g);
+    counts[g] = counts[g - 1] + row.Count;
+    sums[g] = sums[g - 1] + row.Sum;
+    squares[g] = squares[g - 1] + row.SumOfSquares;
+  }
+  // The squared deviations of groups i+1..j+1; rounding may leave a hair below 0.
+  auto deviations = [&](int32_t i, int32_t j) {
+    const double sum = sums[j + 1] - sums[i];
+    return std::max(0.0, squares[j + 1] - squares[i] - sum * sum / (counts[j + 1] - counts[i]));
+  };
+  for (int32_t j = 0; j < v; ++j) {
+    one[j] = perSquares * deviations(0, j) + perLeaf;
+    // The last interval is groups i..j; its squared deviations only grow as i falls.
+    double best = std::numeric_limits<double>::infinity();
+    for (int32_t i = j; i >= 1; --i) {
+      const double cost = perSquares * deviations(i, j) + perLeaf;
+      if (cost >= best) break;
+      best = std::min(best, std::min(one[i - 1], many[i - 1]) + cost);
+    }
+    many[j] = best;
+  }
+  const double lowest = many[v - 1] + run_.CostWeight * run_.FeatureCost[f];
+  // The running sums here and the pooled dispersions of the merges round differently, and the
+  // early stops above trust rounded deviations to grow: both errors stay below a few hundred
+  // roundings of the largest squared value, far inside this margin.
+  double largestSquare = 0.0;
+  for (int32_t object : groups.KnownObjects) {
+    const double y = run_.TargetValue[object];
+    largestSquare = std::max(largestSquare, y * y);
+  }
+  const double margin =
+      1e-9 * (std::fabs(lowest) + std::fabs(toBeat)) + 1e-10 * weight * largestSquare / root;
   return lowest - margin >= toBeat;
 }
 

@@ -33,7 +33,7 @@ bool TSplitSearch::BuildCandidate(TFrame& frame, int32_t f, bool countsFirst) {
   // The feature is off while its own groups are evaluated; a non-candidate stays off for the
   // rest of this search, so the look-ahead below later features does not use it either.
   frame.Mask[f] = false;
-  if (countsFirst && run_.C() > 0 && run_.Table.FeatureType[f] == ftNumeric) {
+  if (countsFirst && run_.Table.FeatureType[f] == ftNumeric) {
     CountValueGroups(run_, frame.Objects, frame.N, f, frame.Groups);
   } else {
     BuildValueGroups(run_, frame.Objects, frame.N, f, frame.Groups);

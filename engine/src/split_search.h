@@ -105,11 +105,14 @@ class TSplitSearch {
     std::vector<int32_t> BranchObjects;  // the objects of the branch being evaluated
     std::vector<int32_t> MergedMembers;  // scratch for merging two member lists
     // Scratch of the bounds: the class counts of runs of groups (neighbours of one class
-    // together) and the best cuts of the runs into intervals.
+    // together), the best cuts into intervals, and running sums of the groups' values.
     std::vector<TClassCounts> Runs;
     std::vector<int32_t> RunClass;  // [run] its one class, 0 when it has several
     std::vector<double> OneInterval;
     std::vector<double> ManyIntervals;
+    std::vector<double> PrefixCounts;
+    std::vector<double> PrefixSums;
+    std::vector<double> PrefixSquares;
   };
 
   // SearchSplit without the cache of last-level searches.
@@ -128,6 +131,9 @@ class TSplitSearch {
   // The same for a numeric feature of a classification run, from the best cut of the frame's
   // runs into intervals.
   bool IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat);
+  // The same for a numeric feature of a regression run, from the best cut of the frame's groups
+  // into intervals by their dispersion.
+  bool DispersionIntervalsCannotWin(TFrame& frame, int32_t f, double toBeat);
   void EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result);
   // The figures of the current partition after the merge of a pair with that key.
   TTreeFigures TotalsAfter(const TFrame& frame, const TPairKey& key) const;

@@ -17,6 +17,7 @@ TGroupRow& ResetRow(TValueGroups& groups, int32_t g, int32_t label) {
   row.Count = 0;
   row.Mean = row.Spread = 0.0;
   row.ClassCount.fill(0);
+  row.Sum = row.SumOfSquares = 0.0;
   row.Values.clear();
   row.Members.clear();
   row.Branch = nullptr;
@@ -31,6 +32,9 @@ void AddObjects(const TRunState& run, TValueGroups& groups,
     const int32_t object = groups.KnownObjects[i];
     TGroupRow& row = groups.Row(groupOfKnown[i]);
     if (classes > 0) ++row.ClassCount[run.TargetClass[object]];
+    const double y = run.TargetValue[object];
+    row.Sum += y;
+    row.SumOfSquares += y * y;
     AddToGroup(run, row, object);
     row.Members.push_back(i);  // positions in the known list keep the node's order
   }
@@ -119,12 +123,21 @@ void CountValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
     TGroupRow& row = groups.Row(g);
     row.Count = 0;
     row.ClassCount.fill(0);
+    row.Sum = row.SumOfSquares = 0.0;
     row.Branch = nullptr;
   }
+  const bool classes = run.C() > 0;
   for (int32_t i = 0; i < groups.KnownCount; ++i) {
     TGroupRow& row = groups.Row(groups.Labels[i]);
+    const int32_t object = groups.KnownObjects[i];
     ++row.Count;
-    ++row.ClassCount[run.TargetClass[groups.KnownObjects[i]]];
+    if (classes) {
+      ++row.ClassCount[run.TargetClass[object]];
+    } else {
+      const double y = run.TargetValue[object];
+      row.Sum += y;
+      row.SumOfSquares += y * y;
+    }
   }
 }
 

@@ -17,6 +17,8 @@ struct TGroupRow {
   double Mean = 0.0;
   double Spread = 0.0;
   TClassCounts ClassCount{};
+  double Sum = 0.0;  // of the predicted values, for the bounds
+  double SumOfSquares = 0.0;
   std::vector<int32_t> Values;   // nominal: the value set, in merge order
   std::vector<int32_t> Members;  // the group's objects, in the order of the node's list
   TBranchRec* Branch = nullptr;  // owned reference, once evaluated; none at the last level
@@ -46,8 +48,8 @@ struct TValueGroups {
 void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
                       TValueGroups& groups);
 
-// Numeric f of a classification run: the groups of BuildValueGroups with only their counts and
-// class counts, which is all a bound needs; Complete stays false.
+// Numeric f: the groups of BuildValueGroups with only their counts, class counts and sums,
+// which is all a bound needs; Complete stays false.
 void CountValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
                       TValueGroups& groups);
 
