@@ -141,8 +141,9 @@ const TableShape kNumber80x10Predict = Shape(TargetKind::kNumber, 80, 10, 20, 0x
 // classification table like wdbc (500 x 31).
 const TableShape kNumber442x11 = Shape(TargetKind::kNumber, 442, 11, 0, 0x7A4F0008);
 const TableShape kClasses500x31 = Shape(TargetKind::kClasses, 500, 31, 0, 0x7A4F0009);
-// Deep look-ahead: 120 objects, 9 predictors, 4 classes.
+// Deep look-ahead: 120 objects, 9 predictors, 4 classes; and a regression table of that size.
 const TableShape kClasses120x10 = Shape(TargetKind::kClasses, 120, 10, 0, 0x7A4F0007);
+const TableShape kNumber120x10 = Shape(TargetKind::kNumber, 120, 10, 0, 0x7A4F000A);
 
 // One tree, no cross-validation, no prediction block.
 BENCHMARK_CAPTURE(BM_EngineRun, Classes500x59_OneTree_Complexity1_0, kClasses500x59,
@@ -168,6 +169,11 @@ BENCHMARK_CAPTURE(BM_EngineRun, Number300x20_OneTree_Complexity2_5, kNumber300x2
 
 // Look-ahead depth 3 with cross-validation: 10 folds, one variant.
 BENCHMARK_CAPTURE(BM_EngineRun, Classes120x10_Complexity3_0_10Folds, kClasses120x10,
+                  Parameters(3.0, 10, 1, 10))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK_CAPTURE(BM_EngineRun, Number120x10_Complexity3_0_10Folds, kNumber120x10,
                   Parameters(3.0, 10, 1, 10))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
