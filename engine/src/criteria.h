@@ -20,6 +20,20 @@ inline int32_t MajorityErrors(const TClassCounts& counts, int32_t classCount) {
   return total - largest;
 }
 
+// The errors of the majority class of a and b together, without storing their sum (the merge
+// sequence asks this of every candidate union).
+inline int32_t UnionMajorityErrors(const TClassCounts& a, const TClassCounts& b,
+                                   int32_t classCount) {
+  if (classCount <= 0) return 0;
+  int32_t total = 0, largest = 0;
+  for (int32_t c = 1; c <= kMaxClasses; ++c) {
+    const int32_t count = a[c] + b[c];
+    total += count;
+    largest = count > largest ? count : largest;
+  }
+  return total - largest;
+}
+
 // Adds the class counts of b to a, over every class slot.
 inline void AddClassCounts(TClassCounts& a, const TClassCounts& b) {
   for (int32_t c = 1; c <= kMaxClasses; ++c) a[c] += b[c];

@@ -261,11 +261,8 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     }
   }
 
-  TClassCounts counts = rowA.ClassCount;
-  if (a != b) {
-    AddClassCounts(counts, rowB.ClassCount);
-  }
-  const int32_t errors = MajorityErrors(counts, run_.C());
+  const int32_t errors = a == b ? MajorityErrors(rowA.ClassCount, run_.C())
+                                : UnionMajorityErrors(rowA.ClassCount, rowB.ClassCount, run_.C());
   double mean = rowA.Mean;
   double dispersion = rowA.Spread;
   if (a != b) {
@@ -310,7 +307,8 @@ void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot
     result.Grown = TTreeFigures{1, errors, dispersion};
     child->FirstBranch = nullptr;
     child->Feature = 0;
-    child->ClassCount = counts;
+    child->ClassCount = rowA.ClassCount;
+    if (a != b) AddClassCounts(child->ClassCount, rowB.ClassCount);
     child->Dispersion = dispersion;
     child->Mean = mean;
     child->ObjectCount = u;
