@@ -29,10 +29,10 @@ class TFeatureWorkers {
   // Runs every job of Jobs() at a node whose score without a split is nodeScore and returns when
   // all are done.
   void Evaluate(const int32_t* objects, int32_t n, int32_t excludedFeature, double nodeScore);
-
- private:
+  // Whether the features of a node of n objects are worth handing to other threads.
   bool WorthSharing(int32_t n) const;
 
+ private:
   const TRunState& run_;
   std::vector<std::unique_ptr<TSplitSearch>> searches_;  // one per thread of the pool
   std::vector<TFeatureJob> jobs_;

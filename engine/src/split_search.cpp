@@ -114,7 +114,8 @@ TSearchResult TSplitSearch::SearchNode(TNodeRec& node, const int32_t* objects, i
   result.Score = SplitScore(run_, 1, 0.0, node.Dispersion, errorFrequency, n);
   if (node.Terminal) return result;
 
-  if (depth == 1 && workers_) {
+  // Features not worth sharing run here, where the bounds can skip those that cannot win.
+  if (depth == 1 && workers_ && workers_->WorthSharing(n)) {
     SearchFeaturesInParallel(frame, node, result);
     return result;
   }
