@@ -207,12 +207,7 @@ void TTreeGrower::StoreSubtree(const TNodeRec& source, TNodeRec* target) {
   for (const TBranchRec* b = source.FirstBranch; b; b = b->Next) {
     TBranchRec* d = tree.BranchRecord(tree.BranchesUsed + 1);
     ++tree.BranchesUsed;
-    d->Kind = b->Kind;
-    d->Low = b->Low;
-    d->High = b->High;
-    d->OpenBelow = b->OpenBelow;
-    d->OpenAbove = b->OpenAbove;
-    d->Values = b->Values;
+    CopyBranchTest(*b, *d);
     d->Child = tree.NodeRecord(tree.NodesUsed + 1);
     StoreSubtree(*b->Child, d->Child);
     d->Next = b->Next ? tree.BranchRecord(tree.BranchesUsed + 1) : nullptr;

@@ -25,6 +25,15 @@ bool ObjectFollowsPath(const TDataTable& data, const TNodePath& path, int depth,
   return true;
 }
 
+void CopyBranchTest(const TBranchRec& source, TBranchRec& target) {
+  target.Kind = source.Kind;
+  target.Low = source.Low;
+  target.High = source.High;
+  target.OpenBelow = source.OpenBelow;
+  target.OpenAbove = source.OpenAbove;
+  target.Values = source.Values;
+}
+
 TNodeRec* TRecordStore::NewNode() {
   TNodeRec* node = nullptr;
   if (freeNodes_.empty()) {
@@ -91,12 +100,7 @@ int32_t TRecordStore::CopySubtree(const TNodeRec& source, TNodeRec& target) {
   int32_t made = 0;
   for (const TBranchRec* b = source.FirstBranch; b; b = b->Next) {
     TBranchRec* copy = NewBranch();
-    copy->Kind = b->Kind;
-    copy->Low = b->Low;
-    copy->High = b->High;
-    copy->OpenBelow = b->OpenBelow;
-    copy->OpenAbove = b->OpenAbove;
-    copy->Values = b->Values;
+    CopyBranchTest(*b, *copy);
     copy->Child = NewNode();
     made += 2 + CopySubtree(*b->Child, *copy->Child);
     *link = copy;

@@ -77,6 +77,9 @@ inline TMajority MajorityClass(const TClassCounts& counts, int32_t classCount) {
 // the branches of those steps.
 bool ObjectFollowsPath(const TDataTable& data, const TNodePath& path, int depth, int32_t object);
 
+// Makes target test what source tests: its kind, bounds and value set (not its links).
+void CopyBranchTest(const TBranchRec& source, TBranchRec& target);
+
 // Whether a known value x lies in branch b.
 bool BranchAccepts(const TBranchRec& b, double x);
 
