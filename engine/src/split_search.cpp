@@ -135,7 +135,7 @@ TSearchResult TSplitSearch::SearchNode(TNodeRec& node, const int32_t* objects, i
       frame.Mask[f] = true;  // a candidate stays allowed, as after its evaluation
       continue;
     }
-    if (!frame.Groups.Complete) BuildValueGroups(run_, objects, n, f, frame.Groups);
+    if (!frame.Groups.Complete) CompleteValueGroups(run_, frame.Groups);
     if (depth == 1) run_.CheckCancel();
     EvaluateFeature(frame, f);
     if (run_.ScoresRead) RecordFeatureScores(frame, result.Score);

@@ -170,6 +170,12 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
   groups.GroupCount = 1;
   if (w <= 1) return;
   GroupNumericValues(run, f, groups);
+  CompleteValueGroups(run, groups);
+}
+
+void CompleteValueGroups(const TRunState& run, TValueGroups& groups) {
+  groups.Complete = true;
+  if (groups.KnownCount <= 1) return;
   const std::vector<double>& distinct = groups.Distinct;
   const int32_t v = groups.GroupCount;
   groups.Threshold.assign(v + 1, 0.0);

@@ -53,6 +53,9 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
 void CountValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
                       TValueGroups& groups);
 
+// Numeric groups that CountValueGroups made: fills in the rest, as BuildValueGroups would have.
+void CompleteValueGroups(const TRunState& run, TValueGroups& groups);
+
 // Whether a feature can split n objects of which `known` have a value: two of those values must
 // differ (`differs`), and fewer than half of the objects may lack a value.
 inline bool CanSplit(int32_t n, int32_t known, bool differs) {
