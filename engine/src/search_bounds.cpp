@@ -117,6 +117,26 @@ bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
       largest = std::max(largest, into[c]);
     }
   };
+  // after[j]: the errors of runs j.. together, so that a cut of runs 0..j-1 followed by one
+  // interval for the rest gives a partition whose cost bounds the least from above.
+  std::vector<double>& after = frame.RestIntervals;
+  after.assign(runs + 1, 0.0);
+  {
+    TClassCounts counts{};
+    int32_t total = 0, largest = 0;
+    for (int32_t j = runs - 1; j >= 1; --j) {
+      add(frame.Runs[j], j, counts, total, largest);
+      after[j] = total - largest;
+    }
+  }
+  const double costTerm = run_.CostWeight * run_.FeatureCost[f];
+  // The bound and the real scores round differently: a relative margin far above their
+  // rounding keeps the skip safe.
+  auto cannotWin = [&](double least) {
+    const double lowest = perError * least + costTerm;
+    const double margin = 1e-9 * (std::fabs(lowest) + std::fabs(toBeat));
+    return lowest - margin >= toBeat;
+  };
   TClassCounts prefix{};
   int32_t prefixTotal = 0, prefixLargest = 0;
   for (int32_t j = 0; j < runs; ++j) {
@@ -135,13 +155,14 @@ bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
       best = std::min(best, std::min(one[i - 1], many[i - 1]) + last);
     }
     many[j] = best;
+    if (j + 1 == runs) break;
+    // Runs 0..j cut as found and the rest as one interval make a partition: when it can win,
+    // the feature must be evaluated. Any partition of all runs, cut back to runs 0..j, costs at
+    // least the best cut of those: when even that cannot win, nothing can.
+    if (!cannotWin(std::min(one[j], many[j]) + after[j + 1] + lambda)) return false;
+    if (cannotWin(std::min(one[j] + lambda, many[j]))) return true;
   }
-  const double least = std::min(one[runs - 1] + lambda, many[runs - 1]);
-  const double lowest = perError * least + run_.CostWeight * run_.FeatureCost[f];
-  // The bound and the real scores round differently: a relative margin far above their
-  // rounding keeps the skip safe.
-  const double margin = 1e-9 * (std::fabs(lowest) + std::fabs(toBeat));
-  return lowest - margin >= toBeat;
+  return cannotWin(std::min(one[runs - 1] + lambda, many[runs - 1]));
 }
 
 bool TSplitSearch::DispersionIntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
@@ -179,6 +200,24 @@ bool TSplitSearch::DispersionIntervalsCannotWin(TFrame& frame, int32_t f, double
     const double sum = sums[j + 1] - sums[i];
     return std::max(0.0, squares[j + 1] - squares[i] - sum * sum / (counts[j + 1] - counts[i]));
   };
+  const double costTerm = run_.CostWeight * run_.FeatureCost[f];
+  // The running sums here and the pooled dispersions of the merges round differently, and the
+  // early stops below trust rounded deviations to grow: both errors stay below a few hundred
+  // roundings of the largest squared value, far inside this margin.
+  double largestSquare = -1.0;  // found when first needed
+  auto cannotWin = [&](double least) {
+    const double lowest = least + costTerm;
+    const double relative = 1e-9 * (std::fabs(lowest) + std::fabs(toBeat));
+    if (lowest - relative < toBeat) return false;
+    if (largestSquare < 0) {
+      largestSquare = 0.0;
+      for (int32_t object : groups.KnownObjects) {
+        const double y = run_.TargetValue[object];
+        largestSquare = std::max(largestSquare, y * y);
+      }
+    }
+    return lowest - (relative + 1e-10 * weight * largestSquare / root) >= toBeat;
+  };
   for (int32_t j = 0; j < v; ++j) {
     one[j] = perSquares * deviations(0, j) + perLeaf;
     // The last interval is groups i..j; its squared deviations only grow as i falls.
@@ -189,19 +228,15 @@ bool TSplitSearch::DispersionIntervalsCannotWin(TFrame& frame, int32_t f, double
       best = std::min(best, std::min(one[i - 1], many[i - 1]) + cost);
     }
     many[j] = best;
+    if (j + 1 == v) break;
+    // Groups 0..j cut as found and the rest as one interval make a partition: when it can win,
+    // the feature must be evaluated. Any partition of all groups, cut back to groups 0..j, costs
+    // at least the best cut of those: when even that cannot win, nothing can.
+    const double rest = perSquares * deviations(j + 1, v - 1) + perLeaf;
+    if (!cannotWin(std::min(one[j], many[j]) + rest)) return false;
+    if (cannotWin(std::min(one[j] + perLeaf, many[j]))) return true;
   }
-  const double lowest = many[v - 1] + run_.CostWeight * run_.FeatureCost[f];
-  // The running sums here and the pooled dispersions of the merges round differently, and the
-  // early stops above trust rounded deviations to grow: both errors stay below a few hundred
-  // roundings of the largest squared value, far inside this margin.
-  double largestSquare = 0.0;
-  for (int32_t object : groups.KnownObjects) {
-    const double y = run_.TargetValue[object];
-    largestSquare = std::max(largestSquare, y * y);
-  }
-  const double margin =
-      1e-9 * (std::fabs(lowest) + std::fabs(toBeat)) + 1e-10 * weight * largestSquare / root;
-  return lowest - margin >= toBeat;
+  return cannotWin(many[v - 1]);
 }
 
 }  // namespace tarvo
