@@ -16,6 +16,40 @@ uint64_t TSearchCache::HashOf(const int32_t* objects, int32_t n, int32_t exclude
 }
 
 void TSearchCache::Clear(TRecordStore& records) {
+  generations_[0].Clear(records);
+  generations_[1].Clear(records);
+  newer_ = 0;
+}
+
+bool TSearchCache::Find(const int32_t* objects, int32_t n, const TFeatureMask& mask,
+                        int32_t excluded, TNodeRec& node, TSearchResult& result,
+                        TCreditLog& credits, TRecordStore& records) const {
+  const uint64_t hash = HashOf(objects, n, excluded);
+  for (const TGeneration* generation : {&generations_[newer_], &generations_[1 - newer_]}) {
+    const TEntry* entry = generation->Lookup(hash, objects, n, mask, excluded);
+    if (!entry) continue;
+    records.CopySubtree(*entry->Node, node);
+    result = entry->Result;
+    const auto first = generation->Credits().begin() + static_cast<ptrdiff_t>(entry->CreditOffset);
+    credits.assign(first, first + static_cast<ptrdiff_t>(entry->CreditCount));
+    return true;
+  }
+  return false;
+}
+
+void TSearchCache::Store(const int32_t* objects, int32_t n, const TFeatureMask& mask,
+                         int32_t excluded, const TNodeRec& node, const TSearchResult& result,
+                         const TCreditLog& credits, TRecordStore& records) {
+  if (static_cast<size_t>(n) > kMaxObjects || credits.size() > kMaxCredits) return;
+  if (generations_[newer_].WouldOverflow(n, credits.size())) {
+    newer_ = 1 - newer_;
+    generations_[newer_].Clear(records);
+  }
+  generations_[newer_].Store(HashOf(objects, n, excluded), objects, n, mask, excluded, node, result,
+                             credits, records);
+}
+
+void TSearchCache::TGeneration::Clear(TRecordStore& records) {
   for (TEntry& entry : entries_) records.FreeSubtree(entry.Node);
   entries_.clear();
   objects_.clear();
@@ -24,7 +58,7 @@ void TSearchCache::Clear(TRecordStore& records) {
   std::fill(buckets_.begin(), buckets_.end(), -1);
 }
 
-void TSearchCache::Rehash(size_t bucketCount) {
+void TSearchCache::TGeneration::Rehash(size_t bucketCount) {
   buckets_.assign(bucketCount, -1);
   for (size_t i = 0; i < entries_.size(); ++i) {
     TEntry& entry = entries_[i];
@@ -34,8 +68,9 @@ void TSearchCache::Rehash(size_t bucketCount) {
   }
 }
 
-const TSearchCache::TEntry* TSearchCache::Lookup(uint64_t hash, const int32_t* objects, int32_t n,
-                                                 const TFeatureMask& mask, int32_t excluded) const {
+const TSearchCache::TEntry* TSearchCache::TGeneration::Lookup(uint64_t hash, const int32_t* objects,
+                                                              int32_t n, const TFeatureMask& mask,
+                                                              int32_t excluded) const {
   if (buckets_.empty()) return nullptr;
   for (int32_t i = buckets_[BucketOf(hash)]; i >= 0; i = entries_[i].Next) {
     const TEntry& entry = entries_[i];
@@ -47,30 +82,19 @@ const TSearchCache::TEntry* TSearchCache::Lookup(uint64_t hash, const int32_t* o
   return nullptr;
 }
 
-bool TSearchCache::Find(const int32_t* objects, int32_t n, const TFeatureMask& mask,
-                        int32_t excluded, TNodeRec& node, TSearchResult& result,
-                        TCreditLog& credits, TRecordStore& records) const {
-  const TEntry* entry = Lookup(HashOf(objects, n, excluded), objects, n, mask, excluded);
-  if (!entry) return false;
-  records.CopySubtree(*entry->Node, node);
-  result = entry->Result;
-  const auto first = credits_.begin() + static_cast<ptrdiff_t>(entry->CreditOffset);
-  credits.assign(first, first + static_cast<ptrdiff_t>(entry->CreditCount));
-  return true;
+bool TSearchCache::TGeneration::WouldOverflow(int32_t n, size_t credits) const {
+  return entries_.size() >= kMaxEntries || objects_.size() + n > kMaxObjects ||
+         credits_.size() + credits > kMaxCredits || recordCount_ >= kMaxRecords;
 }
 
-void TSearchCache::Store(const int32_t* objects, int32_t n, const TFeatureMask& mask,
-                         int32_t excluded, const TNodeRec& node, const TSearchResult& result,
-                         const TCreditLog& credits, TRecordStore& records) {
-  if (entries_.size() >= kMaxEntries || objects_.size() + n > kMaxObjects ||
-      credits_.size() + credits.size() > kMaxCredits || recordCount_ >= kMaxRecords) {
-    Clear(records);
-  }
-  if (static_cast<size_t>(n) > kMaxObjects || credits.size() > kMaxCredits) return;
+void TSearchCache::TGeneration::Store(uint64_t hash, const int32_t* objects, int32_t n,
+                                      const TFeatureMask& mask, int32_t excluded,
+                                      const TNodeRec& node, const TSearchResult& result,
+                                      const TCreditLog& credits, TRecordStore& records) {
   if (2 * (entries_.size() + 1) > buckets_.size())
     Rehash(std::max<size_t>(1024, 2 * buckets_.size()));
   TEntry& entry = entries_.emplace_back();
-  entry.Hash = HashOf(objects, n, excluded);
+  entry.Hash = hash;
   entry.Offset = objects_.size();
   entry.N = n;
   entry.Excluded = excluded;

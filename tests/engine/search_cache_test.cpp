@@ -75,24 +75,30 @@ TEST(SearchCacheTest, GivesBackADeepCopyOnlyForTheSameInputs) {
   records.FreeSubtree(found);
 }
 
-TEST(SearchCacheTest, StartsAfreshWhenFull) {
+TEST(SearchCacheTest, ForgetsTheOlderGenerationWhenTheNewerIsFull) {
   TRecordStore records;
   TSearchCache cache;
   TFeatureMask mask;
   TNodeRec* leaf = records.NewNode();
   const TSearchResult result;
-  for (int32_t i = 0; i <= static_cast<int32_t>(TSearchCache::kMaxEntries); ++i) {
+  // Two full generations and one search more: the first generation makes way for the last one.
+  const int32_t generation = static_cast<int32_t>(TSearchCache::kMaxEntries);
+  for (int32_t i = 0; i <= 2 * generation; ++i) {
     cache.Store(&i, 1, mask, 0, *leaf, result, {}, records);
   }
-  EXPECT_EQ(cache.Size(), 1u);
+  EXPECT_EQ(cache.Size(), static_cast<size_t>(generation) + 1);
   TSearchResult found;
   TCreditLog credits;
-  const int32_t first = 0, last = static_cast<int32_t>(TSearchCache::kMaxEntries);
+  const int32_t first = 0, lastOfFirst = generation - 1, firstOfSecond = generation,
+                last = 2 * generation;
   EXPECT_FALSE(cache.Find(&first, 1, mask, 0, *leaf, found, credits, records));
+  EXPECT_FALSE(cache.Find(&lastOfFirst, 1, mask, 0, *leaf, found, credits, records));
+  EXPECT_TRUE(cache.Find(&firstOfSecond, 1, mask, 0, *leaf, found, credits, records));
   EXPECT_TRUE(cache.Find(&last, 1, mask, 0, *leaf, found, credits, records));
   cache.Clear(records);
   EXPECT_EQ(cache.Size(), 0u);
   EXPECT_FALSE(cache.Find(&last, 1, mask, 0, *leaf, found, credits, records));
+  EXPECT_FALSE(cache.Find(&firstOfSecond, 1, mask, 0, *leaf, found, credits, records));
 }
 
 }  // namespace
