@@ -117,18 +117,19 @@ bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
       largest = std::max(largest, into[c]);
     }
   };
-  // after[j]: the errors of runs j.. together, so that a cut of runs 0..j-1 followed by one
-  // interval for the rest gives a partition whose cost bounds the least from above.
-  std::vector<double>& after = frame.RestIntervals;
-  after.assign(runs + 1, 0.0);
-  {
-    TClassCounts counts{};
+  // The class counts of all runs: less those of runs 0..j, they give the errors of the rest as
+  // one interval, and a cut of runs 0..j followed by that interval bounds the least from above.
+  TClassCounts all{};
+  for (const TClassCounts& runCounts : frame.Runs) AddClassCounts(all, runCounts);
+  auto restErrors = [&](const TClassCounts& prefixCounts) {
     int32_t total = 0, largest = 0;
-    for (int32_t j = runs - 1; j >= 1; --j) {
-      add(frame.Runs[j], j, counts, total, largest);
-      after[j] = total - largest;
+    for (int32_t c = 1; c <= classes; ++c) {
+      const int32_t count = all[c] - prefixCounts[c];
+      total += count;
+      largest = std::max(largest, count);
     }
-  }
+    return total - largest;
+  };
   const double costTerm = run_.CostWeight * run_.FeatureCost[f];
   // The bound and the real scores round differently: a relative margin far above their
   // rounding keeps the skip safe.
@@ -159,7 +160,7 @@ bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
     // Runs 0..j cut as found and the rest as one interval make a partition: when it can win,
     // the feature must be evaluated. Any partition of all runs, cut back to runs 0..j, costs at
     // least the best cut of those: when even that cannot win, nothing can.
-    if (!cannotWin(std::min(one[j], many[j]) + after[j + 1] + lambda)) return false;
+    if (!cannotWin(std::min(one[j], many[j]) + restErrors(prefix) + lambda)) return false;
     if (cannotWin(std::min(one[j] + lambda, many[j]))) return true;
   }
   return cannotWin(std::min(one[runs - 1] + lambda, many[runs - 1]));

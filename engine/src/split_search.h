@@ -110,8 +110,7 @@ class TSplitSearch {
     std::vector<int32_t> RunClass;  // [run] its one class, 0 when it has several
     std::vector<double> OneInterval;
     std::vector<double> ManyIntervals;
-    std::vector<double> RestIntervals;
-    std::vector<double> PrefixCounts;
+      std::vector<double> PrefixCounts;
     std::vector<double> PrefixSums;
     std::vector<double> PrefixSquares;
   };
