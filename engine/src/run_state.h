@@ -75,6 +75,9 @@ struct TRunState {
   // Whether the next search of the series ranks features by the scores of the one running:
   // when not, the search need not record them and may skip features that cannot win.
   bool ScoresRead = true;
+  // Whether the last level of the look-ahead runs numeric features through its own lean merge
+  // sequence; tests turn it off to compare it with the general one.
+  bool LeafMergeShortcut = true;
   TRecordStore Records;
   // The records of the search's worker threads. They live as long as the run, like Records;
   // a record freed through any store goes back to the one that made it.

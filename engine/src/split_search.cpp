@@ -137,7 +137,9 @@ TSearchResult TSplitSearch::SearchNode(TNodeRec& node, const int32_t* objects, i
     }
     if (!frame.Groups.Complete) CompleteValueGroups(run_, frame.Groups);
     if (depth == 1) run_.CheckCancel();
-    EvaluateFeature(frame, f);
+    if (!leafLevel || !run_.LeafMergeShortcut || !EvaluateLeafFeature(frame, f, result.Score)) {
+      EvaluateFeature(frame, f);
+    }
     if (run_.ScoresRead) RecordFeatureScores(frame, result.Score);
     TakeOutcome(frame, outcome);
     Adopt(node, result, outcome);

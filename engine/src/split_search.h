@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "credit_order.h"
+#include "leaf_merge.h"
 #include "pair_ranking.h"
 #include "run_state.h"
 #include "search_cache.h"
@@ -102,6 +103,7 @@ class TSplitSearch {
     std::vector<TBranchRec*> Best;     // the collected best partition, in group order
     double BestScore = kMissingScore;  // and the figures of the best
     TTreeFigures BestTotals;
+    TLeafMerge Leaf;                     // a numeric feature's sequence at the last level
     std::vector<int32_t> BranchObjects;  // the objects of the branch being evaluated
     std::vector<int32_t> MergedMembers;  // scratch for merging two member lists
     // Scratch of the bounds: the class counts of runs of groups (neighbours of one class
@@ -110,7 +112,7 @@ class TSplitSearch {
     std::vector<int32_t> RunClass;  // [run] its one class, 0 when it has several
     std::vector<double> OneInterval;
     std::vector<double> ManyIntervals;
-      std::vector<double> PrefixCounts;
+    std::vector<double> PrefixCounts;
     std::vector<double> PrefixSums;
     std::vector<double> PrefixSquares;
   };
@@ -151,6 +153,18 @@ class TSplitSearch {
   // Whether the target values of the feature's known objects keep every pair's Delta finite.
   bool DeltasAreFinite(const TFrame& frame) const;
   void RunMergeSequence(TFrame& frame);
+  // The last level's sequence for a numeric feature (leaf_merge.cpp): evaluates f as
+  // EvaluateFeature would, but makes the best partition's records only when it scores below
+  // toBeat. False, with nothing made, when the weights call for the general sequence.
+  bool EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat);
+  // Whether one more error always scores strictly worse, whatever the partition's totals.
+  bool ErrorsOrderScores(const TFrame& frame) const;
+  // False when a score is not a number and the general sequence must decide.
+  bool RunLeafMergeSequence(TFrame& frame, bool byErrors);
+  // Judges the union of live group `left` and the next one and ranks the pair.
+  void EvaluateLeafPair(TFrame& frame, int32_t left, bool byErrors);
+  TPairKey LeafPairKey(const TFrame& frame, int32_t left) const;
+  void BuildLeafBest(TFrame& frame);
   // keepBest: whether the best partition so far stays the best after this merge.
   void MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged, bool keepBest);
   void UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q);

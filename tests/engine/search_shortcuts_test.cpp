@@ -1,9 +1,11 @@
-// The shortcuts a search takes when no later search reads its feature scores (skipping features
-// that cannot win, settling last-level stop tests late) must return the very subtree and score
-// of the full search, ties included, and a series that reads the scores must still get them.
+// The shortcuts a search takes (skipping features that cannot win when no later search reads its
+// feature scores, settling last-level stop tests late, the lean merge sequence of the last level)
+// must return the very subtree and score of the full search, ties included, and a series that
+// reads the scores must still get them.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -20,8 +22,10 @@ using testing::ThreadedSearch;
 
 // Every field of a subtree that a tree keeps, depth first.
 std::string Describe(const TNodeRec& node) {
+  char figures[64];
+  std::snprintf(figures, sizeof figures, " %a %a", node.Mean, node.Dispersion);
   std::string text = "(" + std::to_string(node.Feature) + " n" + std::to_string(node.ObjectCount) +
-                     (node.Terminal ? " T" : "");
+                     figures + (node.Terminal ? " T" : "");
   for (const TBranchRec* b = node.FirstBranch; b; b = b->Next) {
     text += " [" + std::to_string(b->Low) + "," + std::to_string(b->High);
     for (int32_t code : b->Values) text += " v" + std::to_string(code);
@@ -42,16 +46,17 @@ RunBuilder RandomRun(uint32_t seed, bool classify) {
   std::vector<double> x, y, z, g, target;
   for (int o = 0; o < n; ++o) {
     x.push_back(next(4));
-    y.push_back(next(6));
+    y.push_back(next(12));
     z.push_back(next(8) == 0 ? 1 : 0);
     g.push_back(1 + next(5));
-    target.push_back(classify ? 1 + (x.back() + next(3) > 3 ? 1 : 0) : x.back() * 2 + next(5));
+    target.push_back(classify ? 1 + static_cast<int>(x.back() + next(4)) % 3
+                              : x.back() * 2 + next(5));
   }
   RunBuilder builder;
   builder.Numeric("x", x).Numeric("y", y).Numeric("z", z).Nominal("g", {"p", "q", "r", "s", "t"},
                                                                   g);
   if (classify) {
-    builder.Nominal("cls", {"a", "b"}, target).Classify(5);
+    builder.Nominal("cls", {"a", "b", "c"}, target).Classify(5);
   } else {
     builder.Numeric("v", target).Regress(5);
   }
@@ -67,6 +72,7 @@ TEST(SearchShortcuts, SameSubtreeAndScoreAsTheFullSearch) {
         for (int shortcuts = 0; shortcuts < 2; ++shortcuts) {
           auto run = RandomRun(seed, classify).RecursiveComplexity(complexity).Build();
           run->ScoresRead = shortcuts == 0;
+          run->LeafMergeShortcut = shortcuts == 1;
           ThreadedSearch search(*run, 1 + shortcuts);
           TNodeRec node;
           const std::vector<int32_t> objects = Objects(1, run->N());

@@ -1,0 +1,238 @@
+// The merge sequence of a numeric feature at the last level of the look-ahead. Every branch there
+// is one leaf, so a union is judged from its groups' counts alone: the sequence runs on flat
+// arrays of figures, makes no records, and the best partition's branches are made only when the
+// node takes them, by replaying the merges that led to it. It picks the same pairs, in the same
+// order, with the same figures as the general sequence (RunMergeSequence).
+#include <algorithm>
+#include <cmath>
+
+#include "criteria.h"
+#include "split_search.h"
+
+namespace tarvo {
+
+bool TSplitSearch::ErrorsOrderScores(const TFrame& frame) const {
+  // The error term changes by at least ErrorWeight / w per error; the score's other terms are
+  // the same for every pair (one leaf less), and no term exceeds the sum of the weights' sizes.
+  // When an error outweighs the rounding of those terms many times over, a pair with fewer new
+  // errors always scores strictly lower, so the leftmost pair of least new errors is the best.
+  const TTargetDescription& target = run_.Target;
+  const double perError = target.ErrorWeight / frame.Groups.KnownCount;
+  const double largest = std::fabs(target.ErrorWeight) + std::fabs(run_.LeafWeight) +
+                         std::fabs(run_.CostWeight * run_.FeatureCost[frame.Feature]);
+  return std::isfinite(largest) && perError > 1e-12 * largest;
+}
+
+void TSplitSearch::EvaluateLeafPair(TFrame& frame, int32_t left, bool byErrors) {
+  TLeafMerge& leaf = frame.Leaf;
+  const int32_t right = leaf.Next[left];
+  const int32_t unionErrors =
+      UnionMajorityErrors(leaf.Classes[left], leaf.Classes[right], run_.C());
+  leaf.PairErrors[left] = unionErrors;
+  leaf.PairDeltaErrors[left] = unionErrors - leaf.Errors[left] - leaf.Errors[right];
+  if (byErrors) {
+    // The union's mean and dispersion are needed only if the pair merges: they are pooled then,
+    // from the same rows, so they come out the same.
+    leaf.ByErrors.Insert(left, leaf.PairDeltaErrors[left]);
+    return;
+  }
+  const double mean =
+      PooledMean(leaf.Count[left], leaf.Mean[left], leaf.Count[right], leaf.Mean[right]);
+  leaf.PairMean[left] = mean;
+  leaf.PairSpread[left] =
+      PooledDispersion(leaf.Count[left], leaf.Mean[left], leaf.Spread[left], leaf.Count[right],
+                       leaf.Mean[right], leaf.Spread[right], mean);
+  frame.Ranking.Insert(left, LeafPairKey(frame, left));
+}
+
+TPairKey TSplitSearch::LeafPairKey(const TFrame& frame, int32_t left) const {
+  // As KeyOf: every branch is one leaf, whose dispersion is its group's.
+  const TLeafMerge& leaf = frame.Leaf;
+  const int32_t right = leaf.Next[left];
+  TPairKey key;
+  key.DeltaLeaves = -1;
+  key.DeltaErrors = leaf.PairDeltaErrors[left];
+  key.DeltaDispersion =
+      static_cast<double>(leaf.Count[left]) * leaf.Spread[left] +
+      static_cast<double>(leaf.Count[right]) * leaf.Spread[right] -
+      static_cast<double>(leaf.Count[left] + leaf.Count[right]) * leaf.PairSpread[left];
+  return key;
+}
+
+bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, bool byErrors) {
+  TLeafMerge& leaf = frame.Leaf;
+  const int32_t v = frame.Groups.GroupCount;
+  if (byErrors) {
+    leaf.ByErrors.Reset(v + 1);
+  } else {
+    frame.Ranking.Reset(TPairRanking::TMode::ByDispersionOneBucket, v + 1);
+  }
+  for (int32_t l = 1; l < v; ++l) EvaluateLeafPair(frame, l, byErrors);
+  int32_t live = v;
+  for (;;) {
+    const int32_t r =
+        byErrors ? leaf.ByErrors.Best()
+                 : frame.Ranking.Best([&](const TPairKey& key) { return ScoreOfKey(frame, key); });
+    if (r < 0) return true;
+    const int32_t q = leaf.Next[r];
+    if (byErrors) {
+      const double mean = PooledMean(leaf.Count[r], leaf.Mean[r], leaf.Count[q], leaf.Mean[q]);
+      leaf.PairMean[r] = mean;
+      leaf.PairSpread[r] = PooledDispersion(leaf.Count[r], leaf.Mean[r], leaf.Spread[r],
+                                            leaf.Count[q], leaf.Mean[q], leaf.Spread[q], mean);
+    }
+    const TPairKey key = LeafPairKey(frame, r);
+    const double score = ScoreOfKey(frame, key);
+    // A score that is not a number orders nothing: the general sequence decides then.
+    if (byErrors && score != score) return false;
+    frame.Totals = TotalsAfter(frame, key);
+    const int32_t before = leaf.Previous[r];
+    const int32_t after = leaf.Next[q];
+    // The slots whose groups change leave the ranking.
+    if (byErrors) {
+      leaf.ByErrors.Remove(r, leaf.PairDeltaErrors[r]);
+      if (after) leaf.ByErrors.Remove(q, leaf.PairDeltaErrors[q]);
+      if (before) leaf.ByErrors.Remove(before, leaf.PairDeltaErrors[before]);
+    } else {
+      frame.Ranking.Remove(r, key);
+      if (after) frame.Ranking.Remove(q, LeafPairKey(frame, q));
+      if (before) frame.Ranking.Remove(before, LeafPairKey(frame, before));
+    }
+
+    ++frame.Step;
+    leaf.Merges.emplace_back(r, q);
+    leaf.Count[r] += leaf.Count[q];
+    leaf.Errors[r] = leaf.PairErrors[r];
+    leaf.Mean[r] = leaf.PairMean[r];
+    leaf.Spread[r] = leaf.PairSpread[r];
+    AddClassCounts(leaf.Classes[r], leaf.Classes[q]);
+    leaf.Next[r] = after;
+    if (after) leaf.Previous[after] = r;
+    leaf.Next[q] = leaf.Previous[q] = 0;
+    --live;
+    // Ties go to the later partition, the one with fewer groups.
+    if (score <= frame.BestScore) {
+      frame.BestStep = frame.Step;
+      frame.BestScore = score;
+      frame.BestTotals = frame.Totals;
+    }
+    if (live == 2) return true;
+    if (before) EvaluateLeafPair(frame, before, byErrors);
+    if (after) EvaluateLeafPair(frame, r, byErrors);
+  }
+}
+
+bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) {
+  if (run_.Table.FeatureType[f] != ftNumeric) return false;
+  const TValueGroups& groups = frame.Groups;
+  const int32_t v = groups.GroupCount;
+  frame.Feature = f;
+  frame.Kind = ftNumeric;
+  frame.KnownCount = groups.KnownCount;
+  // The pairs are ranked by their change in errors alone, or in the dispersion's tournament
+  // (TPairRanking); other weightings take the general sequence.
+  const TTargetDescription& target = run_.Target;
+  bool byErrors = false;
+  if (target.DispersionWeight == 0 && target.ErrorWeight > 0 && ErrorsOrderScores(frame)) {
+    byErrors = true;
+  } else if (!(target.ErrorWeight == 0 && target.DispersionWeight > 0 && run_.RootDispersion > 0 &&
+               DeltasAreFinite(frame))) {
+    return false;
+  }
+
+  TLeafMerge& leaf = frame.Leaf;
+  const size_t size = static_cast<size_t>(v) + 1;
+  leaf.Count.resize(size);
+  leaf.Errors.resize(size);
+  leaf.Mean.resize(size);
+  leaf.Spread.resize(size);
+  leaf.Classes.resize(size);
+  leaf.Next.resize(size);
+  leaf.Previous.resize(size);
+  leaf.PairErrors.resize(size);
+  leaf.PairDeltaErrors.resize(size);
+  leaf.PairMean.resize(size);
+  leaf.PairSpread.resize(size);
+  leaf.Merges.clear();
+  // The initial partition, one leaf per distinct value, summed in group order.
+  const int32_t classes = run_.C();
+  TTreeFigures& totals = frame.Totals;
+  totals = TTreeFigures{};
+  for (int32_t g = 1; g <= v; ++g) {
+    const TGroupRow& row = groups.Row(g);
+    leaf.Count[g] = row.Count;
+    leaf.Errors[g] = MajorityErrors(row.ClassCount, classes);
+    leaf.Mean[g] = row.Mean;
+    leaf.Spread[g] = row.Spread;
+    leaf.Classes[g] = row.ClassCount;
+    leaf.Next[g] = g < v ? g + 1 : 0;
+    leaf.Previous[g] = g - 1;
+    totals.Leaves += 1;
+    totals.Errors += leaf.Errors[g];
+    totals.Dispersion += static_cast<double>(row.Count) * row.Spread;
+  }
+  totals.Dispersion = totals.Dispersion / frame.KnownCount;
+  const double initialScore =
+      SplitScore(run_, totals.Leaves, run_.FeatureCost[f], totals.Dispersion,
+                 static_cast<double>(totals.Errors) / frame.KnownCount, frame.N);
+  frame.Step = 0;
+  frame.BestStep = -1;
+  frame.BestScore = kMissingScore;
+  if (initialScore <= kMissingScore) {
+    frame.BestStep = 0;
+    frame.BestScore = initialScore;
+    frame.BestTotals = totals;
+  }
+  if (v > 2 && !RunLeafMergeSequence(frame, byErrors)) return false;
+
+  // The unions were judged with f allowed below their first level, as in the general sequence.
+  frame.Mask[f] = true;
+  frame.Best.clear();
+  if (frame.BestStep >= 0 && frame.BestScore < toBeat) BuildLeafBest(frame);
+  return true;
+}
+
+void TSplitSearch::BuildLeafBest(TFrame& frame) {
+  // Replays the merges up to the best partition on the groups' rows, pooling each union from
+  // the same two groups in the same order as the sequence did, then makes one branch per group.
+  TValueGroups& groups = frame.Groups;
+  const int32_t v = groups.GroupCount;
+  const int32_t classes = run_.C();
+  frame.BranchBorn.assign(v + 1, 0);
+  frame.NextLive.assign(v + 1, 0);
+  frame.PrevLive.assign(v + 1, 0);
+  frame.ChainNext.assign(v + 1, 0);
+  frame.ChainLast.resize(v + 1);
+  for (int32_t g = 1; g <= v; ++g) {
+    frame.NextLive[g] = g < v ? g + 1 : 0;
+    frame.PrevLive[g] = g - 1;
+    frame.ChainLast[g] = g;
+    TGroupRow& row = groups.Row(g);
+    row.Grown = TTreeFigures{1, MajorityErrors(row.ClassCount, classes), row.Spread};
+  }
+  for (int32_t step = 1; step <= frame.BestStep; ++step) {
+    const auto [r, q] = frame.Leaf.Merges[step - 1];
+    TGroupRow& rowR = groups.Row(r);
+    const TGroupRow& rowQ = groups.Row(q);
+    const int32_t errors = UnionMajorityErrors(rowR.ClassCount, rowQ.ClassCount, classes);
+    const double mean = PooledMean(rowR.Count, rowR.Mean, rowQ.Count, rowQ.Mean);
+    const double spread = PooledDispersion(rowR.Count, rowR.Mean, rowR.Spread, rowQ.Count,
+                                           rowQ.Mean, rowQ.Spread, mean);
+    groups.Threshold[r] = groups.Threshold[q];
+    frame.ChainNext[frame.ChainLast[r]] = q;
+    frame.ChainLast[r] = frame.ChainLast[q];
+    AddClassCounts(rowR.ClassCount, rowQ.ClassCount);
+    rowR.Grown = TTreeFigures{1, errors, spread};
+    rowR.Mean = mean;
+    rowR.Spread = spread;
+    rowR.Count += rowQ.Count;
+    frame.BranchBorn[r] = step;
+    const int32_t after = frame.NextLive[q];
+    frame.NextLive[r] = after;
+    if (after) frame.PrevLive[after] = r;
+    frame.NextLive[q] = frame.PrevLive[q] = 0;
+  }
+  for (int32_t g = 1; g; g = frame.NextLive[g]) frame.Best.push_back(MakeLastLevelBranch(frame, g));
+}
+
+}  // namespace tarvo
