@@ -5,6 +5,7 @@
 // order, with the same figures as the general sequence (RunMergeSequence).
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "criteria.h"
 #include "split_search.h"
@@ -23,14 +24,14 @@ bool TSplitSearch::ErrorsOrderScores(const TFrame& frame) const {
   return std::isfinite(largest) && perError > 1e-12 * largest;
 }
 
-void TSplitSearch::EvaluateLeafPair(TFrame& frame, int32_t left, bool byErrors) {
+void TSplitSearch::EvaluateLeafPair(TFrame& frame, int32_t left, TLeafRanking ranking) {
   TLeafMerge& leaf = frame.Leaf;
   const int32_t right = leaf.Next[left];
   const int32_t unionErrors =
       UnionMajorityErrors(leaf.Classes[left], leaf.Classes[right], run_.C());
   leaf.PairErrors[left] = unionErrors;
   leaf.PairDeltaErrors[left] = unionErrors - leaf.Errors[left] - leaf.Errors[right];
-  if (byErrors) {
+  if (ranking == TLeafRanking::ByErrors) {
     // The union's mean and dispersion are needed only if the pair merges: they are pooled then,
     // from the same rows, so they come out the same.
     leaf.ByErrors.Insert(left, leaf.PairDeltaErrors[left]);
@@ -42,7 +43,31 @@ void TSplitSearch::EvaluateLeafPair(TFrame& frame, int32_t left, bool byErrors) 
   leaf.PairSpread[left] =
       PooledDispersion(leaf.Count[left], leaf.Mean[left], leaf.Spread[left], leaf.Count[right],
                        leaf.Mean[right], leaf.Spread[right], mean);
-  frame.Ranking.Insert(left, LeafPairKey(frame, left));
+  const TPairKey key = LeafPairKey(frame, left);
+  leaf.PairDelta[left] = key.DeltaDispersion;
+  if (ranking == TLeafRanking::ByDispersionTournament) frame.Ranking.Insert(left, key);
+}
+
+int32_t TSplitSearch::LeftmostLeaderPair(const TFrame& frame) const {
+  // The score never rises as the Delta grows: the best score is that of the largest Delta, and
+  // the pair wanted is the leftmost that scores the same, which rounding may allow a smaller
+  // Delta. What one score tells spares the others: a Delta scoring worse, and all below it.
+  const TLeafMerge& leaf = frame.Leaf;
+  int32_t leader = -1;
+  for (int32_t g = 1; leaf.Next[g]; g = leaf.Next[g]) {
+    if (leader < 0 || leaf.PairDelta[g] > leaf.PairDelta[leader]) leader = g;
+  }
+  if (leader < 0) return -1;
+  const double largest = leaf.PairDelta[leader];
+  const double leaderScore = ScoreOfKey(frame, TPairKey{-1, 0, largest});
+  double worseUpTo = -std::numeric_limits<double>::infinity();
+  for (int32_t g = 1; g != leader; g = leaf.Next[g]) {
+    const double delta = leaf.PairDelta[g];
+    if (delta <= worseUpTo) continue;
+    if (ScoreOfKey(frame, TPairKey{-1, 0, delta}) == leaderScore) return g;
+    worseUpTo = delta;
+  }
+  return leader;
 }
 
 TPairKey TSplitSearch::LeafPairKey(const TFrame& frame, int32_t left) const {
@@ -59,20 +84,24 @@ TPairKey TSplitSearch::LeafPairKey(const TFrame& frame, int32_t left) const {
   return key;
 }
 
-bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, bool byErrors) {
+bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
   TLeafMerge& leaf = frame.Leaf;
   const int32_t v = frame.Groups.GroupCount;
-  if (byErrors) {
-    leaf.ByErrors.Reset(v + 1);
-  } else {
-    frame.Ranking.Reset(TPairRanking::TMode::ByDispersionOneBucket, v + 1);
-  }
-  for (int32_t l = 1; l < v; ++l) EvaluateLeafPair(frame, l, byErrors);
+  const bool byErrors = ranking == TLeafRanking::ByErrors;
+  const bool tournament = ranking == TLeafRanking::ByDispersionTournament;
+  if (byErrors) leaf.ByErrors.Reset(v + 1);
+  if (tournament) frame.Ranking.Reset(TPairRanking::TMode::ByDispersionOneBucket, v + 1);
+  for (int32_t l = 1; l < v; ++l) EvaluateLeafPair(frame, l, ranking);
   int32_t live = v;
   for (;;) {
-    const int32_t r =
-        byErrors ? leaf.ByErrors.Best()
-                 : frame.Ranking.Best([&](const TPairKey& key) { return ScoreOfKey(frame, key); });
+    int32_t r = -1;
+    if (byErrors) {
+      r = leaf.ByErrors.Best();
+    } else if (tournament) {
+      r = frame.Ranking.Best([&](const TPairKey& key) { return ScoreOfKey(frame, key); });
+    } else {
+      r = LeftmostLeaderPair(frame);
+    }
     if (r < 0) return true;
     const int32_t q = leaf.Next[r];
     if (byErrors) {
@@ -93,7 +122,7 @@ bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, bool byErrors) {
       leaf.ByErrors.Remove(r, leaf.PairDeltaErrors[r]);
       if (after) leaf.ByErrors.Remove(q, leaf.PairDeltaErrors[q]);
       if (before) leaf.ByErrors.Remove(before, leaf.PairDeltaErrors[before]);
-    } else {
+    } else if (tournament) {
       frame.Ranking.Remove(r, key);
       if (after) frame.Ranking.Remove(q, LeafPairKey(frame, q));
       if (before) frame.Ranking.Remove(before, LeafPairKey(frame, before));
@@ -105,7 +134,7 @@ bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, bool byErrors) {
     leaf.Errors[r] = leaf.PairErrors[r];
     leaf.Mean[r] = leaf.PairMean[r];
     leaf.Spread[r] = leaf.PairSpread[r];
-    AddClassCounts(leaf.Classes[r], leaf.Classes[q]);
+    if (byErrors) AddClassCounts(leaf.Classes[r], leaf.Classes[q]);
     leaf.Next[r] = after;
     if (after) leaf.Previous[after] = r;
     leaf.Next[q] = leaf.Previous[q] = 0;
@@ -117,8 +146,8 @@ bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, bool byErrors) {
       frame.BestTotals = frame.Totals;
     }
     if (live == 2) return true;
-    if (before) EvaluateLeafPair(frame, before, byErrors);
-    if (after) EvaluateLeafPair(frame, r, byErrors);
+    if (before) EvaluateLeafPair(frame, before, ranking);
+    if (after) EvaluateLeafPair(frame, r, ranking);
   }
 }
 
@@ -129,14 +158,19 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) 
   frame.Feature = f;
   frame.Kind = ftNumeric;
   frame.KnownCount = groups.KnownCount;
-  // The pairs are ranked by their change in errors alone, or in the dispersion's tournament
-  // (TPairRanking); other weightings take the general sequence.
+  // The pairs are ranked by their change in errors alone, or by their Delta of dispersion: by
+  // a scan of a few pairs, or in the tournament of TPairRanking. Other weightings take the
+  // general sequence.
   const TTargetDescription& target = run_.Target;
-  bool byErrors = false;
+  constexpr int32_t kMostScannedPairs = 32;
+  TLeafRanking ranking = TLeafRanking::ByErrors;
   if (target.DispersionWeight == 0 && target.ErrorWeight > 0 && ErrorsOrderScores(frame)) {
-    byErrors = true;
-  } else if (!(target.ErrorWeight == 0 && target.DispersionWeight > 0 && run_.RootDispersion > 0 &&
-               DeltasAreFinite(frame))) {
+    ranking = TLeafRanking::ByErrors;
+  } else if (target.ErrorWeight == 0 && target.DispersionWeight > 0 && run_.RootDispersion > 0 &&
+             DeltasAreFinite(frame)) {
+    ranking = v <= kMostScannedPairs ? TLeafRanking::ByDispersionScan
+                                     : TLeafRanking::ByDispersionTournament;
+  } else {
     return false;
   }
 
@@ -153,6 +187,7 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) 
   leaf.PairDeltaErrors.resize(size);
   leaf.PairMean.resize(size);
   leaf.PairSpread.resize(size);
+  leaf.PairDelta.resize(size);
   leaf.Merges.clear();
   // The initial partition, one leaf per distinct value, summed in group order.
   const int32_t classes = run_.C();
@@ -164,7 +199,7 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) 
     leaf.Errors[g] = MajorityErrors(row.ClassCount, classes);
     leaf.Mean[g] = row.Mean;
     leaf.Spread[g] = row.Spread;
-    leaf.Classes[g] = row.ClassCount;
+    if (classes > 0) leaf.Classes[g] = row.ClassCount;
     leaf.Next[g] = g < v ? g + 1 : 0;
     leaf.Previous[g] = g - 1;
     totals.Leaves += 1;
@@ -183,7 +218,7 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) 
     frame.BestScore = initialScore;
     frame.BestTotals = totals;
   }
-  if (v > 2 && !RunLeafMergeSequence(frame, byErrors)) return false;
+  if (v > 2 && !RunLeafMergeSequence(frame, ranking)) return false;
 
   // The unions were judged with f allowed below their first level, as in the general sequence.
   frame.Mask[f] = true;

@@ -73,9 +73,10 @@ struct TLeafMerge {
   // Pair slot g holds live group g and the next live group.
   std::vector<int32_t> PairErrors;       // of their union
   std::vector<int32_t> PairDeltaErrors;  // the union's errors less the two groups'
-  std::vector<double> PairMean;          // regression: the union's mean and dispersion
+  std::vector<double> PairMean;          // the union's mean and dispersion
   std::vector<double> PairSpread;
-  TErrorBuckets ByErrors;  // classification: the pair slots by their change in errors
+  std::vector<double> PairDelta;  // regression: what the merge takes off the weighted dispersion
+  TErrorBuckets ByErrors;         // classification: the pair slots by their change in errors
   std::vector<std::pair<int32_t, int32_t>> Merges;  // (kept group, merged group), in order
 };
 

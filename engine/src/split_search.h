@@ -159,10 +159,14 @@ class TSplitSearch {
   bool EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat);
   // Whether one more error always scores strictly worse, whatever the partition's totals.
   bool ErrorsOrderScores(const TFrame& frame) const;
+  // How the last level's sequence finds the best pair.
+  enum class TLeafRanking { ByErrors, ByDispersionScan, ByDispersionTournament };
   // False when a score is not a number and the general sequence must decide.
-  bool RunLeafMergeSequence(TFrame& frame, bool byErrors);
+  bool RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking);
   // Judges the union of live group `left` and the next one and ranks the pair.
-  void EvaluateLeafPair(TFrame& frame, int32_t left, bool byErrors);
+  void EvaluateLeafPair(TFrame& frame, int32_t left, TLeafRanking ranking);
+  // The best pair of a regression sequence, found by a scan of the pairs.
+  int32_t LeftmostLeaderPair(const TFrame& frame) const;
   TPairKey LeafPairKey(const TFrame& frame, int32_t left) const;
   void BuildLeafBest(TFrame& frame);
   // keepBest: whether the best partition so far stays the best after this merge.
