@@ -47,15 +47,8 @@ bool TSplitSearch::LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBe
   frame.RunClass.clear();
   for (int32_t g = 1; g <= groups.GroupCount; ++g) {
     const TGroupRow& row = groups.Row(g);
-    int32_t total = 0, largest = 0, majority = 0;
-    for (int32_t c = 1; c <= classes; ++c) {
-      total += row.ClassCount[c];
-      if (row.ClassCount[c] > largest) {
-        largest = row.ClassCount[c];
-        majority = c;
-      }
-    }
-    const int32_t errors = total - largest;
+    const int32_t errors = classes > 0 ? row.Count - row.Largest : 0;
+    const int32_t majority = row.Majority;
     finest += errors;
     if (!numeric || classes <= 0) continue;
     // Alternating the majority with the others gives 2 x errors changes, at most count - 1.

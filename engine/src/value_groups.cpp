@@ -17,6 +17,7 @@ TGroupRow& ResetRow(TValueGroups& groups, int32_t g, int32_t label) {
   row.Count = 0;
   row.Mean = row.Spread = 0.0;
   row.ClassCount.fill(0);
+  row.Largest = row.Majority = 0;
   row.Sum = row.SumOfSquares = 0.0;
   row.Values.clear();
   row.Members.clear();
@@ -25,13 +26,21 @@ TGroupRow& ResetRow(TValueGroups& groups, int32_t g, int32_t label) {
   return row;
 }
 
+void CountClass(TGroupRow& row, int32_t c) {
+  const int32_t count = ++row.ClassCount[c];
+  if (count > row.Largest) {
+    row.Largest = count;
+    row.Majority = c;
+  }
+}
+
 void AddObjects(const TRunState& run, TValueGroups& groups,
                 const std::vector<int32_t>& groupOfKnown) {
   const int32_t classes = run.C();
   for (int32_t i = 0; i < groups.KnownCount; ++i) {
     const int32_t object = groups.KnownObjects[i];
     TGroupRow& row = groups.Row(groupOfKnown[i]);
-    if (classes > 0) ++row.ClassCount[run.TargetClass[object]];
+    if (classes > 0) CountClass(row, run.TargetClass[object]);
     const double y = run.TargetValue[object];
     row.Sum += y;
     row.SumOfSquares += y * y;
@@ -123,6 +132,7 @@ void CountValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
     TGroupRow& row = groups.Row(g);
     row.Count = 0;
     row.ClassCount.fill(0);
+    row.Largest = row.Majority = 0;
     row.Sum = row.SumOfSquares = 0.0;
     row.Branch = nullptr;
   }
@@ -132,7 +142,7 @@ void CountValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
     const int32_t object = groups.KnownObjects[i];
     ++row.Count;
     if (classes) {
-      ++row.ClassCount[run.TargetClass[object]];
+      CountClass(row, run.TargetClass[object]);
     } else {
       const double y = run.TargetValue[object];
       row.Sum += y;

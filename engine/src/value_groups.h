@@ -17,6 +17,10 @@ struct TGroupRow {
   double Mean = 0.0;
   double Spread = 0.0;
   TClassCounts ClassCount{};
+  // The count of a largest class of the group as built, and that class (the group's one class
+  // when it is pure); merges do not keep them.
+  int32_t Largest = 0;
+  int32_t Majority = 0;
   double Sum = 0.0;  // of the predicted values, for the bounds
   double SumOfSquares = 0.0;
   std::vector<int32_t> Values;   // nominal: the value set, in merge order
