@@ -48,28 +48,6 @@ void TSplitSearch::EvaluateLeafPair(TFrame& frame, int32_t left, TLeafRanking ra
   if (ranking == TLeafRanking::ByDispersionTournament) frame.Ranking.Insert(left, key);
 }
 
-int32_t TSplitSearch::LeftmostLeaderPair(const TFrame& frame) const {
-  // The score never rises as the Delta grows: the best score is that of the largest Delta, and
-  // the pair wanted is the leftmost that scores the same, which rounding may allow a smaller
-  // Delta. What one score tells spares the others: a Delta scoring worse, and all below it.
-  const TLeafMerge& leaf = frame.Leaf;
-  int32_t leader = -1;
-  for (int32_t g = 1; leaf.Next[g]; g = leaf.Next[g]) {
-    if (leader < 0 || leaf.PairDelta[g] > leaf.PairDelta[leader]) leader = g;
-  }
-  if (leader < 0) return -1;
-  const double largest = leaf.PairDelta[leader];
-  const double leaderScore = ScoreOfKey(frame, TPairKey{-1, 0, largest});
-  double worseUpTo = -std::numeric_limits<double>::infinity();
-  for (int32_t g = 1; g != leader; g = leaf.Next[g]) {
-    const double delta = leaf.PairDelta[g];
-    if (delta <= worseUpTo) continue;
-    if (ScoreOfKey(frame, TPairKey{-1, 0, delta}) == leaderScore) return g;
-    worseUpTo = delta;
-  }
-  return leader;
-}
-
 TPairKey TSplitSearch::LeafPairKey(const TFrame& frame, int32_t left) const {
   // As KeyOf: every branch is one leaf, whose dispersion is its group's.
   const TLeafMerge& leaf = frame.Leaf;
@@ -84,6 +62,64 @@ TPairKey TSplitSearch::LeafPairKey(const TFrame& frame, int32_t left) const {
   return key;
 }
 
+namespace {
+
+// The score ScoreOfKey gives the merge of a pair that takes one leaf and no error away and Delta
+// off the weighted dispersion, with the terms that every such pair shares worked out once. The
+// operations and their order are those of TotalsAfter and SplitScore, so the score is the same
+// to the last bit.
+class TDeltaScore {
+ public:
+  TDeltaScore(const TRunState& run, const TTreeFigures& totals, int32_t known, int32_t n,
+              double cost)
+      : run_(run),
+        dispersion_(totals.Dispersion),
+        known_(known),
+        errorTerm_(run.Target.ErrorWeight * (static_cast<double>(totals.Errors) / known)),
+        leafTerm_(run.LeafWeight * (totals.Leaves - 1) / n),
+        costTerm_(run.CostWeight * cost) {}
+
+  double operator()(double delta) const {
+    double within = dispersion_ - delta / known_;
+    if (!(within > 0)) within = 0;
+    const double relative = run_.RootDispersion == 0 ? 0.0 : within / run_.RootDispersion;
+    return run_.Target.DispersionWeight * relative + errorTerm_ + leafTerm_ + costTerm_;
+  }
+
+ private:
+  const TRunState& run_;
+  double dispersion_;
+  int32_t known_;
+  double errorTerm_;
+  double leafTerm_;
+  double costTerm_;
+};
+
+}  // namespace
+
+int32_t TSplitSearch::LeftmostLeaderPair(const TFrame& frame, double& score) const {
+  // The score never rises as the Delta grows: the best score is that of the largest Delta, and
+  // the pair wanted is the leftmost that scores the same, which rounding may allow a smaller
+  // Delta. What one score tells spares the others: a Delta scoring worse, and all below it.
+  const TLeafMerge& leaf = frame.Leaf;
+  int32_t leader = -1;
+  for (int32_t g = 1; leaf.Next[g]; g = leaf.Next[g]) {
+    if (leader < 0 || leaf.PairDelta[g] > leaf.PairDelta[leader]) leader = g;
+  }
+  if (leader < 0) return -1;
+  const TDeltaScore scoreOf(run_, frame.Totals, frame.KnownCount, frame.N,
+                            run_.FeatureCost[frame.Feature]);
+  score = scoreOf(leaf.PairDelta[leader]);
+  double worseUpTo = -std::numeric_limits<double>::infinity();
+  for (int32_t g = 1; g != leader; g = leaf.Next[g]) {
+    const double delta = leaf.PairDelta[g];
+    if (delta <= worseUpTo) continue;
+    if (scoreOf(delta) == score) return g;
+    worseUpTo = delta;
+  }
+  return leader;
+}
+
 bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
   TLeafMerge& leaf = frame.Leaf;
   const int32_t v = frame.Groups.GroupCount;
@@ -95,12 +131,13 @@ bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
   int32_t live = v;
   for (;;) {
     int32_t r = -1;
+    double leaderScore = 0.0;
     if (byErrors) {
       r = leaf.ByErrors.Best();
     } else if (tournament) {
       r = frame.Ranking.Best([&](const TPairKey& key) { return ScoreOfKey(frame, key); });
     } else {
-      r = LeftmostLeaderPair(frame);
+      r = LeftmostLeaderPair(frame, leaderScore);
     }
     if (r < 0) return true;
     const int32_t q = leaf.Next[r];
@@ -111,7 +148,8 @@ bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
                                             leaf.Count[q], leaf.Mean[q], leaf.Spread[q], mean);
     }
     const TPairKey key = LeafPairKey(frame, r);
-    const double score = ScoreOfKey(frame, key);
+    // The scan scored the pair it chose already.
+    const double score = byErrors || tournament ? ScoreOfKey(frame, key) : leaderScore;
     // A score that is not a number orders nothing: the general sequence decides then.
     if (byErrors && score != score) return false;
     frame.Totals = TotalsAfter(frame, key);

@@ -165,8 +165,8 @@ class TSplitSearch {
   bool RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking);
   // Judges the union of live group `left` and the next one and ranks the pair.
   void EvaluateLeafPair(TFrame& frame, int32_t left, TLeafRanking ranking);
-  // The best pair of a regression sequence, found by a scan of the pairs.
-  int32_t LeftmostLeaderPair(const TFrame& frame) const;
+  // The best pair of a regression sequence, found by a scan of the pairs, and its score.
+  int32_t LeftmostLeaderPair(const TFrame& frame, double& score) const;
   TPairKey LeafPairKey(const TFrame& frame, int32_t left) const;
   void BuildLeafBest(TFrame& frame);
   // keepBest: whether the best partition so far stays the best after this merge.
