@@ -90,18 +90,31 @@ void FindKnownObjects(const TRunState& run, const int32_t* objects, int32_t n, i
   groups.Threshold.clear();
 }
 
-// Numeric f: the groups' number, their values in Distinct, and the group of each known object
-// in Labels. The node's distinct values are the ranks its objects mark, in ascending order.
-void GroupNumericValues(const TRunState& run, int32_t f, TValueGroups& groups) {
+// Numeric f: the known objects, the groups' number, their values in Distinct, and the group of
+// each known object in Labels. A missing value has no rank, and the node's distinct values are
+// the ranks its objects mark, in ascending order.
+void GroupNumericValues(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
+                        TValueGroups& groups) {
   const std::vector<double>& values = run.ValueRanks.Distinct[f];
   const std::vector<int32_t>& rankOf = run.ValueRanks.Rank[f];
   const size_t words = (values.size() + 63) / 64;
   std::vector<uint64_t>& marked = groups.MarkedRanks;
   marked.assign(words, 0);
-  for (int32_t object : groups.KnownObjects) {
-    const int32_t r = rankOf[object];
+  groups.KnownObjects.clear();
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t r = rankOf[objects[i]];
+    if (r < 0) continue;
+    groups.KnownObjects.push_back(objects[i]);
     marked[r >> 6] |= uint64_t{1} << (r & 63);
   }
+  groups.KnownCount = static_cast<int32_t>(groups.KnownObjects.size());
+  groups.Threshold.clear();
+  groups.GroupCount = 1;
+  if (groups.KnownCount <= 1) {
+    groups.Labels.assign(groups.KnownCount, 0);
+    return;
+  }
+  groups.Labels.resize(groups.KnownCount);  // every label is set below
   std::vector<double>& distinct = groups.Distinct;
   distinct.clear();
   groups.GroupOfRank.resize(values.size());  // read only at marked ranks, which are all set
@@ -121,11 +134,9 @@ void GroupNumericValues(const TRunState& run, int32_t f, TValueGroups& groups) {
 
 void CountValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
                       TValueGroups& groups) {
-  FindKnownObjects(run, objects, n, f, groups);
-  groups.GroupCount = 1;
   groups.Complete = false;
+  GroupNumericValues(run, objects, n, f, groups);
   if (groups.KnownCount <= 1) return;
-  GroupNumericValues(run, f, groups);
   if (static_cast<int32_t>(groups.Rows.size()) < groups.GroupCount)
     groups.Rows.resize(groups.GroupCount);
   for (int32_t g = 1; g <= groups.GroupCount; ++g) {
@@ -153,12 +164,11 @@ void CountValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
 
 void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
                       TValueGroups& groups) {
-  const std::vector<double>& column = run.Table.Data[f];
-  FindKnownObjects(run, objects, n, f, groups);
-  const int32_t w = groups.KnownCount;
   groups.Complete = true;
-
   if (run.Table.FeatureType[f] == ftNominal) {
+    const std::vector<double>& column = run.Table.Data[f];
+    FindKnownObjects(run, objects, n, f, groups);
+    const int32_t w = groups.KnownCount;
     groups.GroupCount = 0;
     if (w == 0) return;
     std::vector<int32_t> groupOfKnown(w);
@@ -177,9 +187,7 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
     return;
   }
 
-  groups.GroupCount = 1;
-  if (w <= 1) return;
-  GroupNumericValues(run, f, groups);
+  GroupNumericValues(run, objects, n, f, groups);
   CompleteValueGroups(run, groups);
 }
 
