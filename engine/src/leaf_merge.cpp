@@ -64,6 +64,11 @@ TPairKey TSplitSearch::LeafPairKey(const TFrame& frame, int32_t left) const {
 
 namespace {
 
+// The errors of a group as its values grouped it: the objects outside its largest class.
+int32_t InitialErrors(const TGroupRow& row, int32_t classes) {
+  return classes > 0 ? row.Count - row.Largest : 0;
+}
+
 // The score ScoreOfKey gives the merge of a pair that takes one leaf and no error away and Delta
 // off the weighted dispersion, with the terms that every such pair shares worked out once. The
 // operations and their order are those of TotalsAfter and SplitScore, so the score is the same
@@ -234,7 +239,7 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) 
   for (int32_t g = 1; g <= v; ++g) {
     const TGroupRow& row = groups.Row(g);
     leaf.Count[g] = row.Count;
-    leaf.Errors[g] = MajorityErrors(row.ClassCount, classes);
+    leaf.Errors[g] = InitialErrors(row, classes);
     leaf.Mean[g] = row.Mean;
     leaf.Spread[g] = row.Spread;
     if (classes > 0) leaf.Classes[g] = row.ClassCount;
@@ -281,7 +286,7 @@ void TSplitSearch::BuildLeafBest(TFrame& frame) {
     frame.PrevLive[g] = g - 1;
     frame.ChainLast[g] = g;
     TGroupRow& row = groups.Row(g);
-    row.Grown = TTreeFigures{1, MajorityErrors(row.ClassCount, classes), row.Spread};
+    row.Grown = TTreeFigures{1, InitialErrors(row, classes), row.Spread};
   }
   for (int32_t step = 1; step <= frame.BestStep; ++step) {
     const auto [r, q] = frame.Leaf.Merges[step - 1];
