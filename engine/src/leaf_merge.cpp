@@ -218,19 +218,7 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) 
   }
 
   TLeafMerge& leaf = frame.Leaf;
-  const size_t size = static_cast<size_t>(v) + 1;
-  leaf.Count.resize(size);
-  leaf.Errors.resize(size);
-  leaf.Mean.resize(size);
-  leaf.Spread.resize(size);
-  leaf.Classes.resize(size);
-  leaf.Next.resize(size);
-  leaf.Previous.resize(size);
-  leaf.PairErrors.resize(size);
-  leaf.PairDeltaErrors.resize(size);
-  leaf.PairMean.resize(size);
-  leaf.PairSpread.resize(size);
-  leaf.PairDelta.resize(size);
+  leaf.Resize(static_cast<size_t>(v) + 1);
   leaf.Merges.clear();
   // The initial partition, one leaf per distinct value, summed in group order.
   const int32_t classes = run_.C();
@@ -276,18 +264,13 @@ void TSplitSearch::BuildLeafBest(TFrame& frame) {
   TValueGroups& groups = frame.Groups;
   const int32_t v = groups.GroupCount;
   const int32_t classes = run_.C();
-  frame.BranchBorn.assign(v + 1, 0);
-  frame.NextLive.assign(v + 1, 0);
-  frame.PrevLive.assign(v + 1, 0);
-  frame.ChainNext.assign(v + 1, 0);
-  frame.ChainLast.resize(v + 1);
+  ResetLiveGroups(frame);
   for (int32_t g = 1; g <= v; ++g) {
-    frame.NextLive[g] = g < v ? g + 1 : 0;
-    frame.PrevLive[g] = g - 1;
-    frame.ChainLast[g] = g;
     TGroupRow& row = groups.Row(g);
     row.Grown = TTreeFigures{1, InitialErrors(row, classes), row.Spread};
   }
+  // The merge of each step as MergeGroups makes it at the last level, where a row holds no
+  // branch and a group keeps its members in the rows of its chain.
   for (int32_t step = 1; step <= frame.BestStep; ++step) {
     const auto [r, q] = frame.Leaf.Merges[step - 1];
     TGroupRow& rowR = groups.Row(r);

@@ -62,6 +62,18 @@ class TErrorBuckets {
 };
 
 struct TLeafMerge {
+  // Makes room for groups and pair slots 0..size-1.
+  void Resize(size_t size) {
+    for (std::vector<int32_t>* numbers :
+         {&Count, &Errors, &Next, &Previous, &PairErrors, &PairDeltaErrors}) {
+      numbers->resize(size);
+    }
+    for (std::vector<double>* figures : {&Mean, &Spread, &PairMean, &PairSpread, &PairDelta}) {
+      figures->resize(size);
+    }
+    Classes.resize(size);
+  }
+
   // Per group, numbered as BuildValueGroups numbered them; a merge keeps the earlier number.
   std::vector<int32_t> Count;         // objects in the group
   std::vector<int32_t> Errors;        // outside the group's majority class

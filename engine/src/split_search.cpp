@@ -203,17 +203,7 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
   frame.BestScore = kMissingScore;
   frame.Step = 0;
   frame.BestStep = -1;
-  frame.BranchBorn.assign(v + 1, 0);
-  frame.NextLive.assign(v + 1, 0);
-  frame.PrevLive.assign(v + 1, 0);
-  frame.ChainNext.assign(v + 1, 0);
-  frame.ChainLast.resize(v + 1);
-  for (int32_t g = 1; g <= v; ++g) {
-    frame.NextLive[g] = g < v ? g + 1 : 0;
-    frame.PrevLive[g] = g - 1;
-    frame.ChainLast[g] = g;
-  }
-  frame.LiveCount = v;
+  ResetLiveGroups(frame);
 
   // The initial partition: one group per distinct value.
   TPairSlot evaluated;
@@ -241,6 +231,21 @@ void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {
   if (initialScore <= kMissingScore) KeepAsBest(frame, initialScore);
   if (v > 2) RunMergeSequence(frame);
   CollectBest(frame);
+}
+
+void TSplitSearch::ResetLiveGroups(TFrame& frame) {
+  const int32_t v = frame.Groups.GroupCount;
+  frame.BranchBorn.assign(v + 1, 0);
+  frame.NextLive.assign(v + 1, 0);
+  frame.PrevLive.assign(v + 1, 0);
+  frame.ChainNext.assign(v + 1, 0);
+  frame.ChainLast.resize(v + 1);
+  for (int32_t g = 1; g <= v; ++g) {
+    frame.NextLive[g] = g < v ? g + 1 : 0;
+    frame.PrevLive[g] = g - 1;
+    frame.ChainLast[g] = g;
+  }
+  frame.LiveCount = v;
 }
 
 void TSplitSearch::EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result) {

@@ -136,6 +136,8 @@ class TSplitSearch {
   // The same for a numeric feature of a regression run, from the best cut of the frame's groups
   // into intervals by their dispersion.
   bool DispersionIntervalsCannotWin(TFrame& frame, int32_t f, double toBeat);
+  // Every group of the frame live and a chain of its own, none merged yet.
+  void ResetLiveGroups(TFrame& frame);
   void EvaluateBranch(TFrame& frame, int32_t a, int32_t b, TPairSlot& result);
   // The figures of the current partition after the merge of a pair with that key.
   TTreeFigures TotalsAfter(const TFrame& frame, const TPairKey& key) const;
