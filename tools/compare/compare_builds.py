@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Runs two builds of tarvo-run on seeded random tables over many parameter values and reports
 every table whose reports differ. Usage: compare_builds.py REFERENCE_RUN CANDIDATE_RUN PROG_PAR
-[--tables N] [--seed S]. Exit 1 when any report differs or a run fails."""
+[--tables N] [--seed S] [--vary-weight]. Exit 1 when any report differs or a run fails.
+--vary-weight also draws the target weight (0, tiny, fractional, large) instead of 1."""
 import argparse, filecmp, os, random, shutil, subprocess, sys, tempfile
 
 
@@ -44,12 +45,15 @@ def make_table(rng):
     return text + "".join(r + "\r\n" for r in rows)
 
 
-def make_parameters(rng):
+def make_parameters(rng, vary_weight=False):
+    weight = rng.choice([1.0, 0.5, 2.0, 0.0, 1e-13, 37.0]) if vary_weight else 1.0
     rc = rng.choice([1, 1.5, 2, 2.5, 3, 1.3, 2.7, 1.9, 2.2])
     homogeneity = rng.choice([0.05, 0.01])
     variants = rng.choice([1, 1, 2])
     folds = rng.choice([0, 3, 5, 10])
-    return "1.000 %.3f %.3f  100   %d   1  %d\r\n" % (rc, homogeneity, variants, folds)
+    return "%s %.3f %.3f  100   %d   1  %d\r\n" % (
+        "%.3f" % weight if weight >= 1e-3 or weight == 0 else repr(weight), rc, homogeneity,
+        variants, folds)
 
 
 def run(binary, folder):
@@ -71,6 +75,7 @@ def main():
     parser.add_argument("prog_par")
     parser.add_argument("--tables", type=int, default=200)
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--vary-weight", action="store_true")
     args = parser.parse_args()
     rng = random.Random(args.seed)
     work = tempfile.mkdtemp()
@@ -81,7 +86,7 @@ def main():
         shutil.copy(args.prog_par, os.path.join(folders[name], "prog.par"))
     differ = 0
     for t in range(args.tables):
-        table, parameters = make_table(rng), make_parameters(rng)
+        table, parameters = make_table(rng), make_parameters(rng, args.vary_weight)
         for name, binary in (("reference", args.reference), ("candidate", args.candidate)):
             with open(os.path.join(folders[name], "table.txt"), "w", newline="") as f:
                 f.write(table)
