@@ -21,22 +21,40 @@ inline int32_t MajorityErrors(const TClassCounts& counts, int32_t classCount) {
 }
 
 // The errors of the majority class of a and b together, without storing their sum (the merge
-// sequence asks this of every candidate union).
-inline int32_t UnionMajorityErrors(const TClassCounts& a, const TClassCounts& b,
-                                   int32_t classCount) {
-  if (classCount <= 0) return 0;
+// sequence asks this of every candidate union). The loop runs over a fixed number of class
+// slots, 4, 8 or all of them, the fewest that hold the run's classes (the slots beyond stay 0).
+template <int32_t kClassSlots>
+inline int32_t UnionMajorityErrorsUpTo(const TClassCounts& a, const TClassCounts& b) {
   int32_t total = 0, largest = 0;
-  for (int32_t c = 1; c <= kMaxClasses; ++c) {
+  for (int32_t c = 1; c <= kClassSlots; ++c) {
     const int32_t count = a[c] + b[c];
     total += count;
     largest = count > largest ? count : largest;
   }
   return total - largest;
 }
+inline int32_t UnionMajorityErrors(const TClassCounts& a, const TClassCounts& b,
+                                   int32_t classCount) {
+  if (classCount <= 0) return 0;
+  if (classCount <= 4) return UnionMajorityErrorsUpTo<4>(a, b);
+  if (classCount <= 8) return UnionMajorityErrorsUpTo<8>(a, b);
+  return UnionMajorityErrorsUpTo<kMaxClasses>(a, b);
+}
 
 // Adds the class counts of b to a, over every class slot.
 inline void AddClassCounts(TClassCounts& a, const TClassCounts& b) {
   for (int32_t c = 1; c <= kMaxClasses; ++c) a[c] += b[c];
+}
+
+// The same over the fewest of 4, 8 or all class slots that hold classCount classes.
+inline void AddClassCounts(TClassCounts& a, const TClassCounts& b, int32_t classCount) {
+  if (classCount <= 4) {
+    for (int32_t c = 1; c <= 4; ++c) a[c] += b[c];
+  } else if (classCount <= 8) {
+    for (int32_t c = 1; c <= 8; ++c) a[c] += b[c];
+  } else {
+    AddClassCounts(a, b);
+  }
 }
 
 // Mean, and population variance as the mean of the squares minus the square of the mean, of the

@@ -177,7 +177,7 @@ bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
     leaf.Errors[r] = leaf.PairErrors[r];
     leaf.Mean[r] = leaf.PairMean[r];
     leaf.Spread[r] = leaf.PairSpread[r];
-    if (byErrors) AddClassCounts(leaf.Classes[r], leaf.Classes[q]);
+    if (byErrors) AddClassCounts(leaf.Classes[r], leaf.Classes[q], run_.C());
     leaf.Next[r] = after;
     if (after) leaf.Previous[after] = r;
     leaf.Next[q] = leaf.Previous[q] = 0;
@@ -282,7 +282,7 @@ void TSplitSearch::BuildLeafBest(TFrame& frame) {
     groups.Threshold[r] = groups.Threshold[q];
     frame.ChainNext[frame.ChainLast[r]] = q;
     frame.ChainLast[r] = frame.ChainLast[q];
-    AddClassCounts(rowR.ClassCount, rowQ.ClassCount);
+    AddClassCounts(rowR.ClassCount, rowQ.ClassCount, classes);
     rowR.Grown = TTreeFigures{1, errors, spread};
     rowR.Mean = mean;
     rowR.Spread = spread;

@@ -57,7 +57,7 @@ bool TSplitSearch::LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBe
     if (pure && previousPure && pure != previousPure) ++changes;
     // Neighbouring groups of one class make one run: a cut between them never pays.
     if (pure && pure == previousPure) {
-      AddClassCounts(frame.Runs.back(), row.ClassCount);
+      AddClassCounts(frame.Runs.back(), row.ClassCount, classes);
     } else {
       frame.Runs.push_back(row.ClassCount);
       frame.RunClass.push_back(pure);
@@ -77,6 +77,15 @@ bool TSplitSearch::LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBe
 }
 
 bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
+  // The class loops run over a fixed number of slots, the fewest that hold the run's classes.
+  const int32_t classes = run_.C();
+  if (classes <= 4) return IntervalsCannotWinOver<4>(frame, f, toBeat);
+  if (classes <= 8) return IntervalsCannotWinOver<8>(frame, f, toBeat);
+  return IntervalsCannotWinOver<kMaxClasses>(frame, f, toBeat);
+}
+
+template <int32_t kClassSlots>
+bool TSplitSearch::IntervalsCannotWinOver(TFrame& frame, int32_t f, double toBeat) {
   // A leaf partition into k groups with J errors scores at least perError x (J + perLeaf /
   // perError x k) plus the cost term. A cut inside a run can always move to the run's edge
   // without adding errors, so the least J + lambda k over the cuts of the runs into intervals
@@ -88,7 +97,6 @@ bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
   const double perLeaf = run_.LeafWeight / frame.N;
   if (runs > kMostRuns || !(perError > 0)) return false;
   const double lambda = perLeaf / perError;
-  const int32_t classes = run_.C();
   // one[j], many[j]: the least errors plus lambda per interval of runs 0..j cut into one
   // interval, and into two or more.
   std::vector<double>& one = frame.OneInterval;
@@ -104,7 +112,7 @@ bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
       largest = std::max(largest, into[pure]);
       return;
     }
-    for (int32_t c = 1; c <= classes; ++c) {
+    for (int32_t c = 1; c <= kClassSlots; ++c) {
       into[c] += runCounts[c];
       total += runCounts[c];
       largest = std::max(largest, into[c]);
@@ -113,10 +121,10 @@ bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
   // The class counts of all runs: less those of runs 0..j, they give the errors of the rest as
   // one interval, and a cut of runs 0..j followed by that interval bounds the least from above.
   TClassCounts all{};
-  for (const TClassCounts& runCounts : frame.Runs) AddClassCounts(all, runCounts);
+  for (const TClassCounts& runCounts : frame.Runs) AddClassCounts(all, runCounts, kClassSlots);
   auto restErrors = [&](const TClassCounts& prefixCounts) {
     int32_t total = 0, largest = 0;
-    for (int32_t c = 1; c <= classes; ++c) {
+    for (int32_t c = 1; c <= kClassSlots; ++c) {
       const int32_t count = all[c] - prefixCounts[c];
       total += count;
       largest = std::max(largest, count);

@@ -133,6 +133,8 @@ class TSplitSearch {
   // The same for a numeric feature of a classification run, from the best cut of the frame's
   // runs into intervals.
   bool IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat);
+  template <int32_t kClassSlots>
+  bool IntervalsCannotWinOver(TFrame& frame, int32_t f, double toBeat);
   // The same for a numeric feature of a regression run, from the best cut of the frame's groups
   // into intervals by their dispersion.
   bool DispersionIntervalsCannotWin(TFrame& frame, int32_t f, double toBeat);
