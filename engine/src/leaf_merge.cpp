@@ -125,7 +125,15 @@ int32_t TSplitSearch::LeftmostLeaderPair(const TFrame& frame, double& score) con
   return leader;
 }
 
-bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
+bool TSplitSearch::DispersionTermVanishes(const TFrame& frame) const {
+  // With moderate target values the weighted dispersion stays below about 1e206, and a root
+  // dispersion of 0 or at least 1e-90 keeps its relative size finite: weighed by 0, it adds
+  // exactly 0 to every score.
+  const double root = run_.RootDispersion;
+  return DeltasAreFinite(frame) && (root == 0 || (root >= 1e-90 && std::isfinite(root)));
+}
+
+void TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
   TLeafMerge& leaf = frame.Leaf;
   const int32_t v = frame.Groups.GroupCount;
   const bool byErrors = ranking == TLeafRanking::ByErrors;
@@ -144,20 +152,22 @@ bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
     } else {
       r = LeftmostLeaderPair(frame, leaderScore);
     }
-    if (r < 0) return true;
+    if (r < 0) return;
     const int32_t q = leaf.Next[r];
+    double score = leaderScore;  // the scan scored the pair it chose already
+    TPairKey key;
     if (byErrors) {
-      const double mean = PooledMean(leaf.Count[r], leaf.Mean[r], leaf.Count[q], leaf.Mean[q]);
-      leaf.PairMean[r] = mean;
-      leaf.PairSpread[r] = PooledDispersion(leaf.Count[r], leaf.Mean[r], leaf.Spread[r],
-                                            leaf.Count[q], leaf.Mean[q], leaf.Spread[q], mean);
+      // The dispersion term adds 0 to every score here, so the totals follow the leaves and
+      // errors alone; BuildLeafBest works out the best partition's dispersion.
+      frame.Totals.Leaves -= 1;
+      frame.Totals.Errors += leaf.PairDeltaErrors[r];
+      score = SplitScore(run_, frame.Totals.Leaves, run_.FeatureCost[frame.Feature], 0.0,
+                         static_cast<double>(frame.Totals.Errors) / frame.KnownCount, frame.N);
+    } else {
+      key = LeafPairKey(frame, r);
+      if (tournament) score = ScoreOfKey(frame, key);
+      frame.Totals = TotalsAfter(frame, key);
     }
-    const TPairKey key = LeafPairKey(frame, r);
-    // The scan scored the pair it chose already.
-    const double score = byErrors || tournament ? ScoreOfKey(frame, key) : leaderScore;
-    // A score that is not a number orders nothing: the general sequence decides then.
-    if (byErrors && score != score) return false;
-    frame.Totals = TotalsAfter(frame, key);
     const int32_t before = leaf.Previous[r];
     const int32_t after = leaf.Next[q];
     // The slots whose groups change leave the ranking.
@@ -175,9 +185,12 @@ bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
     leaf.Merges.emplace_back(r, q);
     leaf.Count[r] += leaf.Count[q];
     leaf.Errors[r] = leaf.PairErrors[r];
-    leaf.Mean[r] = leaf.PairMean[r];
-    leaf.Spread[r] = leaf.PairSpread[r];
-    if (byErrors) AddClassCounts(leaf.Classes[r], leaf.Classes[q], run_.C());
+    if (byErrors) {
+      AddClassCounts(leaf.Classes[r], leaf.Classes[q], run_.C());
+    } else {
+      leaf.Mean[r] = leaf.PairMean[r];
+      leaf.Spread[r] = leaf.PairSpread[r];
+    }
     leaf.Next[r] = after;
     if (after) leaf.Previous[after] = r;
     leaf.Next[q] = leaf.Previous[q] = 0;
@@ -188,7 +201,7 @@ bool TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
       frame.BestScore = score;
       frame.BestTotals = frame.Totals;
     }
-    if (live == 2) return true;
+    if (live == 2) return;
     if (before) EvaluateLeafPair(frame, before, ranking);
     if (after) EvaluateLeafPair(frame, r, ranking);
   }
@@ -207,7 +220,8 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) 
   const TTargetDescription& target = run_.Target;
   constexpr int32_t kMostScannedPairs = 32;
   TLeafRanking ranking = TLeafRanking::ByErrors;
-  if (target.DispersionWeight == 0 && target.ErrorWeight > 0 && ErrorsOrderScores(frame)) {
+  if (target.DispersionWeight == 0 && target.ErrorWeight > 0 && ErrorsOrderScores(frame) &&
+      DispersionTermVanishes(frame)) {
     ranking = TLeafRanking::ByErrors;
   } else if (target.ErrorWeight == 0 && target.DispersionWeight > 0 && run_.RootDispersion > 0 &&
              DeltasAreFinite(frame)) {
@@ -238,6 +252,7 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) 
     totals.Dispersion += static_cast<double>(row.Count) * row.Spread;
   }
   totals.Dispersion = totals.Dispersion / frame.KnownCount;
+  leaf.FirstDispersion = totals.Dispersion;
   const double initialScore =
       SplitScore(run_, totals.Leaves, run_.FeatureCost[f], totals.Dispersion,
                  static_cast<double>(totals.Errors) / frame.KnownCount, frame.N);
@@ -249,7 +264,7 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) 
     frame.BestScore = initialScore;
     frame.BestTotals = totals;
   }
-  if (v > 2 && !RunLeafMergeSequence(frame, ranking)) return false;
+  if (v > 2) RunLeafMergeSequence(frame, ranking);
 
   // The unions were judged with f allowed below their first level, as in the general sequence.
   frame.Mask[f] = true;
@@ -270,7 +285,9 @@ void TSplitSearch::BuildLeafBest(TFrame& frame) {
     row.Grown = TTreeFigures{1, InitialErrors(row, classes), row.Spread};
   }
   // The merge of each step as MergeGroups makes it at the last level, where a row holds no
-  // branch and a group keeps its members in the rows of its chain.
+  // branch and a group keeps its members in the rows of its chain. The partition's dispersion
+  // follows each merge as TotalsAfter does with the key of LeafPairKey.
+  double dispersion = frame.Leaf.FirstDispersion;
   for (int32_t step = 1; step <= frame.BestStep; ++step) {
     const auto [r, q] = frame.Leaf.Merges[step - 1];
     TGroupRow& rowR = groups.Row(r);
@@ -279,6 +296,10 @@ void TSplitSearch::BuildLeafBest(TFrame& frame) {
     const double mean = PooledMean(rowR.Count, rowR.Mean, rowQ.Count, rowQ.Mean);
     const double spread = PooledDispersion(rowR.Count, rowR.Mean, rowR.Spread, rowQ.Count,
                                            rowQ.Mean, rowQ.Spread, mean);
+    const double delta = static_cast<double>(rowR.Count) * rowR.Spread +
+                         static_cast<double>(rowQ.Count) * rowQ.Spread -
+                         static_cast<double>(rowR.Count + rowQ.Count) * spread;
+    dispersion = dispersion - delta / frame.KnownCount;
     groups.Threshold[r] = groups.Threshold[q];
     frame.ChainNext[frame.ChainLast[r]] = q;
     frame.ChainLast[r] = frame.ChainLast[q];
@@ -293,6 +314,7 @@ void TSplitSearch::BuildLeafBest(TFrame& frame) {
     if (after) frame.PrevLive[after] = r;
     frame.NextLive[q] = frame.PrevLive[q] = 0;
   }
+  frame.BestTotals.Dispersion = dispersion;
   for (int32_t g = 1; g; g = frame.NextLive[g]) frame.Best.push_back(MakeLastLevelBranch(frame, g));
 }
 

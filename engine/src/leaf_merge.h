@@ -90,6 +90,7 @@ struct TLeafMerge {
   std::vector<double> PairDelta;  // regression: what the merge takes off the weighted dispersion
   TErrorBuckets ByErrors;         // classification: the pair slots by their change in errors
   std::vector<std::pair<int32_t, int32_t>> Merges;  // (kept group, merged group), in order
+  double FirstDispersion = 0.0;                     // of the partition into one leaf per value
 };
 
 }  // namespace tarvo

@@ -159,14 +159,17 @@ class TSplitSearch {
   void RunMergeSequence(TFrame& frame);
   // The last level's sequence for a numeric feature (leaf_merge.cpp): evaluates f as
   // EvaluateFeature would, but makes the best partition's records only when it scores below
-  // toBeat. False, with nothing made, when the weights call for the general sequence.
+  // toBeat. False, with nothing made, when the weights or the target values call for the general
+  // sequence.
   bool EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat);
   // Whether one more error always scores strictly worse, whatever the partition's totals.
   bool ErrorsOrderScores(const TFrame& frame) const;
+  // Whether the dispersion term, weighed by 0, adds exactly 0 to every partition's score: its
+  // relative dispersion is a number for every merge.
+  bool DispersionTermVanishes(const TFrame& frame) const;
   // How the last level's sequence finds the best pair.
   enum class TLeafRanking { ByErrors, ByDispersionScan, ByDispersionTournament };
-  // False when a score is not a number and the general sequence must decide.
-  bool RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking);
+  void RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking);
   // Judges the union of live group `left` and the next one and ranks the pair.
   void EvaluateLeafPair(TFrame& frame, int32_t left, TLeafRanking ranking);
   // The best pair of a regression sequence, found by a scan of the pairs, and its score.
