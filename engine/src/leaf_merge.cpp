@@ -207,7 +207,7 @@ void TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
   }
 }
 
-bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) {
+bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat, bool deferRecords) {
   if (run_.Table.FeatureType[f] != ftNumeric) return false;
   const TValueGroups& groups = frame.Groups;
   const int32_t v = groups.GroupCount;
@@ -269,13 +269,26 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat) 
   // The unions were judged with f allowed below their first level, as in the general sequence.
   frame.Mask[f] = true;
   frame.Best.clear();
-  if (frame.BestStep >= 0 && frame.BestScore < toBeat) BuildLeafBest(frame);
+  if (frame.BestStep < 0 || !(frame.BestScore < toBeat)) return true;
+  if (deferRecords) {
+    // The node takes f with its branches still to be made (see MakePendingSplits); the sequence
+    // ranked by errors left the best partition's dispersion to the replay.
+    if (ranking == TLeafRanking::ByErrors) ReplayLeafMerges(frame);
+    frame.SplitPending = true;
+  } else {
+    BuildLeafBest(frame);
+  }
   return true;
 }
 
 void TSplitSearch::BuildLeafBest(TFrame& frame) {
+  ReplayLeafMerges(frame);
+  for (int32_t g = 1; g; g = frame.NextLive[g]) frame.Best.push_back(MakeLastLevelBranch(frame, g));
+}
+
+void TSplitSearch::ReplayLeafMerges(TFrame& frame) {
   // Replays the merges up to the best partition on the groups' rows, pooling each union from
-  // the same two groups in the same order as the sequence did, then makes one branch per group.
+  // the same two groups in the same order as the sequence did.
   TValueGroups& groups = frame.Groups;
   const int32_t v = groups.GroupCount;
   const int32_t classes = run_.C();
@@ -315,7 +328,6 @@ void TSplitSearch::BuildLeafBest(TFrame& frame) {
     frame.NextLive[q] = frame.PrevLive[q] = 0;
   }
   frame.BestTotals.Dispersion = dispersion;
-  for (int32_t g = 1; g; g = frame.NextLive[g]) frame.Best.push_back(MakeLastLevelBranch(frame, g));
 }
 
 }  // namespace tarvo

@@ -44,6 +44,8 @@ bool TSplitSearch::BuildCandidate(TFrame& frame, int32_t f, bool countsFirst) {
 void TSplitSearch::TakeOutcome(TFrame& frame, TFeatureOutcome& outcome) {
   outcome.Feature = frame.Feature;
   outcome.Best.swap(frame.Best);
+  outcome.SplitPending = frame.SplitPending;
+  frame.SplitPending = false;
   outcome.BestScore = frame.BestScore;
   outcome.BestTotals = frame.BestTotals;
   ReleaseFeatureState(frame);
@@ -51,7 +53,7 @@ void TSplitSearch::TakeOutcome(TFrame& frame, TFeatureOutcome& outcome) {
 
 void TSplitSearch::Adopt(TNodeRec& node, TSearchResult& result, TFeatureOutcome& outcome) {
   // Ties keep the earlier choice: no split, or the lower-numbered feature.
-  if (outcome.Best.empty() || !(outcome.BestScore < result.Score)) {
+  if (!WillAdopt(outcome, result)) {
     for (TBranchRec* b : outcome.Best) records_.FreeBranch(b);
     outcome.Best.clear();
     return;
@@ -59,11 +61,38 @@ void TSplitSearch::Adopt(TNodeRec& node, TSearchResult& result, TFeatureOutcome&
   result.Score = outcome.BestScore;
   result.Figures = outcome.BestTotals;
   records_.FreeBranchList(node.FirstBranch);
+  node.Feature = outcome.Feature;
+  if (outcome.SplitPending) return;  // a split by Feature, its branches to be made later
   for (size_t i = 0; i + 1 < outcome.Best.size(); ++i) outcome.Best[i]->Next = outcome.Best[i + 1];
   outcome.Best.back()->Next = nullptr;
   node.FirstBranch = outcome.Best.front();
-  node.Feature = outcome.Feature;
   outcome.Best.clear();
+}
+
+bool TSplitSearch::DefersRecords(int32_t depth) const {
+  return depth >= 2 && depth >= run_.LookAhead && !run_.ScoresRead && !makingPending_;
+}
+
+void TSplitSearch::MakePendingSplits(TFrame& frame, const TFeatureOutcome& outcome,
+                                     const TFeatureMask& mask) {
+  // A branch's objects are the node's known objects that its test accepts, in list order: the
+  // list its union was searched with. The search depends on nothing else, so it finds the same
+  // split again, and makes its records this time.
+  const std::vector<double>& column = run_.Table.Data[outcome.Feature];
+  std::vector<int32_t>& objects = frame.BranchObjects;
+  for (TBranchRec* b : outcome.Best) {
+    TNodeRec& child = *b->Child;
+    if (child.FirstBranch || child.Feature <= 0) continue;
+    objects.clear();
+    for (int32_t i = 0; i < frame.N; ++i) {
+      const double x = column[frame.Objects[i]];
+      if (IsKnown(x) && BranchAccepts(*b, x)) objects.push_back(frame.Objects[i]);
+    }
+    makingPending_ = true;
+    SearchNode(child, objects.data(), static_cast<int32_t>(objects.size()), mask, frame.Depth,
+               outcome.Feature);
+    makingPending_ = false;
+  }
 }
 
 TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, int32_t n,
@@ -137,11 +166,13 @@ TSearchResult TSplitSearch::SearchNode(TNodeRec& node, const int32_t* objects, i
     }
     if (!frame.Groups.Complete) CompleteValueGroups(run_, frame.Groups);
     if (depth == 1) run_.CheckCancel();
-    if (!leafLevel || !run_.LeafMergeShortcut || !EvaluateLeafFeature(frame, f, result.Score)) {
+    if (!leafLevel || !run_.LeafMergeShortcut ||
+        !EvaluateLeafFeature(frame, f, result.Score, DefersRecords(depth))) {
       EvaluateFeature(frame, f);
     }
     if (run_.ScoresRead) RecordFeatureScores(frame, result.Score);
     TakeOutcome(frame, outcome);
+    if (WillAdopt(outcome, result)) MakePendingSplits(frame, outcome, frame.Mask);
     Adopt(node, result, outcome);
   }
   return result;
@@ -186,7 +217,10 @@ void TSplitSearch::SearchFeaturesInParallel(TFrame& frame, TNodeRec& node, TSear
   // The credits reach the run in feature order while the features are evaluated; the node then
   // takes the best split in that order too.
   workers_->Evaluate(frame.Objects, frame.N, frame.Excluded, result.Score);
-  for (TFeatureJob& job : jobs) Adopt(node, result, job.Outcome);
+  for (TFeatureJob& job : jobs) {
+    if (WillAdopt(job.Outcome, result)) MakePendingSplits(frame, job.Outcome, job.Mask);
+    Adopt(node, result, job.Outcome);
+  }
 }
 
 void TSplitSearch::EvaluateFeature(TFrame& frame, int32_t f) {

@@ -24,6 +24,9 @@ class TFeatureWorkers;
 struct TFeatureOutcome {
   int32_t Feature = 0;
   std::vector<TBranchRec*> Best;
+  // The best partition scores BestScore, but its branches are not made: a node that takes it
+  // splits by Feature with no branch records yet (see MakePendingSplits).
+  bool SplitPending = false;
   double BestScore = 0.0;
   TTreeFigures BestTotals;  // of the best partition
 };
@@ -103,7 +106,8 @@ class TSplitSearch {
     std::vector<TBranchRec*> Best;     // the collected best partition, in group order
     double BestScore = kMissingScore;  // and the figures of the best
     TTreeFigures BestTotals;
-    TLeafMerge Leaf;                     // a numeric feature's sequence at the last level
+    bool SplitPending = false;  // the best partition's branches were not made (EvaluateLeafFeature)
+    TLeafMerge Leaf;            // a numeric feature's sequence at the last level
     std::vector<int32_t> BranchObjects;  // the objects of the branch being evaluated
     std::vector<int32_t> MergedMembers;  // scratch for merging two member lists
     // Scratch of the bounds: the class counts of runs of groups (neighbours of one class
@@ -159,9 +163,9 @@ class TSplitSearch {
   void RunMergeSequence(TFrame& frame);
   // The last level's sequence for a numeric feature (leaf_merge.cpp): evaluates f as
   // EvaluateFeature would, but makes the best partition's records only when it scores below
-  // toBeat. False, with nothing made, when the weights or the target values call for the general
-  // sequence.
-  bool EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat);
+  // toBeat, and with deferRecords not even then (the frame's SplitPending tells). False, with
+  // nothing made, when the weights or the target values call for the general sequence.
+  bool EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat, bool deferRecords);
   // Whether one more error always scores strictly worse, whatever the partition's totals.
   bool ErrorsOrderScores(const TFrame& frame) const;
   // Whether the dispersion term, weighed by 0, adds exactly 0 to every partition's score: its
@@ -176,6 +180,14 @@ class TSplitSearch {
   int32_t LeftmostLeaderPair(const TFrame& frame, double& score) const;
   TPairKey LeafPairKey(const TFrame& frame, int32_t left) const;
   void BuildLeafBest(TFrame& frame);
+  // The rows and live groups of the best partition, and its dispersion in BestTotals.
+  void ReplayLeafMerges(TFrame& frame);
+  // Whether a last-level search at this depth may leave the split it finds without records: a
+  // nested search whose subtree no credit reads, and not one that makes them.
+  bool DefersRecords(int32_t depth) const;
+  // Gives every branch of the outcome whose child splits with no records yet its subtree, by
+  // searching the branch's objects again with records made. mask: the one f was evaluated with.
+  void MakePendingSplits(TFrame& frame, const TFeatureOutcome& outcome, const TFeatureMask& mask);
   // keepBest: whether the best partition so far stays the best after this merge.
   void MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged, bool keepBest);
   void UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q);
@@ -195,6 +207,10 @@ class TSplitSearch {
   bool BuildCandidate(TFrame& frame, int32_t f, bool countsFirst = false);
   void TakeOutcome(TFrame& frame, TFeatureOutcome& outcome);
   void Adopt(TNodeRec& node, TSearchResult& result, TFeatureOutcome& outcome);
+  // Whether the node takes the outcome: a split that scores strictly below the best so far.
+  static bool WillAdopt(const TFeatureOutcome& outcome, const TSearchResult& result) {
+    return (!outcome.Best.empty() || outcome.SplitPending) && outcome.BestScore < result.Score;
+  }
   void SearchFeaturesInParallel(TFrame& frame, TNodeRec& node, TSearchResult& result);
 
   TRunState& run_;
@@ -211,7 +227,8 @@ class TSplitSearch {
   TSearchCache cache_;      // last-level searches below the top-level feature being evaluated
   bool capturing_ = false;  // the credits of the last-level search running go to capture_ too
   TCreditLog capture_;
-  TCreditLog replay_;  // the credits of a search found in the cache
+  TCreditLog replay_;           // the credits of a search found in the cache
+  bool makingPending_ = false;  // a last-level search runs again to make the records it left
 };
 
 }  // namespace tarvo
