@@ -100,6 +100,25 @@ class TDeltaScore {
   double costTerm_;
 };
 
+struct TPooledLeaf {
+  double Mean = 0.0;
+  double Spread = 0.0;
+};
+
+// The union of two leaves, pooled as the sequence pools it, and the partition's dispersion after
+// their merge, as TotalsAfter works it out from the key of LeafPairKey.
+TPooledLeaf PoolLeaves(int32_t countR, double meanR, double spreadR, int32_t countQ, double meanQ,
+                       double spreadQ, int32_t known, double& dispersion) {
+  TPooledLeaf pooled;
+  pooled.Mean = PooledMean(countR, meanR, countQ, meanQ);
+  pooled.Spread = PooledDispersion(countR, meanR, spreadR, countQ, meanQ, spreadQ, pooled.Mean);
+  const double delta = static_cast<double>(countR) * spreadR +
+                       static_cast<double>(countQ) * spreadQ -
+                       static_cast<double>(countR + countQ) * pooled.Spread;
+  dispersion = dispersion - delta / known;
+  return pooled;
+}
+
 }  // namespace
 
 int32_t TSplitSearch::LeftmostLeaderPair(const TFrame& frame, double& score) const {
@@ -158,7 +177,7 @@ void TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
     TPairKey key;
     if (byErrors) {
       // The dispersion term adds 0 to every score here, so the totals follow the leaves and
-      // errors alone; BuildLeafBest works out the best partition's dispersion.
+      // errors alone; BuildLeafBest or BestLeafDispersion works out the best one's dispersion.
       frame.Totals.Leaves -= 1;
       frame.Totals.Errors += leaf.PairDeltaErrors[r];
       score = SplitScore(run_, frame.Totals.Leaves, run_.FeatureCost[frame.Feature], 0.0,
@@ -273,7 +292,7 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat, 
   if (deferRecords) {
     // The node takes f with its branches still to be made (see MakePendingSplits); the sequence
     // ranked by errors left the best partition's dispersion to the replay.
-    if (ranking == TLeafRanking::ByErrors) ReplayLeafMerges(frame);
+    if (ranking == TLeafRanking::ByErrors) frame.BestTotals.Dispersion = BestLeafDispersion(frame);
     frame.SplitPending = true;
   } else {
     BuildLeafBest(frame);
@@ -282,13 +301,8 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat, 
 }
 
 void TSplitSearch::BuildLeafBest(TFrame& frame) {
-  ReplayLeafMerges(frame);
-  for (int32_t g = 1; g; g = frame.NextLive[g]) frame.Best.push_back(MakeLastLevelBranch(frame, g));
-}
-
-void TSplitSearch::ReplayLeafMerges(TFrame& frame) {
-  // Replays the merges up to the best partition on the groups' rows, pooling each union from
-  // the same two groups in the same order as the sequence did.
+  // Replays the merges up to the best partition on the groups' rows, then makes one branch per
+  // group.
   TValueGroups& groups = frame.Groups;
   const int32_t v = groups.GroupCount;
   const int32_t classes = run_.C();
@@ -298,28 +312,22 @@ void TSplitSearch::ReplayLeafMerges(TFrame& frame) {
     row.Grown = TTreeFigures{1, InitialErrors(row, classes), row.Spread};
   }
   // The merge of each step as MergeGroups makes it at the last level, where a row holds no
-  // branch and a group keeps its members in the rows of its chain. The partition's dispersion
-  // follows each merge as TotalsAfter does with the key of LeafPairKey.
+  // branch and a group keeps its members in the rows of its chain.
   double dispersion = frame.Leaf.FirstDispersion;
   for (int32_t step = 1; step <= frame.BestStep; ++step) {
     const auto [r, q] = frame.Leaf.Merges[step - 1];
     TGroupRow& rowR = groups.Row(r);
     const TGroupRow& rowQ = groups.Row(q);
     const int32_t errors = UnionMajorityErrors(rowR.ClassCount, rowQ.ClassCount, classes);
-    const double mean = PooledMean(rowR.Count, rowR.Mean, rowQ.Count, rowQ.Mean);
-    const double spread = PooledDispersion(rowR.Count, rowR.Mean, rowR.Spread, rowQ.Count,
-                                           rowQ.Mean, rowQ.Spread, mean);
-    const double delta = static_cast<double>(rowR.Count) * rowR.Spread +
-                         static_cast<double>(rowQ.Count) * rowQ.Spread -
-                         static_cast<double>(rowR.Count + rowQ.Count) * spread;
-    dispersion = dispersion - delta / frame.KnownCount;
+    const TPooledLeaf pooled = PoolLeaves(rowR.Count, rowR.Mean, rowR.Spread, rowQ.Count, rowQ.Mean,
+                                          rowQ.Spread, frame.KnownCount, dispersion);
     groups.Threshold[r] = groups.Threshold[q];
     frame.ChainNext[frame.ChainLast[r]] = q;
     frame.ChainLast[r] = frame.ChainLast[q];
     AddClassCounts(rowR.ClassCount, rowQ.ClassCount, classes);
-    rowR.Grown = TTreeFigures{1, errors, spread};
-    rowR.Mean = mean;
-    rowR.Spread = spread;
+    rowR.Grown = TTreeFigures{1, errors, pooled.Spread};
+    rowR.Mean = pooled.Mean;
+    rowR.Spread = pooled.Spread;
     rowR.Count += rowQ.Count;
     frame.BranchBorn[r] = step;
     const int32_t after = frame.NextLive[q];
@@ -328,6 +336,31 @@ void TSplitSearch::ReplayLeafMerges(TFrame& frame) {
     frame.NextLive[q] = frame.PrevLive[q] = 0;
   }
   frame.BestTotals.Dispersion = dispersion;
+  for (int32_t g = 1; g; g = frame.NextLive[g]) frame.Best.push_back(MakeLastLevelBranch(frame, g));
+}
+
+double TSplitSearch::BestLeafDispersion(TFrame& frame) {
+  // The merges up to the best partition replayed on the groups' counts, means and spreads alone,
+  // in the leaf arrays; the rows keep the groups as their values made them.
+  TLeafMerge& leaf = frame.Leaf;
+  const TValueGroups& groups = frame.Groups;
+  for (int32_t g = 1; g <= groups.GroupCount; ++g) {
+    const TGroupRow& row = groups.Row(g);
+    leaf.Count[g] = row.Count;
+    leaf.Mean[g] = row.Mean;
+    leaf.Spread[g] = row.Spread;
+  }
+  double dispersion = leaf.FirstDispersion;
+  for (int32_t step = 1; step <= frame.BestStep; ++step) {
+    const auto [r, q] = leaf.Merges[step - 1];
+    const TPooledLeaf pooled =
+        PoolLeaves(leaf.Count[r], leaf.Mean[r], leaf.Spread[r], leaf.Count[q], leaf.Mean[q],
+                   leaf.Spread[q], frame.KnownCount, dispersion);
+    leaf.Count[r] += leaf.Count[q];
+    leaf.Mean[r] = pooled.Mean;
+    leaf.Spread[r] = pooled.Spread;
+  }
+  return dispersion;
 }
 
 }  // namespace tarvo

@@ -180,8 +180,8 @@ class TSplitSearch {
   int32_t LeftmostLeaderPair(const TFrame& frame, double& score) const;
   TPairKey LeafPairKey(const TFrame& frame, int32_t left) const;
   void BuildLeafBest(TFrame& frame);
-  // The rows and live groups of the best partition, and its dispersion in BestTotals.
-  void ReplayLeafMerges(TFrame& frame);
+  // The dispersion of the best partition, which a sequence ranked by errors does not follow.
+  double BestLeafDispersion(TFrame& frame);
   // Whether a last-level search at this depth may leave the split it finds without records: a
   // nested search whose subtree no credit reads, and not one that makes them.
   bool DefersRecords(int32_t depth) const;

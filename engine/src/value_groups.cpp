@@ -90,11 +90,12 @@ void FindKnownObjects(const TRunState& run, const int32_t* objects, int32_t n, i
   groups.Threshold.clear();
 }
 
-// Numeric f: the known objects, the groups' number, their values in Distinct, and the group of
-// each known object in Labels. A missing value has no rank, and the node's distinct values are
-// the ranks its objects mark, in ascending order.
+// Numeric f: the known objects, the groups' number, their values in Distinct and the group of
+// each rank in GroupOfRank; with labels, the group of each known object in Labels too. A missing
+// value has no rank, and the node's distinct values are the ranks its objects mark, in
+// ascending order.
 void GroupNumericValues(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
-                        TValueGroups& groups) {
+                        TValueGroups& groups, bool labels) {
   const std::vector<double>& values = run.ValueRanks.Distinct[f];
   const std::vector<int32_t>& rankOf = run.ValueRanks.Rank[f];
   const size_t words = (values.size() + 63) / 64;
@@ -126,6 +127,7 @@ void GroupNumericValues(const TRunState& run, const int32_t* objects, int32_t n,
     }
   }
   groups.GroupCount = static_cast<int32_t>(distinct.size());
+  if (!labels) return;
   for (int32_t i = 0; i < groups.KnownCount; ++i)
     groups.Labels[i] = groups.GroupOfRank[rankOf[groups.KnownObjects[i]]];
 }
@@ -135,7 +137,7 @@ void GroupNumericValues(const TRunState& run, const int32_t* objects, int32_t n,
 void CountValueGroups(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
                       TValueGroups& groups) {
   groups.Complete = false;
-  GroupNumericValues(run, objects, n, f, groups);
+  GroupNumericValues(run, objects, n, f, groups, false);
   if (groups.KnownCount <= 1) return;
   if (static_cast<int32_t>(groups.Rows.size()) < groups.GroupCount)
     groups.Rows.resize(groups.GroupCount);
@@ -147,10 +149,14 @@ void CountValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
     row.Sum = row.SumOfSquares = 0.0;
     row.Branch = nullptr;
   }
+  // The labels are made in the same pass as the counts.
+  const std::vector<int32_t>& rankOf = run.ValueRanks.Rank[f];
   const bool classes = run.C() > 0;
   for (int32_t i = 0; i < groups.KnownCount; ++i) {
-    TGroupRow& row = groups.Row(groups.Labels[i]);
     const int32_t object = groups.KnownObjects[i];
+    const int32_t g = groups.GroupOfRank[rankOf[object]];
+    groups.Labels[i] = g;
+    TGroupRow& row = groups.Row(g);
     ++row.Count;
     if (classes) {
       CountClass(row, run.TargetClass[object]);
@@ -187,7 +193,7 @@ void BuildValueGroups(const TRunState& run, const int32_t* objects, int32_t n, i
     return;
   }
 
-  GroupNumericValues(run, objects, n, f, groups);
+  GroupNumericValues(run, objects, n, f, groups, true);
   CompleteValueGroups(run, groups);
 }
 

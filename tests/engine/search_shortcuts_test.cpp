@@ -76,11 +76,14 @@ TEST(SearchShortcuts, SameSubtreeAndScoreAsTheFullSearch) {
           ThreadedSearch search(*run, 1 + shortcuts);
           TNodeRec node;
           const std::vector<int32_t> objects = Objects(1, run->N());
-          scores[shortcuts] =
-              search.Search()
-                  .SearchSplit(node, objects.data(), run->N(), run->PredictorMask, 0, 0)
-                  .Score;
-          described[shortcuts] = Describe(node);
+          const TSearchResult result =
+              search.Search().SearchSplit(node, objects.data(), run->N(), run->PredictorMask, 0, 0);
+          scores[shortcuts] = result.Score;
+          // The subtree's figures add up its branches' down to the last level.
+          char figures[96];
+          std::snprintf(figures, sizeof figures, " leaves %d errors %d dispersion %a",
+                        result.Figures.Leaves, result.Figures.Errors, result.Figures.Dispersion);
+          described[shortcuts] = Describe(node) + figures;
           run->Records.FreeBranchList(node.FirstBranch);
         }
         const std::string where = "seed " + std::to_string(seed) + " RC " +
