@@ -27,8 +27,13 @@ bool TSplitSearch::ErrorsOrderScores(const TFrame& frame) const {
 void TSplitSearch::EvaluateLeafPair(TFrame& frame, int32_t left, TLeafRanking ranking) {
   TLeafMerge& leaf = frame.Leaf;
   const int32_t right = leaf.Next[left];
+  // Two groups of one class each, as most are, need no pass over the class slots.
+  const int32_t leftClass = leaf.PureClass[left];
+  const int32_t rightClass = leaf.PureClass[right];
   const int32_t unionErrors =
-      UnionMajorityErrors(leaf.Classes[left], leaf.Classes[right], run_.C());
+      leftClass && rightClass
+          ? (leftClass == rightClass ? 0 : std::min(leaf.Count[left], leaf.Count[right]))
+          : UnionMajorityErrors(leaf.Classes[left], leaf.Classes[right], run_.C());
   leaf.PairErrors[left] = unionErrors;
   leaf.PairDeltaErrors[left] = unionErrors - leaf.Errors[left] - leaf.Errors[right];
   if (ranking == TLeafRanking::ByErrors) {
@@ -204,6 +209,7 @@ void TSplitSearch::RunLeafMergeSequence(TFrame& frame, TLeafRanking ranking) {
     leaf.Merges.emplace_back(r, q);
     leaf.Count[r] += leaf.Count[q];
     leaf.Errors[r] = leaf.PairErrors[r];
+    if (leaf.Errors[r] != 0) leaf.PureClass[r] = 0;  // a union without errors keeps the class
     if (byErrors) {
       AddClassCounts(leaf.Classes[r], leaf.Classes[q], run_.C());
     } else {
@@ -261,6 +267,7 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat, 
     const TGroupRow& row = groups.Row(g);
     leaf.Count[g] = row.Count;
     leaf.Errors[g] = InitialErrors(row, classes);
+    leaf.PureClass[g] = classes > 0 && leaf.Errors[g] == 0 ? row.Majority : 0;
     leaf.Mean[g] = row.Mean;
     leaf.Spread[g] = row.Spread;
     if (classes > 0) leaf.Classes[g] = row.ClassCount;

@@ -65,7 +65,7 @@ struct TLeafMerge {
   // Makes room for groups and pair slots 0..size-1.
   void Resize(size_t size) {
     for (std::vector<int32_t>* numbers :
-         {&Count, &Errors, &Next, &Previous, &PairErrors, &PairDeltaErrors}) {
+         {&Count, &Errors, &PureClass, &Next, &Previous, &PairErrors, &PairDeltaErrors}) {
       numbers->resize(size);
     }
     for (std::vector<double>* figures : {&Mean, &Spread, &PairMean, &PairSpread, &PairDelta}) {
@@ -77,6 +77,7 @@ struct TLeafMerge {
   // Per group, numbered as BuildValueGroups numbered them; a merge keeps the earlier number.
   std::vector<int32_t> Count;         // objects in the group
   std::vector<int32_t> Errors;        // outside the group's majority class
+  std::vector<int32_t> PureClass;     // the group's one class, 0 when it has several or none
   std::vector<double> Mean;           // of the predicted values
   std::vector<double> Spread;         // their dispersion, which is also the leaf's
   std::vector<TClassCounts> Classes;  // the group's class counts

@@ -43,25 +43,15 @@ bool TSplitSearch::LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBe
   int32_t finest = 0;
   int32_t changes = 0;
   int32_t previousPure = 0;  // the class of the previous group when it is pure
-  frame.Runs.clear();
-  frame.RunClass.clear();
   for (int32_t g = 1; g <= groups.GroupCount; ++g) {
     const TGroupRow& row = groups.Row(g);
     const int32_t errors = classes > 0 ? row.Count - row.Largest : 0;
-    const int32_t majority = row.Majority;
     finest += errors;
     if (!numeric || classes <= 0) continue;
     // Alternating the majority with the others gives 2 x errors changes, at most count - 1.
     changes += std::min(row.Count - 1, 2 * errors);
-    const int32_t pure = errors == 0 ? majority : 0;
+    const int32_t pure = errors == 0 ? row.Majority : 0;
     if (pure && previousPure && pure != previousPure) ++changes;
-    // Neighbouring groups of one class make one run: a cut between them never pays.
-    if (pure && pure == previousPure) {
-      AddClassCounts(frame.Runs.back(), row.ClassCount, classes);
-    } else {
-      frame.Runs.push_back(row.ClassCount);
-      frame.RunClass.push_back(pure);
-    }
     previousPure = pure;
   }
   for (int32_t k = 2; k <= std::max(2, groups.GroupCount); ++k) {
@@ -77,8 +67,25 @@ bool TSplitSearch::LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBe
 }
 
 bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
-  // The class loops run over a fixed number of slots, the fewest that hold the run's classes.
+  // The groups in runs: neighbouring groups of one class make one run, as a cut between them
+  // never pays.
+  const TValueGroups& groups = frame.Groups;
   const int32_t classes = run_.C();
+  frame.Runs.clear();
+  frame.RunClass.clear();
+  int32_t previousPure = 0;
+  for (int32_t g = 1; g <= groups.GroupCount; ++g) {
+    const TGroupRow& row = groups.Row(g);
+    const int32_t pure = row.Count == row.Largest ? row.Majority : 0;
+    if (pure && pure == previousPure) {
+      AddClassCounts(frame.Runs.back(), row.ClassCount, classes);
+    } else {
+      frame.Runs.push_back(row.ClassCount);
+      frame.RunClass.push_back(pure);
+    }
+    previousPure = pure;
+  }
+  // The class loops run over a fixed number of slots, the fewest that hold the run's classes.
   if (classes <= 4) return IntervalsCannotWinOver<4>(frame, f, toBeat);
   if (classes <= 8) return IntervalsCannotWinOver<8>(frame, f, toBeat);
   return IntervalsCannotWinOver<kMaxClasses>(frame, f, toBeat);
@@ -206,15 +213,17 @@ bool TSplitSearch::DispersionIntervalsCannotWin(TFrame& frame, int32_t f, double
   // The running sums here and the pooled dispersions of the merges round differently, and the
   // early stops below trust rounded deviations to grow: both errors stay below a few hundred
   // roundings of the largest squared value, far inside this margin.
-  double largestSquare = -1.0;  // found when first needed
+  // The largest squared value is taken over all of the node's objects, once per node, when
+  // first needed: a larger one only widens the margin.
+  double& largestSquare = frame.LargestSquare;
   auto cannotWin = [&](double least) {
     const double lowest = least + costTerm;
     const double relative = 1e-9 * (std::fabs(lowest) + std::fabs(toBeat));
     if (lowest - relative < toBeat) return false;
     if (largestSquare < 0) {
       largestSquare = 0.0;
-      for (int32_t object : groups.KnownObjects) {
-        const double y = run_.TargetValue[object];
+      for (int32_t i = 0; i < frame.N; ++i) {
+        const double y = run_.TargetValue[frame.Objects[i]];
         largestSquare = std::max(largestSquare, y * y);
       }
     }

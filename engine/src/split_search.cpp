@@ -26,6 +26,7 @@ TSplitSearch::TFrame& TSplitSearch::SetUpFrame(int32_t depth, TNodeRec* node,
   frame.Mask = mask;
   frame.Depth = depth;
   frame.Excluded = excludedFeature;
+  frame.LargestSquare = -1.0;
   return frame;
 }
 

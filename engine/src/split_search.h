@@ -119,6 +119,7 @@ class TSplitSearch {
     std::vector<double> PrefixCounts;
     std::vector<double> PrefixSums;
     std::vector<double> PrefixSquares;
+    double LargestSquare = -1.0;  // of the node's predicted values, -1 until a bound needs it
   };
 
   // SearchSplit without the cache of last-level searches.
