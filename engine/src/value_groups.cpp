@@ -101,14 +101,18 @@ void GroupNumericValues(const TRunState& run, const int32_t* objects, int32_t n,
   const size_t words = (values.size() + 63) / 64;
   std::vector<uint64_t>& marked = groups.MarkedRanks;
   marked.assign(words, 0);
-  groups.KnownObjects.clear();
+  // Written by index and cut to size after: this loop runs for every feature of every node.
+  std::vector<int32_t>& known = groups.KnownObjects;
+  known.resize(n);
+  int32_t knownCount = 0;
   for (int32_t i = 0; i < n; ++i) {
     const int32_t r = rankOf[objects[i]];
     if (r < 0) continue;
-    groups.KnownObjects.push_back(objects[i]);
+    known[knownCount++] = objects[i];
     marked[r >> 6] |= uint64_t{1} << (r & 63);
   }
-  groups.KnownCount = static_cast<int32_t>(groups.KnownObjects.size());
+  known.resize(knownCount);
+  groups.KnownCount = knownCount;
   groups.Threshold.clear();
   groups.GroupCount = 1;
   if (groups.KnownCount <= 1) {
@@ -117,16 +121,19 @@ void GroupNumericValues(const TRunState& run, const int32_t* objects, int32_t n,
   }
   groups.Labels.resize(groups.KnownCount);  // every label is set below
   std::vector<double>& distinct = groups.Distinct;
-  distinct.clear();
+  int32_t marks = 0;
+  for (size_t k = 0; k < words; ++k) marks += std::popcount(marked[k]);
+  distinct.resize(marks);
   groups.GroupOfRank.resize(values.size());  // read only at marked ranks, which are all set
+  int32_t g = 0;
   for (size_t k = 0; k < words; ++k) {
     for (uint64_t bits = marked[k]; bits; bits &= bits - 1) {
       const size_t r = k * 64 + std::countr_zero(bits);
-      distinct.push_back(values[r]);
-      groups.GroupOfRank[r] = static_cast<int32_t>(distinct.size());
+      distinct[g++] = values[r];
+      groups.GroupOfRank[r] = g;
     }
   }
-  groups.GroupCount = static_cast<int32_t>(distinct.size());
+  groups.GroupCount = marks;
   if (!labels) return;
   for (int32_t i = 0; i < groups.KnownCount; ++i)
     groups.Labels[i] = groups.GroupOfRank[rankOf[groups.KnownObjects[i]]];
