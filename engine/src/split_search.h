@@ -184,7 +184,8 @@ class TSplitSearch {
   // The dispersion of the best partition, which a sequence ranked by errors does not follow.
   double BestLeafDispersion(TFrame& frame);
   // Whether a last-level search at this depth may leave the split it finds without records: a
-  // nested search whose subtree no credit reads, and not one that makes them.
+  // nested search whose subtree no credit reads, and not one that makes them. Its node then has
+  // the split's Feature and no branches until MakePendingSplits; no such node leaves the search.
   bool DefersRecords(int32_t depth) const;
   // Gives every branch of the outcome whose child splits with no records yet its subtree, by
   // searching the branch's objects again with records made. mask: the one f was evaluated with.
