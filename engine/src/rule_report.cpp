@@ -38,7 +38,18 @@ class TRuleWriter {
   TNodePath path_;
   std::vector<char> printed_;
   std::vector<int32_t> following_;
+  // [object]: the leaf whose path the object follows, null for none.
+  std::vector<const TNodeRec*> leafOf_;
+  void FindLeaves(const TNodeRec& root);
 };
+
+void TRuleWriter::FindLeaves(const TNodeRec& root) {
+  // Each active object's leaf, found once for all the rules.
+  leafOf_.assign(run_.N() + 1, nullptr);
+  for (int32_t o = 1; o <= run_.N(); ++o) {
+    if (run_.Active[o]) leafOf_[o] = LeafReached(run_.Table.Data, root, o);
+  }
+}
 
 const std::string& TRuleWriter::PredictedName() const {
   const int32_t f = Classification() ? run_.Target.ClassFeature : run_.Target.RegressionFeature;
@@ -69,6 +80,7 @@ void TRuleWriter::WriteTreeReport() {
   coveredObjects_ = misclassified_ = ruleNumber_ = 0;
   weightedDispersion_ = 0.0;
   path_.clear();
+  FindLeaves(root);
   WriteLeafRules(root, 0);
   if (Regression()) {
     const double error =
@@ -120,9 +132,7 @@ void TRuleWriter::WriteLeafRules(const TNodeRec& node, int32_t depth) {
   out_.Line(" Objects NN, for which this rule is true : ");
   following_.clear();
   for (int32_t o = 1; o <= run_.N(); ++o) {
-    if (run_.Active[o] && ObjectFollowsPath(run_.Table.Data, path_, depth, o)) {
-      following_.push_back(o);
-    }
+    if (leafOf_[o] == &node) following_.push_back(o);
   }
   if (Classification()) WriteClassObjects();
   if (Regression()) WriteRegressionObjects();

@@ -29,22 +29,7 @@ void TTreeGrower::CollectLeafObjects(const TNodeRec* leaf) {
 }
 
 void TTreeGrower::RouteObjects(const TNodeRec* from) {
-  // The branches of a node do not overlap, so an object follows the path of at most one leaf:
-  // the one it reaches by taking, at every node, the branch that accepts its value.
-  for (int32_t o : run_.ObjList) {
-    const TNodeRec* node = from;
-    while (node && node->FirstBranch) {
-      const double x = run_.Table.Data[node->Feature][o];
-      const TBranchRec* b = node->FirstBranch;
-      if (IsKnown(x)) {
-        while (b && !BranchAccepts(*b, x)) b = b->Next;
-      } else {
-        b = nullptr;
-      }
-      node = b ? b->Child : nullptr;
-    }
-    leafOf_[o] = node;
-  }
+  for (int32_t o : run_.ObjList) leafOf_[o] = LeafReached(run_.Table.Data, *from, o);
 }
 
 void TTreeGrower::ShowTotal(double total) {

@@ -16,13 +16,15 @@ bool BranchAccepts(const TBranchRec& b, double x) {
   return (b.OpenBelow || b.Low < x) && (b.OpenAbove || x <= b.High);
 }
 
-bool ObjectFollowsPath(const TDataTable& data, const TNodePath& path, int depth, int32_t object) {
-  for (int k = 1; k <= depth; ++k) {
-    const TPathStep& step = path[k - 1];
-    const double x = data[step.Feature][object];
-    if (!IsKnown(x) || !BranchAccepts(*step.Branch, x)) return false;
+const TNodeRec* LeafReached(const TDataTable& data, const TNodeRec& from, int32_t object) {
+  const TNodeRec* node = &from;
+  while (node && node->FirstBranch) {
+    const double x = data[node->Feature][object];
+    const TBranchRec* b = IsKnown(x) ? node->FirstBranch : nullptr;
+    while (b && !BranchAccepts(*b, x)) b = b->Next;
+    node = b ? b->Child : nullptr;
   }
-  return true;
+  return node;
 }
 
 void CopyBranchTest(const TBranchRec& source, TBranchRec& target) {

@@ -73,9 +73,10 @@ inline TMajority MajorityClass(const TClassCounts& counts, int32_t classCount) {
   return result;
 }
 
-// Whether the object's values of the features tested along steps 1..depth are known and lie in
-// the branches of those steps.
-bool ObjectFollowsPath(const TDataTable& data, const TNodePath& path, int depth, int32_t object);
+// The leaf below `from` whose path the object follows: at every node the branch that accepts its
+// value, which is at most one as a node's branches do not overlap. Null when a value on the way
+// is unknown or no branch accepts it.
+const TNodeRec* LeafReached(const TDataTable& data, const TNodeRec& from, int32_t object);
 
 // Makes target test what source tests: its kind, bounds and value set (not its links).
 void CopyBranchTest(const TBranchRec& source, TBranchRec& target);

@@ -38,54 +38,58 @@ TEST(MajorityClassTest, NoClassesGiveClassOneWithoutErrors) {
   EXPECT_EQ(m.Errors, 0);
 }
 
-class ObjectFollowsPathTest : public ::testing::Test {
+class LeafReachedTest : public ::testing::Test {
  protected:
-  // x and colour of objects 1..6.
-  ObjectFollowsPathTest()
+  // x and colour of objects 1..7; the tree: root (x) -> (1 < x <= 3) inner (colour) ->
+  // (colour code 3 or 4) leaf.
+  LeafReachedTest()
       : run_(RunBuilder()
-                 .Numeric("x", {1, 2, 3, 4, kMiss, 2.5})
-                 .Nominal("colour", {"red", "green", "blue", "grey"}, {2, 4.9, 3, 2, 2, kMiss})
-                 .Numeric("y", {0, 0, 0, 0, 0, 0})
+                 .Numeric("x", {1, 2, 3, 4, kMiss, 2.5, 2})
+                 .Nominal("colour", {"red", "green", "blue", "grey"}, {3, 4.9, 3, 3, 3, kMiss, 2})
+                 .Numeric("y", {0, 0, 0, 0, 0, 0, 0})
                  .Regress(3)
                  .Build()) {
     interval_.Kind = ftNumeric;
     interval_.Low = 1;
     interval_.High = 3;
+    interval_.Child = &inner_;
     valueSet_.Kind = ftNominal;
-    valueSet_.Values = {2, 4};
-    path_ = {TPathStep{&interval_, 1}, TPathStep{&valueSet_, 2}};
+    valueSet_.Values = {3, 4};
+    valueSet_.Child = &leaf_;
+    root_.Feature = 1;
+    root_.FirstBranch = &interval_;
+    inner_.Feature = 2;
+    inner_.FirstBranch = &valueSet_;
   }
 
-  bool Follows(int depth, int32_t object) const {
-    return ObjectFollowsPath(run_->Table.Data, path_, depth, object);
+  const TNodeRec* Reached(int32_t object) const {
+    return LeafReached(run_->Table.Data, root_, object);
   }
 
   std::unique_ptr<TRunState> run_;
-  TBranchRec interval_;  // 1 < x <= 3
-  TBranchRec valueSet_;  // colour code 2 or 4
-  TNodePath path_;
+  TBranchRec interval_;
+  TBranchRec valueSet_;
+  TNodeRec root_, inner_, leaf_;
 };
 
-TEST_F(ObjectFollowsPathTest, DepthZeroAdmitsEveryObject) {
-  for (int32_t o = 1; o <= 6; ++o) EXPECT_TRUE(Follows(0, o)) << o;
+TEST_F(LeafReachedTest, ALeafIsReachedByEveryObject) {
+  for (int32_t o = 1; o <= 7; ++o) EXPECT_EQ(LeafReached(run_->Table.Data, leaf_, o), &leaf_);
 }
 
-TEST_F(ObjectFollowsPathTest, IntervalAdmitsItsHighBoundAndRefusesItsLowBound) {
-  EXPECT_FALSE(Follows(1, 1));  // x = Low
-  EXPECT_TRUE(Follows(1, 2));
-  EXPECT_TRUE(Follows(1, 3));  // x = High
-  EXPECT_FALSE(Follows(1, 4));
+TEST_F(LeafReachedTest, IntervalAdmitsItsHighBoundAndRefusesItsLowBound) {
+  EXPECT_EQ(Reached(1), nullptr);  // x = Low
+  EXPECT_EQ(Reached(3), &leaf_);   // x = High
+  EXPECT_EQ(Reached(4), nullptr);
 }
 
-TEST_F(ObjectFollowsPathTest, ValueSetComparesTheWholePartOfTheValue) {
-  EXPECT_TRUE(Follows(2, 2));   // 4.9 is code 4
-  EXPECT_FALSE(Follows(2, 3));  // code 3 is not in the set
+TEST_F(LeafReachedTest, ValueSetComparesTheWholePartOfTheValue) {
+  EXPECT_EQ(Reached(2), &leaf_);   // 4.9 is code 4
+  EXPECT_EQ(Reached(7), nullptr);  // code 2 is not in the set
 }
 
-TEST_F(ObjectFollowsPathTest, UnknownValueOnThePathDoesNotFollow) {
-  EXPECT_FALSE(Follows(1, 5));  // x unknown
-  EXPECT_TRUE(Follows(1, 6));
-  EXPECT_FALSE(Follows(2, 6));  // colour unknown at the second step
+TEST_F(LeafReachedTest, UnknownValueOnThePathReachesNoLeaf) {
+  EXPECT_EQ(Reached(5), nullptr);  // x unknown
+  EXPECT_EQ(Reached(6), nullptr);  // x passes, colour unknown
 }
 
 // A temporary subtree: root (x) -> [A (colour) -> [A1, A2], B].
