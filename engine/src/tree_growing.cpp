@@ -202,30 +202,35 @@ void TTreeGrower::StoreSubtree(const TNodeRec& source, TNodeRec* target) {
 bool TTreeGrower::FindLeafToExpand(TNodePath& path, int32_t& depth) {
   double bestScore = -100000;
   bool found = false;
-  TNodePath walk;
   const double dispersionWeight = run_.Target.DispersionWeight;
   const double errorWeight = run_.Target.ErrorWeight;
-  // Depth first, branches in list order; the first of equal scores wins.
-  auto visit = [&](auto& self, TNodeRec* node) -> void {
+  // The root alone is never expanded here: a tree's first search grew it.
+  const TNodeRec* root = run_.Root();
+  if (!root->FirstBranch) return false;
+  // Depth first, branches in list order; the first of equal scores wins. The walk holds the
+  // branch taken at each level; it runs on an explicit stack, as it runs for every expansion.
+  TNodePath& walk = walk_;
+  walk.assign(1, TPathStep{root->FirstBranch, root->Feature});
+  while (!walk.empty()) {
+    const TNodeRec* node = walk.back().Branch->Child;
     if (node->FirstBranch) {
-      for (TBranchRec* b = node->FirstBranch; b; b = b->Next) {
-        walk.push_back(TPathStep{b, node->Feature});
-        self(self, b->Child);
-        walk.pop_back();
+      walk.push_back(TPathStep{node->FirstBranch, node->Feature});
+      continue;
+    }
+    if (node->Feature != -1 && !node->Terminal) {
+      const int32_t errors = MajorityClass(node->ClassCount, run_.C()).Errors;
+      const double score = dispersionWeight * node->Dispersion + errorWeight * errors;
+      if (score > bestScore) {
+        bestScore = score;
+        path = walk;
+        depth = static_cast<int32_t>(walk.size());
+        found = true;
       }
-      return;
     }
-    if (walk.empty() || node->Feature == -1 || node->Terminal) return;
-    const int32_t errors = MajorityClass(node->ClassCount, run_.C()).Errors;
-    const double score = dispersionWeight * node->Dispersion + errorWeight * errors;
-    if (score > bestScore) {
-      bestScore = score;
-      path = walk;
-      depth = static_cast<int32_t>(walk.size());
-      found = true;
-    }
-  };
-  visit(visit, run_.Root());
+    // On to the next branch of the deepest node that has one left.
+    while (!walk.empty() && !walk.back().Branch->Next) walk.pop_back();
+    if (!walk.empty()) walk.back().Branch = walk.back().Branch->Next;
+  }
   return found;
 }
 

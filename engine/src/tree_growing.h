@@ -49,6 +49,7 @@ class TTreeGrower {
   std::unique_ptr<TFeatureWorkers> workers_;
   TSplitSearch search_;
   std::vector<const TNodeRec*> leafOf_;  // [object]: its leaf in the kept tree, null for none
+  TNodePath walk_;                       // FindLeafToExpand's stack, kept between calls
 };
 
 }  // namespace tarvo
