@@ -74,6 +74,15 @@ inline double PooledDispersion(double countA, double meanA, double spreadA, doub
          (countA + countB);
 }
 
+// What merging two groups takes off the count-weighted dispersion of a partition: their weighted
+// dispersions less the union's, in that order.
+inline double MergedDispersionDelta(int32_t countA, double dispersionA, int32_t countB,
+                                    double dispersionB, int32_t unionCount,
+                                    double unionDispersion) {
+  return static_cast<double>(countA) * dispersionA + static_cast<double>(countB) * dispersionB -
+         static_cast<double>(unionCount) * unionDispersion;
+}
+
 // Lower is better: weighted relative dispersion and error frequency, leaves per object of the
 // node (n) and the feature cost.
 inline double SplitScore(const TRunState& run, int32_t leaves, double cost, double withinDispersion,

@@ -60,10 +60,9 @@ TPairKey TSplitSearch::LeafPairKey(const TFrame& frame, int32_t left) const {
   TPairKey key;
   key.DeltaLeaves = -1;
   key.DeltaErrors = leaf.PairDeltaErrors[left];
-  key.DeltaDispersion =
-      static_cast<double>(leaf.Count[left]) * leaf.Spread[left] +
-      static_cast<double>(leaf.Count[right]) * leaf.Spread[right] -
-      static_cast<double>(leaf.Count[left] + leaf.Count[right]) * leaf.PairSpread[left];
+  key.DeltaDispersion = MergedDispersionDelta(
+      leaf.Count[left], leaf.Spread[left], leaf.Count[right], leaf.Spread[right],
+      leaf.Count[left] + leaf.Count[right], leaf.PairSpread[left]);
   return key;
 }
 
@@ -117,9 +116,8 @@ TPooledLeaf PoolLeaves(int32_t countR, double meanR, double spreadR, int32_t cou
   TPooledLeaf pooled;
   pooled.Mean = PooledMean(countR, meanR, countQ, meanQ);
   pooled.Spread = PooledDispersion(countR, meanR, spreadR, countQ, meanQ, spreadQ, pooled.Mean);
-  const double delta = static_cast<double>(countR) * spreadR +
-                       static_cast<double>(countQ) * spreadQ -
-                       static_cast<double>(countR + countQ) * pooled.Spread;
+  const double delta =
+      MergedDispersionDelta(countR, spreadR, countQ, spreadQ, countR + countQ, pooled.Spread);
   dispersion = dispersion - delta / known;
   return pooled;
 }

@@ -15,9 +15,9 @@ TPairKey TSplitSearch::KeyOf(const TFrame& frame, const TPairSlot& slot) const {
   TPairKey key;
   key.DeltaLeaves = slot.Grown.Leaves - rowL.Grown.Leaves - rowM.Grown.Leaves;
   key.DeltaErrors = slot.Grown.Errors - rowL.Grown.Errors - rowM.Grown.Errors;
-  key.DeltaDispersion = static_cast<double>(rowL.Count) * rowL.Grown.Dispersion +
-                        static_cast<double>(rowM.Count) * rowM.Grown.Dispersion -
-                        static_cast<double>(slot.Count) * slot.Grown.Dispersion;
+  key.DeltaDispersion =
+      MergedDispersionDelta(rowL.Count, rowL.Grown.Dispersion, rowM.Count, rowM.Grown.Dispersion,
+                            slot.Count, slot.Grown.Dispersion);
   return key;
 }
 
