@@ -265,9 +265,12 @@ bool TSplitSearch::EvaluateLeafFeature(TFrame& frame, int32_t f, double toBeat, 
     const TGroupRow& row = groups.Row(g);
     leaf.Count[g] = row.Count;
     leaf.Errors[g] = InitialErrors(row, classes);
-    leaf.PureClass[g] = classes > 0 && leaf.Errors[g] == 0 ? row.Majority : 0;
-    leaf.Mean[g] = row.Mean;
-    leaf.Spread[g] = row.Spread;
+    leaf.PureClass[g] = row.PureClass();
+    // A sequence ranked by errors pools no means or spreads (BestLeafDispersion does, later).
+    if (ranking != TLeafRanking::ByErrors) {
+      leaf.Mean[g] = row.Mean;
+      leaf.Spread[g] = row.Spread;
+    }
     if (classes > 0) leaf.Classes[g] = row.ClassCount;
     leaf.Next[g] = g < v ? g + 1 : 0;
     leaf.Previous[g] = g - 1;

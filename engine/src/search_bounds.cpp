@@ -50,7 +50,7 @@ bool TSplitSearch::LeafPartitionsCannotWin(TFrame& frame, int32_t f, double toBe
     if (!numeric || classes <= 0) continue;
     // Alternating the majority with the others gives 2 x errors changes, at most count - 1.
     changes += std::min(row.Count - 1, 2 * errors);
-    const int32_t pure = errors == 0 ? row.Majority : 0;
+    const int32_t pure = row.PureClass();
     if (pure && previousPure && pure != previousPure) ++changes;
     previousPure = pure;
   }
@@ -76,7 +76,7 @@ bool TSplitSearch::IntervalsCannotWin(TFrame& frame, int32_t f, double toBeat) {
   int32_t previousPure = 0;
   for (int32_t g = 1; g <= groups.GroupCount; ++g) {
     const TGroupRow& row = groups.Row(g);
-    const int32_t pure = row.Count == row.Largest ? row.Majority : 0;
+    const int32_t pure = row.PureClass();
     if (pure && pure == previousPure) {
       AddClassCounts(frame.Runs.back(), row.ClassCount, classes);
     } else {

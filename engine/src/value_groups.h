@@ -21,6 +21,8 @@ struct TGroupRow {
   // when it is pure); merges do not keep them.
   int32_t Largest = 0;
   int32_t Majority = 0;
+  // The group's one class as built, 0 when it has several (always 0 without classes).
+  int32_t PureClass() const { return Count == Largest ? Majority : 0; }
   double Sum = 0.0;  // of the predicted values, for the bounds
   double SumOfSquares = 0.0;
   std::vector<int32_t> Values;   // nominal: the value set, in merge order
