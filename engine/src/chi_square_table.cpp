@@ -2,6 +2,7 @@
 #include "chi_square_table.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 #include "file_bytes.h"
@@ -13,6 +14,9 @@
 namespace tarvo {
 
 namespace {
+
+// Far more than the table's 200 numbers need; a link to a device such as /dev/zero never ends.
+constexpr size_t kChiSquareFileLimit = 65536;
 
 // The numbers of the level's line as they are read, and how many of them were there and not 0.
 class LevelReader {
@@ -83,7 +87,14 @@ std::vector<double> BuildChiSquareTable(const std::string& path, int32_t levelPe
                                         int32_t objectCount, std::vector<std::string>* warnings) {
   std::vector<double> table(std::max<int32_t>(objectCount, 70) + 1, 0.0);
   std::string bytes;
-  const TFileRead read = ReadFileBytes(path, bytes);
+  const TFileRead read = ReadFileBytes(path, bytes, kChiSquareFileLimit);
+  if (read.TooLarge) {
+    throw EngineError("Cannot read file " + path + ": it is too long (more than " +
+                      std::to_string(kChiSquareFileLimit) + " bytes)");
+  }
+  if (!read && read.SystemError != ENOENT && read.SystemError != ENOTDIR) {
+    throw EngineError("Cannot read file " + path + WithSystemReason(read.SystemError));
+  }
   if (!read) throw EngineError("File not found: " + path + WithSystemReason(read.SystemError));
   LevelReader reader(std::move(bytes), path);
 

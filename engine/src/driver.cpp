@@ -200,7 +200,12 @@ RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
     throw EngineError("Cannot create file " + options.ReportFileName + WithSystemReason(error));
   }
   RunResult result;
-  result.TableFault = !Run(run);
+  try {
+    result.TableFault = !Run(run);
+  } catch (const RunCancelled&) {
+    run.Report.KeepPart();  // a stopped run leaves the part written so far
+    throw;
+  }
   if (result.TableFault) result.FaultMessage = run.Report.FirstLine();
   result.Warnings = std::move(run.Warnings);
   result.FirstTree = std::move(run.FirstTree);

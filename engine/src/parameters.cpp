@@ -1,10 +1,11 @@
 // param.par: the run parameters on one line, read back from any whitespace layout.
 #include "tarvo/parameters.h"
 
-#include <fstream>
+#include <cerrno>
 
 #include "file_bytes.h"
 #include "system_error_text.h"
+#include "tarvo/atomic_file.h"
 #include "tarvo/numbers.h"
 #include "whitespace_numbers.h"
 
@@ -18,7 +19,12 @@ RunParameters ReadParameterFile(const std::string& path) {
 RunParameters ReadParameterFile(const std::string& path, std::vector<std::string>& warnings) {
   RunParameters p{0.0, 0.0, 0.0, 0, 0, 0, 0};
   std::string bytes;
-  const TFileRead read = ReadFileBytes(path, bytes);
+  const TFileRead read = ReadFileBytes(path, bytes, kParameterFileLimit);
+  if (read.TooLarge) {
+    warnings.push_back(path + ": is too long (more than " + std::to_string(kParameterFileLimit) +
+                       " bytes); every run parameter counts as 0");
+    return p;
+  }
   if (!read) {
     warnings.push_back(path + ": cannot be read" + WithSystemReason(read.SystemError) +
                        "; every run parameter counts as 0");
@@ -61,11 +67,9 @@ std::string FormatParameterLine(const RunParameters& p) {
 }
 
 bool WriteParameterFile(const std::string& path, const RunParameters& p) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out << FormatParameterLine(p);
-  out.close();
-  return static_cast<bool>(out);
+  const int error = WriteFileAtomically(path, FormatParameterLine(p));
+  errno = error;
+  return error == 0;
 }
 
 }  // namespace tarvo

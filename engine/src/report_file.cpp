@@ -8,17 +8,12 @@
 
 namespace tarvo {
 
-ReportFile::~ReportFile() {
-  if (file_) std::fclose(file_);
-}
-
 bool ReportFile::Open(const std::string& path) {
-  if (file_) std::fclose(file_);
   path_ = path;
   firstLine_.clear();
   firstLineEnded_ = false;
-  file_ = std::fopen(path.c_str(), "wb");
-  return file_ != nullptr;
+  open_ = file_.Open(path);
+  return open_;
 }
 
 void ReportFile::Write(std::string_view text) {
@@ -27,27 +22,27 @@ void ReportFile::Write(std::string_view text) {
     firstLine_.append(text.substr(0, end));
     firstLineEnded_ = end != std::string_view::npos;
   }
-  if (!file_ || text.empty()) return;
+  if (!open_ || text.empty()) return;
   errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) FailWrite(errno);
+  if (std::fwrite(text.data(), 1, text.size(), file_.Stream()) != text.size()) FailWrite(errno);
 }
 
 void ReportFile::Close() {
-  if (!file_) return;
-  std::FILE* file = file_;
-  file_ = nullptr;
-  errno = 0;
+  if (!open_) return;
+  open_ = false;
   // A full disk often shows only here, when the buffered bytes go out.
-  const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
-  const int flushError = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!flushed) FailWrite(flushError);
-  if (!closed) FailWrite(errno);
+  if (const int error = file_.Commit(); error != 0) FailWrite(error);
+}
+
+void ReportFile::KeepPart() {
+  if (!open_) return;
+  open_ = false;
+  file_.Commit();
 }
 
 void ReportFile::FailWrite(int error) {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
+  open_ = false;
+  file_.Discard();
   throw EngineError("Cannot write file " + path_ + WithSystemReason(error));
 }
 

@@ -113,6 +113,17 @@ TEST_F(ParameterFile, WrittenLineHasNoLineEndAndReadsBack) {
   ExpectParameters(ReadParameterFile(path_), 0.5, 2.0, 0.01, 250, 3, 4, 5);
 }
 
+TEST_F(ParameterFile, AFileThatNeverEndsReadsAsZerosAtTheLimit) {
+  std::vector<std::string> warnings;
+  ExpectParameters(ReadParameterFile("/dev/zero", warnings), 0.0, 0.0, 0.0, 0, 0, 0, 0);
+  EXPECT_EQ(warnings, (std::vector<std::string>{
+                          "/dev/zero: is too long (more than 65536 bytes); every run parameter "
+                          "counts as 0"}));
+  // The limit is far above any real layout.
+  ExpectParameters(ReadText(std::string(60000, ' ') + "1 2 0.01 50 4 5 6"), 1.0, 2.0, 0.01, 50, 4,
+                   5, 6);
+}
+
 TEST_F(ParameterFile, WritingIntoAMissingFolderFails) {
   EXPECT_FALSE(WriteParameterFile(folder_.File("missing/param.par"), RunParameters{}));
 }

@@ -1,7 +1,10 @@
 // The files around a run: a report that cannot be written, a table that is the report file, a
-// table too large to read, and prog.par values that read without an error but as zeros.
+// table too large to read, prog.par values that read without an error but as zeros, and a report
+// replaced only by a complete one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +13,7 @@
 #include "file_bytes.h"
 #include "input_table.h"
 #include "report_file.h"
+#include "tarvo/atomic_file.h"
 #include "tarvo/engine.h"
 #include "test_files.h"
 
@@ -142,7 +146,73 @@ TEST_F(EngineRunTest, UnreadableProgParGivesTheSystemsReason) {
   WriteFile("table.txt", kClassTable);
   fs::create_directory("prog.par");
   const std::string message = EngineErrorOf([] { RunOn("table.txt", Predicting(2)); });
-  EXPECT_EQ(message.rfind("File not found: prog.par (", 0), 0u) << message;
+  // It exists: not "File not found".
+  EXPECT_EQ(message, "Cannot read file prog.par (" + std::string(std::strerror(EISDIR)) + ")");
+  fs::remove("prog.par");
+  fs::create_symlink("/dev/zero", "prog.par");
+  EXPECT_EQ(EngineErrorOf([] { RunOn("table.txt", Predicting(2)); }),
+            "Cannot read file prog.par: it is too long (more than 65536 bytes)");
+}
+
+// Names the files left in the folder besides the given ones (a temporary file left behind).
+std::string OtherFiles(std::initializer_list<std::string> known) {
+  std::string others;
+  for (const fs::directory_entry& entry : fs::directory_iterator(".")) {
+    const std::string name = entry.path().filename().string();
+    if (std::find(known.begin(), known.end(), name) == known.end()) others += name + " ";
+  }
+  return others;
+}
+
+TEST_F(EngineRunTest, FailedRunKeepsThePreviousReport) {
+  WriteFile("table.txt", kNumericTable);
+  WriteFile("output.txt", "previous report");
+  // No prog.par: the regression run fails after its table has been read.
+  EXPECT_NE(EngineErrorOf([] { RunOn("table.txt", Predicting(2)); }), "no error");
+  EXPECT_EQ(ReadBytes("output.txt"), "previous report");
+  EXPECT_EQ(OtherFiles({"table.txt", "output.txt"}), "");
+  // A run that completes replaces it, and the report keeps the file's permissions.
+  fs::permissions("output.txt", fs::perms::owner_read | fs::perms::owner_write);
+  WriteProgPar();
+  EXPECT_EQ(RunOn("table.txt", Predicting(2)).rfind("****", 0), 0u);
+  EXPECT_EQ(fs::status("output.txt").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(OtherFiles({"table.txt", "output.txt", "prog.par"}), "");
+}
+
+TEST_F(EngineRunTest, StoppedRunLeavesThePartWritten) {
+  WriteProgPar();
+  WriteFile("table.txt", kClassTable);
+  WriteFile("output.txt", "previous report");
+  std::atomic<bool> stop{false};
+  struct StopAtSecondTree : ProgressSink {
+    std::atomic<bool>* stop;
+    void SetPanelText(int, const std::string&) override {}
+    void Repaint() override {}
+    void TreeStarted(int32_t index) override { *stop = index == 2; }
+  } progress;
+  progress.stop = &stop;
+  RunOptions options;
+  options.Progress = &progress;
+  options.CancelRequested = &stop;
+  RunParameters p = Predicting(2);
+  p.FoldsCrossValidate = 2;
+  EXPECT_THROW(RunEngine(p, "table.txt", options), RunCancelled);
+  // The first tree's rules are there; the previous report is gone.
+  const std::string part = ReadBytes("output.txt");
+  EXPECT_EQ(part.rfind("****", 0), 0u) << part;
+  EXPECT_EQ(OtherFiles({"table.txt", "output.txt", "prog.par"}), "");
+}
+
+TEST(AtomicFileTest, LinksAndDevicesAreWrittenInPlace) {
+  testing::TempFolder folder;
+  const std::string target = folder.File("target.txt"), link = folder.File("link.txt");
+  testing::WriteBytes(target, "old");
+  fs::create_symlink(target, link);
+  EXPECT_EQ(WriteFileAtomically(link, "new"), 0);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadBytes(target), "new");
+  EXPECT_EQ(WriteFileAtomically("/dev/null", "x"), 0);
+  EXPECT_EQ(WriteFileAtomically(folder.File("no/such/folder.txt"), "x"), ENOENT);
 }
 
 }  // namespace

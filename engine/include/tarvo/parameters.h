@@ -1,6 +1,7 @@
 // The seven run parameters and their file, param.par.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +18,10 @@ struct RunParameters {
   int32_t FoldsCrossValidate = 10;
 };
 
+// The most bytes a parameter file may hold; a longer one reads as one that cannot be read (a
+// link to a device such as /dev/zero never ends).
+inline constexpr size_t kParameterFileLimit = 65536;
+
 // Reads the seven values in file order, separated by any whitespace. A value that is missing, or
 // a token that does not convert completely, reads as 0; a file that cannot be opened gives 0 for
 // every value. Nothing is reported.
@@ -30,7 +35,8 @@ RunParameters ReadParameterFile(const std::string& path, std::vector<std::string
 // blank, without a line end (34 characters with the defaults).
 std::string FormatParameterLine(const RunParameters& p);
 
-// Creates or truncates the file and writes the line; false when it cannot be written.
+// Writes the line as the whole file, replacing it only once written; false when it cannot be
+// written (errno says why).
 bool WriteParameterFile(const std::string& path, const RunParameters& p);
 
 }  // namespace tarvo
