@@ -1,185 +1,301 @@
 // Parsing tarvo-run's command line with CLI11 (GNU forms: --name=value, --name value, -o FILE,
-// -oFILE, and -- before a table whose name begins with a dash). Values are converted here, with
-// the number grammar of param.par, so that an option and the file read a value the same way.
+// -oFILE, and -- before a table whose name begins with a dash). Each option is declared once,
+// with its help text and the conversion of its value; values convert with the number grammar of
+// param.par, so that an option and the file read a value the same way.
 #include "command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 
 #include "exit_status.h"
 #include "tarvo/numbers.h"
 
 namespace {
 
-constexpr const char* kHelpText =
-    "Usage: tarvo-run [OPTION]... TABLE\n"
+constexpr const char* kVersion = "tarvo-run (Tarvo) 2.0";
+
+constexpr const char* kDescription =
     "Grow decision trees from the table file TABLE and write their rules, error estimates,\n"
     "predictions and vote to a report, as the window's Grow Tree does.\n"
     "\n"
-    "Without options the run parameters are those of param.par in the current folder (a\n"
-    "missing file or value counts as 0) and the report is output.txt there. With any option,\n"
-    "each run parameter comes from its option, else from the parameter file, else from the\n"
-    "defaults of the window's parameter panel (shown below in brackets).\n"
-    "\n"
-    "Run parameters:\n"
-    "      --look-ahead=REAL     depth of the look-ahead of the split search; a fraction thins\n"
-    "                            the features of the deeper searches [1]\n"
-    "      --homogeneity=REAL    error frequency that stops a node; in regression the level of\n"
-    "                            the chi-square test: 0.001, 0.005, 0.01 or 0.05 [0.05]\n"
-    "      --variants=N          trees to grow, each without the root feature of the one\n"
-    "                            before (at most 255) [1]\n"
-    "      --target=COLUMN       the predicted column: its number, or its name as the table's\n"
-    "                            header spells it [1]\n"
-    "      --folds=N             folds of the cross-validation (at most 255); none when 1 or\n"
-    "                            less [10]\n"
-    "      --target-weight=REAL  weight of the error or dispersion term of the split score [1]\n"
-    "      --monte-carlo=N       trials of the dispersion test for negative means [100]\n"
-    "\n"
-    "File options:\n"
-    "      --param=FILE          read the run parameters from FILE [./param.par]\n"
-    "      --prog=FILE           read the chi-square table from FILE [./prog.par, else the\n"
-    "                            copy installed with the program]\n"
-    "  -o, --output=FILE         write the report to FILE; - writes it to standard output\n"
-    "                            [output.txt]\n"
-    "\n"
-    "Tuning (look-ahead and homogeneity chosen by cross-validation):\n"
-    "      --tune                run the table once per setting of a grid and print each\n"
-    "                            setting's cross-validation error, the best marked; no report\n"
-    "      --grid=TEXT           the settings, as \"rc=1,2,3 h=0.01,0.05\" [rc=1,2,2.5,3\n"
-    "                            h=0.01,0.05,0.1,0.2; a numeric target: h=0.001,0.005,0.01,0.05]\n"
-    "      --budget=SECONDS      stop the search when the time is spent; 0: no limit [300]\n"
-    "      --write-param         write the best setting into the parameter file\n"
-    "\n"
-    "Pictures of the trees (the run and its report stay the same):\n"
-    "      --dot=FILE            write every reported tree to FILE in Graphviz DOT, one\n"
-    "                            digraph per variant (dot -Tpdf FILE draws them)\n"
-    "      --svg=FILE            write a picture of one reported tree to FILE as SVG\n"
-    "      --variant=N           the variant that --svg draws [1]\n"
-    "\n"
-    "Other options:\n"
-    "      --help                show this text and exit\n"
-    "      --version             show the version and exit\n"
-    "\n"
+    "The run parameters come from param.par in the current folder, else from the defaults of\n"
+    "the window's parameter panel (shown below in brackets); each option overrides its\n"
+    "parameter. The report is output.txt there.\n";
+
+constexpr const char* kFooter =
     "Progress is shown on stderr when it is a terminal. Ctrl+C stops the run.\n"
     "\n"
     "Exit status:\n"
     "  0    the report is complete\n"
-    "  1    the table or the run parameters have a fault: the report holds its message,\n"
-    "       and so does stderr (0 without options, as the window's Grow Tree)\n"
+    "  1    the table or the run parameters have a fault: the report holds its message, and\n"
+    "       so does stderr (a run without options ends with 0 after a fault that the table\n"
+    "       holds, as the window's Grow Tree; a missing table is 1 always)\n"
     "  2    the run ended with an error, whose message is the first line on stderr\n"
     "  64   the command line is wrong\n"
     "  130  the run was interrupted; the report is incomplete\n";
+
+// GNU's layout of a help text: the usage line first, and "--name=VALUE".
+class HelpFormatter : public CLI::Formatter {
+ public:
+  HelpFormatter() { column_width(28); }
+  std::string make_description(const CLI::App*) const override { return {}; }
+  std::string make_usage(const CLI::App* app, std::string) const override {
+    return "Usage: tarvo-run [OPTION]... TABLE\n" + app->get_description() + "\n";
+  }
+  std::string make_positionals(const CLI::App*) const override { return {}; }
+  std::string make_group(std::string group, bool positional,
+                         std::vector<const CLI::Option*> options) const override {
+    return CLI::Formatter::make_group(group, positional, options).substr(1);  // one blank line
+  }
+  std::string make_option_name(const CLI::Option* option, bool positional) const override {
+    std::string names = CLI::Formatter::make_option_name(option, positional);
+    for (size_t comma = names.find(','); comma != std::string::npos;
+         comma = names.find(',', comma + 2)) {
+      names.insert(comma + 1, " ");
+    }
+    return names;
+  }
+  std::string make_option_opts(const CLI::Option* option) const override {
+    const std::string& type = option->get_type_name();
+    return type.empty() ? std::string() : "=" + type;
+  }
+  std::string make_footer(const CLI::App* app) const override { return app->get_footer(); }
+};
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "tarvo-run: %s (try 'tarvo-run --help')\n", message.c_str());
   return kExitUsage;
 }
 
-// The option texts as given, converted once parsing has succeeded.
-struct OptionTexts {
-  std::optional<std::string> targetWeight, lookAhead, homogeneity, monteCarlo, variants, folds,
-      budget;
-  std::optional<std::string> svgVariant;
-};
-
-bool ConvertReal(const char* name, const std::optional<std::string>& text,
-                 std::optional<double>& value, std::string& error) {
-  if (!text) return true;
-  double number = 0.0;
-  if (!tarvo::ParseRealToken(*text, number)) {
-    error = std::string(name) + ": '" + *text + "' is not a number";
-    return false;
-  }
-  value = number;
-  return true;
+// Help and version go to standard output; a failed write is an error, as for any output.
+int PrintOrFail(const std::string& text) {
+  errno = 0;
+  const bool written = std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0;
+  if (written) return kExitComplete;
+  std::fprintf(stderr, "tarvo-run: cannot write to standard output: %s\n",
+               std::strerror(errno ? errno : EIO));
+  return kExitTableFault;
 }
 
-bool ConvertInteger(const char* name, const std::optional<std::string>& text,
-                    std::optional<int32_t>& value, std::string& error) {
-  if (!text) return true;
-  int32_t number = 0;
-  if (!tarvo::ParseIntegerToken(*text, number)) {
-    error = std::string(name) + ": '" + *text + "' is not a whole number";
-    return false;
-  }
-  value = number;
-  return true;
+// An option whose value converts with `convert`; a value that does not is a usage error naming
+// the option and the value.
+template <class T>
+CLI::Option* AddConverted(CLI::App& app, const std::string& names, const std::string& longName,
+                          std::optional<T>& target, bool (*convert)(std::string_view, T&),
+                          const char* notA, const std::string& help) {
+  return app.add_option_function<std::string>(
+      names,
+      [&target, convert, notA, longName](const std::string& text) {
+        T value{};
+        if (!convert(text, value)) {
+          throw CLI::ValidationError(longName + ": '" + text + "' is not " + notA);
+        }
+        target = value;
+      },
+      help);
 }
 
-bool CheckFileName(const char* name, const std::optional<std::string>& file, std::string& error) {
-  if (!file || !file->empty()) return true;
-  error = std::string(name) + ": the file name is empty";
-  return false;
+CLI::Option* AddReal(CLI::App& app, const std::string& name, std::optional<double>& target,
+                     const std::string& help) {
+  return AddConverted<double>(app, name, name, target, tarvo::ParseRealToken, "a number", help)
+      ->type_name("REAL");
+}
+
+CLI::Option* AddWhole(CLI::App& app, const std::string& name, std::optional<int32_t>& target,
+                      const std::string& help) {
+  return AddConverted<int32_t>(app, name, name, target, tarvo::ParseIntegerToken, "a whole number",
+                               help)
+      ->type_name("N");
+}
+
+// A file option: a name that is empty is refused.
+CLI::Option* AddFile(CLI::App& app, const std::string& names, const std::string& longName,
+                     std::optional<std::string>& target, const std::string& help) {
+  return app
+      .add_option_function<std::string>(
+          names,
+          [&target, longName](const std::string& name) {
+            if (name.empty()) throw CLI::ValidationError(longName + ": the file name is empty");
+            target = name;
+          },
+          help)
+      ->type_name("FILE");
+}
+
+// "--output=" with nothing after the sign: CLI11 would take the next argument as the value, and
+// the shell slip "--output=$UNSET" would then overwrite the table.
+std::optional<std::string> EmptyValueOption(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--") break;
+    if (argument.size() > 3 && argument.substr(0, 2) == "--" && argument.back() == '=' &&
+        argument.find('=') == argument.size() - 1) {
+      return std::string(argument.substr(0, argument.size() - 1));
+    }
+  }
+  return std::nullopt;
+}
+
+void DeclareRunParameters(CLI::App& app, CommandLine& line) {
+  const std::string group = "Run parameters";
+  AddReal(app, "--look-ahead", line.LookAhead,
+          "depth of the look-ahead of the split search; a fraction thins\n"
+          "the features of the deeper searches [1]")
+      ->group(group);
+  AddReal(app, "--homogeneity", line.Homogeneity,
+          "error frequency that stops a node; in regression the level of\n"
+          "the chi-square test: 0.001, 0.005, 0.01 or 0.05 [0.05]")
+      ->group(group);
+  AddWhole(app, "--variants", line.Variants,
+           "trees to grow, each without the root feature of the one\n"
+           "before (at most 255) [1]")
+      ->group(group);
+  app.add_option("--target", line.Target,
+                 "the predicted column: its number, or its name as the table's\n"
+                 "header spells it [1]")
+      ->type_name("COLUMN")
+      ->group(group);
+  AddWhole(app, "--folds", line.Folds,
+           "folds of the cross-validation (at most 255); none when 1 or\nless [10]")
+      ->group(group);
+  AddReal(app, "--target-weight", line.TargetWeight,
+          "weight of the error or dispersion term of the split score [1]")
+      ->group(group);
+  AddWhole(app, "--monte-carlo", line.MonteCarlo,
+           "trials of the dispersion test for negative means [100]")
+      ->group(group);
+}
+
+void DeclareFiles(CLI::App& app, CommandLine& line) {
+  const std::string group = "Files";
+  AddFile(app, "--param", "--param", line.ParameterFile,
+          "read the run parameters from FILE [./param.par]")
+      ->group(group);
+  AddFile(app, "--prog", "--prog", line.ChiSquareFile,
+          "read the chi-square table from FILE [./prog.par, else the\n"
+          "copy installed with the program]")
+      ->group(group);
+  AddFile(app, "-o,--output", "--output", line.ReportFile,
+          "write the report to FILE; - writes it to standard output\n[output.txt]")
+      ->group(group);
+}
+
+void DeclareTuning(CLI::App& app, CommandLine& line) {
+  const std::string group = "Tuning (look-ahead and homogeneity chosen by cross-validation)";
+  CLI::Option* tune = app.add_flag("--tune", line.Tune,
+                                   "run the table once per setting of a grid and print each\n"
+                                   "setting's cross-validation error, the best marked; no report")
+                          ->group(group);
+  app.add_option("--grid", line.Grid,
+                 "the settings, as \"rc=1,2,3 h=0.01,0.05\" [rc=1,2,2.5,3\n"
+                 "h=0.01,0.05,0.1,0.2; a numeric target: h=0.001,0.005,0.01,0.05]")
+      ->type_name("TEXT")
+      ->group(group)
+      ->needs(tune);
+  AddConverted<double>(app, "--budget", "--budget", line.Budget, tarvo::ParseRealToken, "a number",
+                       "stop the search when the time is spent; 0: no limit [300]")
+      ->type_name("SECONDS")
+      ->group(group)
+      ->needs(tune);
+  app.add_flag("--write-param", line.WriteParam, "write the best setting into the parameter file")
+      ->group(group)
+      ->needs(tune);
+  app.add_option_function<std::string>(
+         "--format",
+         [&line](const std::string& format) {
+           if (format == "csv") {
+             line.Format = ResultFormat::Csv;
+           } else if (format == "tsv") {
+             line.Format = ResultFormat::Tsv;
+           } else {
+             throw CLI::ValidationError("--format: '" + format + "' is not csv or tsv");
+           }
+         },
+         "print the rows as CSV or tab-separated values, one header\n"
+         "word per column, each row as its setting ends")
+      ->type_name("csv|tsv")
+      ->group(group)
+      ->needs(tune);
+}
+
+void DeclarePictures(CLI::App& app, CommandLine& line) {
+  const std::string group = "Pictures of the trees (the run and its report stay the same)";
+  AddFile(app, "--dot", "--dot", line.DotFile,
+          "write every reported tree to FILE in Graphviz DOT, one\n"
+          "digraph per variant (dot -Tpdf -O FILE draws them); - for\n"
+          "standard output")
+      ->group(group);
+  CLI::Option* svg = AddFile(app, "--svg", "--svg", line.SvgFile,
+                             "write a picture of one reported tree to FILE as SVG; - for\n"
+                             "standard output")
+                         ->group(group);
+  app.add_option_function<std::string>(
+         "--variant",
+         [&line](const std::string& text) {
+           int32_t number = 0;
+           if (!tarvo::ParseIntegerToken(text, number)) {
+             throw CLI::ValidationError("--variant: '" + text + "' is not a whole number");
+           }
+           if (number < 1) throw CLI::ValidationError("--variant: the variants count from 1");
+           line.SvgVariant = number;
+         },
+         "the variant that --svg draws [1]")
+      ->type_name("N")
+      ->group(group)
+      ->needs(svg);
+}
+
+// Checks that need the values of several options.
+std::optional<std::string> CheckValues(const CommandLine& line) {
+  if (line.Budget && !(*line.Budget >= 0 && std::isfinite(*line.Budget))) {
+    return "--budget: the seconds must be 0 (no limit) or more";
+  }
+  if (line.Tune && (line.DotFile || line.SvgFile || line.ReportFile)) {
+    return "--tune writes no report and no picture: --output, --dot and --svg do not go with it";
+  }
+  if (line.WriteParam && line.Format != ResultFormat::Text) {
+    // The file written is said in a line of text, which would break the rows of a script.
+    return "--write-param prints its line of text; it does not go with --format";
+  }
+  return std::nullopt;
 }
 
 }  // namespace
 
 std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
-  CLI::App app("", "tarvo-run");
-  app.set_help_flag();  // the help text above, not CLI11's
+  if (const std::optional<std::string> option = EmptyValueOption(argc, argv)) {
+    return UsageError(*option + ": the value is empty");
+  }
+  CLI::App app(kDescription, "tarvo-run");
+  app.formatter(std::make_shared<HelpFormatter>());
+  app.footer(kFooter);
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // as GNU tools
-  bool help = false, version = false;
-  OptionTexts texts;
-  app.add_flag("--help", help);
-  app.add_flag("--version", version);
-  app.add_option("--look-ahead", texts.lookAhead)->type_name("REAL");
-  app.add_option("--homogeneity", texts.homogeneity)->type_name("REAL");
-  app.add_option("--variants", texts.variants)->type_name("N");
-  app.add_option("--target", line.Target)->type_name("COLUMN");
-  app.add_option("--folds", texts.folds)->type_name("N");
-  app.add_option("--target-weight", texts.targetWeight)->type_name("REAL");
-  app.add_option("--monte-carlo", texts.monteCarlo)->type_name("N");
-  app.add_option("--param", line.ParameterFile)->type_name("FILE");
-  app.add_option("--prog", line.ChiSquareFile)->type_name("FILE");
-  app.add_option("-o,--output", line.ReportFile)->type_name("FILE");
-  app.add_flag("--tune", line.Tune);
-  app.add_option("--grid", line.Grid)->type_name("TEXT");
-  app.add_option("--budget", texts.budget)->type_name("SECONDS");
-  app.add_flag("--write-param", line.WriteParam);
-  const CLI::Option* dot = app.add_option("--dot", line.DotFile)->type_name("FILE");
-  const CLI::Option* svg = app.add_option("--svg", line.SvgFile)->type_name("FILE");
-  const CLI::Option* variant = app.add_option("--variant", texts.svgVariant)->type_name("N");
-  const CLI::Option* table = app.add_option("TABLE", line.Table);
+  DeclareRunParameters(app, line);
+  DeclareFiles(app, line);
+  DeclareTuning(app, line);
+  DeclarePictures(app, line);
+  app.set_help_flag("-h,--help", "show this text and exit")->group("Other options");
+  app.set_version_flag("-V,--version", kVersion, "show the version and exit")
+      ->group("Other options");
+  const CLI::Option* table = app.add_option("TABLE", line.Table)->required();
   try {
     app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    return PrintOrFail(app.help());
+  } catch (const CLI::CallForVersion& version) {
+    return PrintOrFail(std::string(version.what()) + "\n");
   } catch (const CLI::ParseError& error) {
     return UsageError(error.what());
   }
-  if (help) {
-    std::fputs(kHelpText, stdout);
-    return kExitComplete;
-  }
-  if (version) {
-    std::puts("tarvo-run (Tarvo) 2.0");
-    return kExitComplete;
-  }
-  if (table->count() == 0) return UsageError("no TABLE given");
-
-  std::string error;
-  if (!ConvertReal("--target-weight", texts.targetWeight, line.TargetWeight, error) ||
-      !ConvertReal("--look-ahead", texts.lookAhead, line.LookAhead, error) ||
-      !ConvertReal("--homogeneity", texts.homogeneity, line.Homogeneity, error) ||
-      !ConvertInteger("--monte-carlo", texts.monteCarlo, line.MonteCarlo, error) ||
-      !ConvertInteger("--variants", texts.variants, line.Variants, error) ||
-      !ConvertInteger("--folds", texts.folds, line.Folds, error) ||
-      !ConvertReal("--budget", texts.budget, line.Budget, error) ||
-      !CheckFileName("--param", line.ParameterFile, error) ||
-      !CheckFileName("--prog", line.ChiSquareFile, error) ||
-      !CheckFileName("--output", line.ReportFile, error) ||
-      !CheckFileName("--dot", line.DotFile, error) ||
-      !CheckFileName("--svg", line.SvgFile, error)) {
-    return UsageError(error);
-  }
-  if (!line.Tune && (line.Grid || line.Budget || line.WriteParam)) {
-    return UsageError("--grid, --budget and --write-param go with --tune");
-  }
-  std::optional<int32_t> svgVariant;
-  if (!ConvertInteger("--variant", texts.svgVariant, svgVariant, error)) return UsageError(error);
-  if (svgVariant && *svgVariant < 1) return UsageError("--variant: the variants count from 1");
-  line.SvgVariant = svgVariant.value_or(1);
+  if (const std::optional<std::string> error = CheckValues(line)) return UsageError(*error);
   // The picture options leave the run as it is: parameters and exit statuses as without them.
   for (const CLI::Option* option : app.get_options()) {
-    if (option != table && option != dot && option != svg && option != variant &&
+    const std::string& name = option->get_name();
+    if (option != table && name != "--dot" && name != "--svg" && name != "--variant" &&
         option->count() > 0) {
       line.HasOptions = true;
     }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "result_table.h"
+
 struct CommandLine {
   std::string Table;
   // Run parameters given as options; each one overrides the parameter file.
@@ -23,6 +25,7 @@ struct CommandLine {
   std::optional<std::string> Grid;
   std::optional<double> Budget;
   bool WriteParam = false;
+  ResultFormat Format = ResultFormat::Text;  // of the rows that --tune prints
 };
 
 // Fills `line` from the arguments. Returns the exit status when the program ends here: after

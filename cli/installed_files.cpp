@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "tarvo/install_paths.h"
@@ -31,4 +32,12 @@ std::string ChooseChiSquareFile(const std::optional<std::string>& option) {
     if (access(installed.c_str(), F_OK) == 0) return installed.string();
   }
   return kChiSquareFile;
+}
+
+std::string ChiSquareFilePlaces() {
+  std::error_code error;
+  std::string places = std::filesystem::current_path(error).string();
+  const std::filesystem::path folder = InstalledDataFolder();
+  if (!folder.empty()) places += " and in " + folder.lexically_normal().string();
+  return places;
 }

@@ -2,13 +2,17 @@
 // of param.par and the options, writes the report, and tells the outcome by its exit status.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
 #include "exit_status.h"
+#include "file_roles.h"
 #include "installed_files.h"
 #include "interrupt.h"
 #include "picture_options.h"
@@ -16,19 +20,83 @@
 #include "run_parameters.h"
 #include "tarvo/engine.h"
 #include "terminal_progress.h"
-#include "tune_command.h"
 #include "tree_collector.h"
+#include "tune_command.h"
 
 namespace {
 
-// Things that read without an error but probably not as meant: one line each.
-void PrintWarnings(const std::vector<std::string>& warnings) {
-  for (const std::string& warning : warnings)
-    std::fprintf(stderr, "warning: %s\n", warning.c_str());
+constexpr const char* kDefaultReportFile = "output.txt";
+
+// Notes and things that read without an error but probably not as meant: one line each, after the
+// line that tells how the run ended.
+void PrintNotes(const std::vector<std::string>& notes) {
+  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
+}
+
+// A report line without its leading blank.
+std::string Trimmed(const std::string& message) {
+  const size_t start = message.find_first_not_of(' ');
+  return start == std::string::npos ? std::string() : message.substr(start);
+}
+
+// Refuses a run whose outputs would overwrite one of its inputs or each other, before anything
+// is read or written.
+std::optional<int> RefuseFileClashes(const CommandLine& line) {
+  FileClashCheck files;
+  files.Inputs.push_back({line.Table, "the table"});
+  const std::string parameterFile = ParameterFileOf(line);
+  if (access(parameterFile.c_str(), F_OK) == 0) {
+    files.Inputs.push_back({parameterFile, "the parameter file"});
+  }
+  files.Inputs.push_back({ChooseChiSquareFile(line.ChiSquareFile), "the chi-square table"});
+  if (!line.Tune)
+    files.Outputs.push_back({line.ReportFile.value_or(kDefaultReportFile), "the report"});
+  if (line.DotFile) files.Outputs.push_back({*line.DotFile, "the DOT picture"});
+  if (line.SvgFile) files.Outputs.push_back({*line.SvgFile, "the SVG picture"});
+  if (line.WriteParam) files.Outputs.push_back({parameterFile, "the parameter file"});
+  const std::optional<std::string> clash = files.FirstClash();
+  if (!clash) return std::nullopt;
+  std::fprintf(stderr, "tarvo-run: %s; nothing was written\n", clash->c_str());
+  return kExitRunError;
+}
+
+// 0 when the table opens for reading, else the system's reason.
+int TableOpenError(const std::string& table) {
+  std::FILE* file = std::fopen(table.c_str(), "rb");
+  if (!file) return errno;
+  std::fclose(file);
+  return 0;
+}
+
+int TableFault(const CommandLine& line, const tarvo::RunResult& result, int openError) {
+  if (openError != 0) {
+    std::error_code ignored;
+    std::fprintf(stderr, "tarvo-run: cannot open the table %s in %s: %s\n", line.Table.c_str(),
+                 std::filesystem::current_path(ignored).c_str(), std::strerror(openError));
+    return kExitTableFault;  // a missing table is no success for any script
+  }
+  std::fprintf(stderr, "tarvo-run: %s: %s\n", line.Table.c_str(),
+               Trimmed(result.FaultMessage).c_str());
+  // Without options the run is the window's Grow Tree, for which a fault is a normal end.
+  return line.HasOptions ? kExitTableFault : kExitComplete;
+}
+
+int Interrupted(ReportOutput& report) {
+  if (report.ToStandardOutput()) {
+    std::fputs("tarvo-run: interrupted; nothing was written to standard output\n", stderr);
+  } else if (report.MarkStopped()) {
+    std::fprintf(stderr,
+                 "tarvo-run: interrupted; %s holds the part of the report written so far, "
+                 "marked incomplete\n",
+                 report.FileName().c_str());
+  } else {
+    std::fprintf(stderr, "tarvo-run: interrupted; %s\n", report.Error().c_str());
+  }
+  return InterruptedStatus();
 }
 
 int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
-  ReportOutput report(line.ReportFile.value_or("output.txt"));
+  ReportOutput report(line.ReportFile.value_or(kDefaultReportFile));
   if (report.FileName().empty()) {
     std::fprintf(stderr, "tarvo-run: %s\n", report.Error().c_str());
     return kExitRunError;
@@ -43,30 +111,30 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
                                 line.SvgVariant};
   tarvo::TreeCollector trees;
   if (pictures.Wanted()) options.Observer = &trees;
+  const int tableOpenError = TableOpenError(line.Table);
   try {
     const tarvo::RunResult result = tarvo::RunEngine(parameters, line.Table, options);
-    PrintWarnings(result.Warnings);
     if (!report.Deliver()) {
       std::fprintf(stderr, "tarvo-run: %s\n", report.Error().c_str());
       return kExitRunError;
     }
+    if (result.TableFault) return TableFault(line, result, tableOpenError);
     std::string pictureError;
-    if (!result.TableFault && pictures.Wanted() &&
-        !WritePictures(pictures, trees.Trees, pictureError)) {
+    if (pictures.Wanted() && !WritePictures(pictures, trees.Trees, pictureError)) {
       std::fprintf(stderr, "tarvo-run: %s\n", pictureError.c_str());
       return kExitRunError;
     }
-    if (!result.TableFault) return kExitComplete;
-    std::fprintf(stderr, "%s\n", result.FaultMessage.c_str());
-    // Without options the run is the window's Grow Tree, for which a fault is a normal end.
-    return line.HasOptions ? kExitTableFault : kExitComplete;
+    return kExitComplete;
   } catch (const tarvo::RunCancelled&) {
     terminal.EndLine();
-    std::fputs("tarvo-run: interrupted; the report is incomplete\n", stderr);
-    return kExitInterrupted;
+    return Interrupted(report);
   } catch (const tarvo::EngineError& error) {
     terminal.EndLine();
-    std::fprintf(stderr, "%s\n", error.what());
+    std::fprintf(stderr, "tarvo-run: %s\n", error.what());
+    if (!line.ChiSquareFile && access(options.ChiSquareFileName.c_str(), F_OK) != 0) {
+      std::fprintf(stderr, "tarvo-run: prog.par was looked for in %s\n",
+                   ChiSquareFilePlaces().c_str());
+    }
     return kExitRunError;
   } catch (const std::exception& error) {
     terminal.EndLine();
@@ -81,10 +149,10 @@ int main(int argc, char** argv) {
   CommandLine line;
   if (const std::optional<int> status = ParseCommandLine(argc, argv, line)) return *status;
   tarvo::RunParameters parameters;
-  std::vector<std::string> warnings;
-  const std::optional<int> status = ResolveParameters(line, parameters, warnings);
-  PrintWarnings(warnings);
-  if (status) return *status;
-  if (line.Tune) return RunTuneCommand(line, parameters);
-  return RunTable(line, parameters);
+  std::vector<std::string> notes;
+  std::optional<int> status = ResolveParameters(line, parameters, notes);
+  if (!status) status = RefuseFileClashes(line);
+  if (!status) status = line.Tune ? RunTuneCommand(line, parameters) : RunTable(line, parameters);
+  if (*status != kExitUsage) PrintNotes(notes);
+  return *status;
 }

@@ -1,19 +1,30 @@
 // WritePictures: the DOT and SVG files, each written whole or reported as an error.
 #include "picture_options.h"
 
-#include <fstream>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
+#include "tarvo/atomic_file.h"
 #include "tree_dot.h"
 #include "tree_graphviz.h"
 
 namespace {
 
+// A file replaced only once complete, or standard output for "-".
 bool WriteFile(const std::string& name, const std::string& bytes, std::string& error) {
-  std::ofstream file(name, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) {
-    error = "Cannot write file " + name;
+  if (name == "-") {
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
+        std::fflush(stdout) == 0) {
+      return true;
+    }
+    error =
+        std::string("Cannot write to standard output (") + std::strerror(errno ? errno : EIO) + ")";
+    return false;
+  }
+  if (const int failure = tarvo::WriteFileAtomically(name, bytes); failure != 0) {
+    error = "Cannot write file " + name + " (" + std::strerror(failure) + ")";
     return false;
   }
   return true;
@@ -23,19 +34,29 @@ bool WriteFile(const std::string& name, const std::string& bytes, std::string& e
 
 bool WritePictures(const PictureOptions& options, const std::vector<tarvo::TreeDescription>& trees,
                    std::string& error) {
-  if (!options.DotFile.empty() && !WriteFile(options.DotFile, tarvo::TreesToDot(trees), error)) {
-    return false;
-  }
-  if (options.SvgFile.empty()) return true;
-  for (const tarvo::TreeDescription& tree : trees) {
-    if (tree.Variant != options.Variant) continue;
+  // The SVG is drawn first: a variant that was not reported writes no file at all.
+  std::string svg;
+  if (!options.SvgFile.empty()) {
+    const tarvo::TreeDescription* drawn = nullptr;
+    for (const tarvo::TreeDescription& tree : trees) {
+      if (tree.Variant == options.Variant) {
+        drawn = &tree;
+        break;
+      }
+    }
+    if (!drawn) {
+      error = "The report has no variant " + std::to_string(options.Variant) + " to draw";
+      return false;
+    }
     try {
-      return WriteFile(options.SvgFile, tarvo::RenderTreeSvg(tree), error);
+      svg = tarvo::RenderTreeSvg(*drawn);
     } catch (const tarvo::PictureError& failure) {
       error = failure.what();
       return false;
     }
   }
-  error = "The report has no variant " + std::to_string(options.Variant) + " to draw";
-  return false;
+  if (!options.DotFile.empty() && !WriteFile(options.DotFile, tarvo::TreesToDot(trees), error)) {
+    return false;
+  }
+  return options.SvgFile.empty() || WriteFile(options.SvgFile, svg, error);
 }

@@ -2,6 +2,7 @@
 // has ended with a report (complete or holding a fault), never a stopped run's part of one.
 #include "report_output.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,8 +13,8 @@
 
 namespace {
 
-std::string SystemError(const std::string& what) {
-  return what + ": " + std::strerror(errno);
+std::string SystemError(const std::string& what, int error) {
+  return what + ": " + std::strerror(error);
 }
 
 }  // namespace
@@ -23,41 +24,64 @@ ReportOutput::ReportOutput(std::string destination) {
     fileName_ = std::move(destination);
     return;
   }
-  toStandardOutput_ = true;
   const char* folder = std::getenv("TMPDIR");
   std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/tarvo-run-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  const int descriptor = mkstemp(name.data());
-  if (descriptor < 0) {
-    error_ = SystemError("cannot create a temporary report in " + pattern);
+  descriptor_ = mkstemp(name.data());
+  if (descriptor_ < 0) {
+    error_ = SystemError("cannot create a temporary report in " + pattern, errno);
     return;
   }
-  close(descriptor);
-  fileName_ = name.data();
+  unlink(name.data());
+  // The engine opens the report by its name; this one is reached through the descriptor.
+  fileName_ = "/proc/self/fd/" + std::to_string(descriptor_);
 }
 
 ReportOutput::~ReportOutput() {
-  if (toStandardOutput_ && !fileName_.empty()) std::remove(fileName_.c_str());
+  if (descriptor_ >= 0) close(descriptor_);
 }
 
 bool ReportOutput::Deliver() {
-  if (!toStandardOutput_) return true;
-  std::FILE* report = std::fopen(fileName_.c_str(), "rb");
-  if (!report) {
-    error_ = SystemError("cannot read the report " + fileName_);
+  if (descriptor_ < 0) return true;
+  if (lseek(descriptor_, 0, SEEK_SET) != 0) {
+    error_ = SystemError("cannot read the temporary report", errno);
     return false;
   }
   char buffer[65536];
-  size_t got = 0;
-  bool written = true;
-  while (written && (got = std::fread(buffer, 1, sizeof buffer, report)) > 0) {
-    written = std::fwrite(buffer, 1, got, stdout) == got;
+  ssize_t got = 0;
+  while ((got = read(descriptor_, buffer, sizeof buffer)) > 0) {
+    if (std::fwrite(buffer, 1, static_cast<size_t>(got), stdout) != static_cast<size_t>(got)) {
+      error_ = SystemError("cannot write the report to standard output", errno);
+      return false;
+    }
   }
-  const bool read = !std::ferror(report);
-  std::fclose(report);
-  written = written && std::fflush(stdout) == 0;
-  if (!written) error_ = SystemError("cannot write the report to standard output");
-  if (!read) error_ = "cannot read the report " + fileName_;
-  return read && written;
+  if (got < 0) {
+    error_ = SystemError("cannot read the temporary report", errno);
+    return false;
+  }
+  if (std::fflush(stdout) != 0) {
+    error_ = SystemError("cannot write the report to standard output", errno);
+    return false;
+  }
+  return true;
+}
+
+bool ReportOutput::MarkStopped() {
+  if (descriptor_ >= 0) return true;
+  const int file = open(fileName_.c_str(), O_RDWR | O_CLOEXEC);
+  if (file < 0) {
+    error_ = SystemError("cannot mark the report " + fileName_ + " as incomplete", errno);
+    return false;
+  }
+  std::string line = std::string(kStoppedReportLine) + "\r\n";
+  const off_t size = lseek(file, 0, SEEK_END);
+  char last = '\n';
+  if (size > 0 && pread(file, &last, 1, size - 1) == 1 && last != '\n') line = "\r\n" + line;
+  const bool written = write(file, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  const int error = errno;
+  close(file);
+  if (!written)
+    error_ = SystemError("cannot mark the report " + fileName_ + " as incomplete", error);
+  return written;
 }

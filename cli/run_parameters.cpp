@@ -13,19 +13,26 @@
 namespace {
 
 constexpr const char* kDefaultParameterFile = "param.par";
+// Names in the table are kept to their first 20 characters.
+constexpr size_t kNameLength = 20;
 
 int OptionError(const std::string& message) {
   std::fprintf(stderr, "tarvo-run: %s\n", message.c_str());
   return kExitUsage;
 }
 
-// 0 when the file opens and its first byte reads, else the system's error number (a folder
-// opens but does not read).
+// 0 when the file opens and holds at most the parameter file's limit, else the system's error
+// number (a folder opens but does not read), or EFBIG when it is longer.
 int ReadError(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return errno;
-  std::fgetc(file);
-  const int error = std::ferror(file) ? errno : 0;
+  char buffer[4096];
+  size_t total = 0, got = 0;
+  while (total <= tarvo::kParameterFileLimit &&
+         (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    total += got;
+  }
+  const int error = std::ferror(file) ? errno : total > tarvo::kParameterFileLimit ? EFBIG : 0;
   std::fclose(file);
   return error;
 }
@@ -35,20 +42,38 @@ void Override(T& value, const std::optional<T>& option) {
   if (option) value = *option;
 }
 
-// The predicted column: a number as it stands, a name looked up in the table's header. A header
-// that does not read leaves the number as it is: the run then reports the table's fault.
+std::string ColumnList(const std::vector<tarvo::TableColumn>& columns) {
+  std::string names;
+  for (size_t c = 0; c < columns.size(); ++c) {
+    names += (c == 0 ? "" : ", ") + std::to_string(c + 1) + " " + columns[c].Name;
+  }
+  return names;
+}
+
+// The predicted column: a number within the table's columns, or a name looked up in the table's
+// header as it spells it (a name longer than the 20 characters that the table keeps is looked
+// up by them). A header that does not read leaves the number as it is: the run then reports the
+// table's fault.
 std::optional<int> ResolveTarget(const CommandLine& line, int32_t& featureToPredict) {
   if (!line.Target) return std::nullopt;
   const std::string& target = *line.Target;
-  if (tarvo::ParseIntegerToken(target, featureToPredict)) return std::nullopt;
   std::vector<tarvo::TableColumn> columns;
-  if (!tarvo::ReadTableColumns(line.Table, columns)) return std::nullopt;
-  const int32_t column = tarvo::FindTableColumn(columns, target);
+  const bool header = tarvo::ReadTableColumns(line.Table, columns);
+  int32_t number = 0;
+  if (tarvo::ParseIntegerToken(target, number)) {
+    if (header && (number < 1 || static_cast<size_t>(number) > columns.size())) {
+      return OptionError("--target: " + line.Table + " has no column " + target +
+                         " (its columns: " + ColumnList(columns) + ")");
+    }
+    featureToPredict = number;
+    return std::nullopt;
+  }
+  if (!header) return std::nullopt;
+  const int32_t column =
+      tarvo::FindTableColumn(columns, std::string_view(target).substr(0, kNameLength));
   if (column == 0) {
-    std::string names;
-    for (const tarvo::TableColumn& c : columns) names += (names.empty() ? "" : " ") + c.Name;
     return OptionError("--target: " + line.Table + " has no column named '" + target +
-                       "' (its columns: " + names + ")");
+                       "' (its columns: " + ColumnList(columns) + ")");
   }
   if (column < 0) {
     return OptionError("--target: more than one column of " + line.Table + " is named '" + target +
@@ -60,21 +85,31 @@ std::optional<int> ResolveTarget(const CommandLine& line, int32_t& featureToPred
 
 }  // namespace
 
+std::string ParameterFileOf(const CommandLine& line) {
+  return line.ParameterFile.value_or(kDefaultParameterFile);
+}
+
 std::optional<int> ResolveParameters(const CommandLine& line, tarvo::RunParameters& parameters,
-                                     std::vector<std::string>& warnings) {
-  if (!line.HasOptions) {
-    parameters = tarvo::ReadParameterFile(kDefaultParameterFile, warnings);
-    return std::nullopt;
-  }
-  const std::string file = line.ParameterFile.value_or(kDefaultParameterFile);
+                                     std::vector<std::string>& notes) {
+  const std::string file = ParameterFileOf(line);
   const int error = ReadError(file);
-  if (error == 0) {
-    parameters = tarvo::ReadParameterFile(file, warnings);
-  } else if (line.ParameterFile) {
-    return OptionError("--param: cannot read " + file + ": " + std::strerror(error));
-  } else {
-    parameters = tarvo::RunParameters{};
+  std::vector<std::string> warnings;
+  if (line.ParameterFile && error != 0) {
+    return OptionError("--param: cannot read " + file + ": " +
+                       (error == EFBIG ? "it is too long" : std::strerror(error)));
   }
+  if (error == ENOENT) {
+    parameters = tarvo::RunParameters{};
+    notes.push_back("note: no " + file +
+                    " here: the run parameters are the parameter panel's "
+                    "defaults (" +
+                    tarvo::FormatParameterLine(parameters) + ")" +
+                    (line.HasOptions ? " where no option sets them" : ""));
+  } else {
+    // One that exists but does not read counts as zeros, as in the window, with its warning.
+    parameters = tarvo::ReadParameterFile(file, warnings);
+  }
+  for (const std::string& warning : warnings) notes.push_back("warning: " + warning);
   Override(parameters.TargetWeight, line.TargetWeight);
   Override(parameters.RecursiveComplexity, line.LookAhead);
   Override(parameters.Homogeneity, line.Homogeneity);

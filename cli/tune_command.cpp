@@ -3,12 +3,17 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "exit_status.h"
 #include "installed_files.h"
 #include "interrupt.h"
+#include "result_table.h"
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
 #include "tarvo/tuning.h"
@@ -50,10 +55,103 @@ void PrintProgress(std::FILE* to, const TuningProgress& where, const std::string
   std::fflush(to);
 }
 
+std::string TrimmedMessage(const std::string& message);
+
+// A number as a script reads it: every digit that tells it apart, no padding.
+std::string Plain(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+// Settings that make sense to compare and print: look-ahead 1 to 99, homogeneity 0 to 1.
+bool CheckGrid(const TuningGrid& grid, std::string& message) {
+  for (const double rc : grid.RecursiveComplexity) {
+    if (!(rc >= 1 && rc <= 99)) {
+      message = "the look-ahead " + Plain(rc) + " is outside 1 to 99";
+      return false;
+    }
+  }
+  for (const double h : grid.Homogeneity) {
+    if (!(h >= 0 && h <= 1)) {
+      message = "the homogeneity " + Plain(h) + " is outside 0 to 1";
+      return false;
+    }
+  }
+  return true;
+}
+
+const char* OutcomeWord(TuningOutcome outcome) {
+  switch (outcome) {
+    case TuningOutcome::Scored:
+      return "scored";
+    case TuningOutcome::Refused:
+      return "refused";
+    case TuningOutcome::OverBudget:
+      return "over-budget";
+    case TuningOutcome::NotRun:
+      return "not-run";
+  }
+  return "";
+}
+
+// The rows of --format csv|tsv, each written as its setting ends. A setting does not know yet
+// whether a later one will beat it: "best" is 1 on a row that is the best of the rows so far,
+// so the last row marked 1 is the best setting of the search.
+class DelimitedRows {
+ public:
+  DelimitedRows(ResultFormat format) : writer_(stdout, format) {
+    written_ = writer_.WriteRow({"look_ahead", "homogeneity", "cv_error", "std_error", "leaves",
+                                 "seconds", "outcome", "best", "note"});
+  }
+  void Add(const TuningRow& row) {
+    rows_.push_back(row);
+    const bool best = BestTuningRow(rows_) == static_cast<int32_t>(rows_.size()) - 1;
+    const bool scored = row.Outcome == TuningOutcome::Scored;
+    written_ =
+        writer_.WriteRow({Plain(row.RecursiveComplexity), Plain(row.Homogeneity),
+                          scored ? Plain(row.CrossValidationError) : "",
+                          scored && row.StandardError >= 0 ? Plain(row.StandardError) : "",
+                          scored ? std::to_string(row.Leaves) : "",
+                          row.Outcome == TuningOutcome::NotRun ? "" : Plain(row.Seconds),
+                          OutcomeWord(row.Outcome), best ? "1" : "0", TrimmedMessage(row.Note)}) &&
+        written_;
+  }
+  bool Written() const { return written_; }
+
+ private:
+  DelimitedWriter writer_;
+  std::vector<TuningRow> rows_;
+  bool written_ = true;
+};
+
 // A report line without its leading blank.
 std::string TrimmedMessage(const std::string& message) {
   const size_t start = message.find_first_not_of(' ');
   return start == std::string::npos ? std::string() : message.substr(start);
+}
+
+// The end of a search whose rows went out as CSV or TSV: what the text table says below its rows
+// goes to stderr, so that standard output holds the rows alone.
+int DelimitedEnd(const TuningResult& result, const DelimitedRows& rows, double budget) {
+  if (!rows.Written()) {
+    std::fprintf(stderr, "tarvo-run: cannot write to standard output: %s\n",
+                 std::strerror(errno ? errno : EIO));
+    return kExitRunError;
+  }
+  if (result.End == TuningEnd::OverBudget) {
+    std::fprintf(stderr, "note: the time budget of %s s ended the search early\n",
+                 FormatReal(budget, 1, 0).c_str());
+  }
+  if (result.End == TuningEnd::Cancelled) {
+    std::fputs("tarvo-run: interrupted; the rows done so far are printed\n", stderr);
+    return InterruptedStatus();
+  }
+  if (result.Best < 0) {
+    std::fputs("tarvo-run: no setting was scored\n", stderr);
+    return kExitTableFault;
+  }
+  return kExitComplete;
 }
 
 }  // namespace
@@ -65,6 +163,12 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
     std::fprintf(stderr, "tarvo-run: --grid: %s (try 'tarvo-run --help')\n", message.c_str());
     return kExitUsage;
   }
+  if (!CheckGrid(options.Grid, message)) {
+    std::fprintf(stderr, "tarvo-run: --grid: %s (try 'tarvo-run --help')\n", message.c_str());
+    return kExitUsage;
+  }
+  std::optional<DelimitedRows> rows;
+  if (line.Format != ResultFormat::Text) rows.emplace(line.Format);
   const double budget = line.Budget.value_or(kDefaultBudgetSeconds);
   options.BudgetSeconds = budget;
   options.CancelRequested = CatchInterrupt();
@@ -73,19 +177,23 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
   std::string last;
   if (progress) {
     options.Progress = [&](const TuningProgress& where) { PrintProgress(progress, where, last); };
-    options.RowDone = [&](const TuningRow& row) {
+  }
+  options.RowDone = [&](const TuningRow& row) {
+    if (progress) {
       last = row.Outcome == TuningOutcome::Scored
                  ? ", last CV error " + FormatReal(row.CrossValidationError, 1, 3)
                  : std::string();
-    };
-  }
+      std::fputs("\r\033[K", progress);
+    }
+    if (rows) rows->Add(row);
+  };
 
   TuningResult result;
   try {
     result = TuneParameters(base, line.Table, options);
   } catch (const EngineError& error) {
     if (progress) std::fputs("\n", progress);
-    std::fprintf(stderr, "%s\n", error.what());
+    std::fprintf(stderr, "tarvo-run: %s\n", error.what());
     return kExitRunError;
   }
   if (progress) std::fputs("\r\033[K", progress);
@@ -95,6 +203,7 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
     return kExitTableFault;
   }
 
+  if (rows) return DelimitedEnd(result, *rows, budget);
   std::FILE* out = stdout;
   std::fprintf(out, "Tuning %s: %d-fold cross-validation error of the first tree, %s target\n",
                line.Table.c_str(), base.FoldsCrossValidate,
@@ -108,7 +217,7 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
   if (interrupted) std::fputs("Interrupted: the rows done so far.\n", out);
   if (result.Best < 0) {
     std::fputs("No setting was scored.\n", out);
-    return interrupted ? kExitInterrupted : kExitComplete;
+    return interrupted ? InterruptedStatus() : kExitTableFault;
   }
   const TuningRow& best = result.Rows[static_cast<size_t>(result.Best)];
   std::fprintf(out,
@@ -119,11 +228,12 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
   std::fputs(
       "Its CV error is optimistic: the setting was chosen on the same folds that measured it.\n",
       out);
-  if (interrupted) return kExitInterrupted;
+  if (interrupted) return InterruptedStatus();
   if (line.WriteParam) {
     const std::string file = line.ParameterFile.value_or("param.par");
     if (!WriteTunedParameterFile(file, base, best)) {
-      std::fprintf(stderr, "tarvo-run: cannot write %s\n", file.c_str());
+      std::fprintf(stderr, "tarvo-run: cannot write %s (%s)\n", file.c_str(),
+                   std::strerror(errno ? errno : EIO));
       return kExitRunError;
     }
     std::fprintf(out, "Written to %s.\n", file.c_str());

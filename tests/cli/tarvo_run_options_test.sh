@@ -71,11 +71,14 @@ cmp -s got.txt expected.txt || fail "--variants over --param custom.par"
 expect_status "-o -" 0 -o - example.txt
 cmp -s stdout.txt default.txt || fail "-o -: stdout is not the report"
 [ ! -e output.txt ] || fail "-o -: output.txt written"
-expect_status "table fault" 1 -o - --target 9 example.txt
+printf '1 1 0.05 100 1 9 10' >nine.par
+expect_status "table fault" 1 -o - --param nine.par example.txt
 printf ' Error: wrong number of predicted feature' | cmp -s - stdout.txt || fail "fault: stdout"
-[ "$(cat stderr.txt)" = ' Error: wrong number of predicted feature' ] || fail "fault: stderr"
+[ "$(cat stderr.txt)" = 'tarvo-run: example.txt: Error: wrong number of predicted feature' ] ||
+  fail "fault: stderr is $(cat stderr.txt)"
 expect_status "missing table" 1 --target colour -o out.txt missing.txt
-[ "$(cat stderr.txt)" = 'No input file found.' ] || fail "missing table: stderr"
+grep -q "^tarvo-run: cannot open the table missing.txt in $PWD" stderr.txt ||
+  fail "missing table: stderr is $(cat stderr.txt)"
 
 # A column name as the target.
 "$run" --target colour -o got.txt example.txt
@@ -92,7 +95,7 @@ mkdir elsewhere
 (cd elsewhere && "$run" --prog ../prog.par example.txt 2>/dev/null)
 [ -e elsewhere/output.txt ] && [ ! -e elsewhere/prog.par ] || fail "--prog: no report"
 expect_status "--prog missing" 2 --prog none.par -o got.txt example.txt
-head -n 1 stderr.txt | grep -q '^File not found' || fail "--prog missing: $(head -n 1 stderr.txt)"
+head -n 1 stderr.txt | grep -q '^tarvo-run: File not found: none.par' || fail "--prog missing: $(head -n 1 stderr.txt)"
 
 # A bad value: one line on stderr naming the option, and no report.
 rm -f output.txt
@@ -106,7 +109,8 @@ grep -q -- '^tarvo-run: --param: cannot read none.par' stderr.txt || fail "--par
 [ ! -e output.txt ] || fail "a usage error wrote output.txt"
 
 # Ctrl+C during a long run (look-ahead 4 on 300 random objects): status 130, a message, no
-# sanitizer report. The report file appears once the handler is in place.
+# sanitizer report, and the part of the report ended by the line that says it is incomplete. The
+# report's temporary file appears once the handler is in place.
 awk 'BEGIN { s = 7; printf "300 13 ?\n"; for (i = 0; i < 12; ++i) printf "1 "; printf "0(2)\n"
   for (i = 1; i <= 13; ++i) printf "c%d ", i; printf "\n"
   for (o = 0; o < 300; ++o) { for (i = 0; i < 12; ++i) { s = (s * 1103515245 + 12345) % 2147483648
@@ -115,13 +119,16 @@ set -m  # a background job of a script otherwise ignores SIGINT
 "$run" --look-ahead 4 -o long-report.txt long.txt >stdout.txt 2>stderr.txt &
 pid=$!
 set +m
-for _ in $(seq 600); do [ -e long-report.txt ] && break; sleep 0.1; done
+for _ in $(seq 600); do compgen -G '.long-report.txt.tarvo-*' >/dev/null && break; sleep 0.1; done
 kill -INT "$pid"
 wait "$pid"
 status=$?
 [ "$status" -eq 130 ] || fail "SIGINT: exit status $status"
 grep -q '^tarvo-run: interrupted' stderr.txt || fail "SIGINT: stderr is $(head -c 300 stderr.txt)"
 ! grep -q -E 'Sanitizer|runtime error|leak' stderr.txt || fail "SIGINT: $(head -c 600 stderr.txt)"
+tail -c 50 long-report.txt | grep -q 'The run was stopped: this report is incomplete.' ||
+  fail "SIGINT: the report ends $(tail -c 100 long-report.txt | od -c | tail -3)"
+[ -z "$(compgen -G '.long-report.txt.tarvo-*')" ] || fail "SIGINT: a temporary file is left"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks tarvo-run without options, as the window's Grow Tree: 0 when a run returns (a fault of
-# the table is reported in output.txt), 2 with the error as the first line on stderr, 64 for a
-# usage error, and --help and --version. Usage: tarvo_run_test.sh PATH/TO/tarvo-run
+# the table is reported in output.txt), 1 for a missing table, 2 with the error as the first line
+# on stderr, 64 for a usage error, and --help and --version. Usage: tarvo_run_test.sh PATH/TO/tarvo-run
 set -u
 run=$(realpath "$1")
 work=$(mktemp -d)
@@ -52,21 +52,21 @@ printf 'abc 2 ?\r\n' >fault.txt
 expect_status "input fault" 0 "$run" fault.txt
 expect_file "input fault" output.txt ' Error in input file: abc must be numeric\r\n'
 
-expect_status "missing table" 0 "$run" missing.txt
+# A missing table is no success for a script; the report keeps its text, stderr names the folder.
+expect_status "missing table" 1 "$run" missing.txt
 expect_file "missing table" output.txt \
   'No input file found.\r\nPlease, see TARVO.TXT file for more information.\r\n'
-
-# Without param.par every parameter is 0, so the predicted feature 0 is refused.
-rm param.par
-printf '2 2 ? 1 1 a b\r\n1 2\r\n3 4\r\n' >table.txt
-expect_status "no param.par" 0 "$run" table.txt
-expect_file "no param.par" output.txt ' Error: wrong number of predicted feature'
+[ "$(cat stderr.txt)" = "tarvo-run: cannot open the table missing.txt in $PWD: No such file or directory" ] ||
+  fail "missing table: stderr is $(cat stderr.txt)"
 
 # A valid table without prog.par: the engine error, status 2, its message first on stderr.
 printf '1.000 1.000 0.050  100   1   2  10' >param.par
 printf '2 2 ?\r\n1 0(2)\r\nx c\r\n1 a\r\n2 b\r\n' >table.txt
 expect_status "no prog.par" 2 "$run" table.txt
-head -n 1 stderr.txt | grep -q '^File not found' || fail "no prog.par: stderr is $(head -c 300 stderr.txt)"
+head -n 1 stderr.txt | grep -q '^tarvo-run: File not found: prog.par' ||
+  fail "no prog.par: stderr is $(head -c 300 stderr.txt)"
+sed -n 2p stderr.txt | grep -q "^tarvo-run: prog.par was looked for in $PWD" ||
+  fail "no prog.par: where it looked: $(head -c 300 stderr.txt)"
 
 # A complete run: status 0, and no progress text when stderr is not a terminal.
 awk 'BEGIN { for (line = 0; line < 4; ++line) {
@@ -85,7 +85,7 @@ expect_file "dash name" output.txt ' Error in input file: x must be numeric\r\n'
 if [ -e /dev/full ]; then
   ln -sf /dev/full output.txt
   expect_status "full disk" 2 "$run" table.txt
-  head -n 1 stderr.txt | grep -qx 'Cannot write file output.txt (No space left on device)' ||
+  head -n 1 stderr.txt | grep -qx 'tarvo-run: Cannot write file output.txt (No space left on device)' ||
     fail "full disk: stderr is $(head -c 300 stderr.txt)"
   rm output.txt
 fi
@@ -93,7 +93,7 @@ fi
 # A table that is the report file is refused before it is emptied.
 cp table.txt output.txt
 expect_status "table is the report" 2 "$run" output.txt
-grep -q 'is the report file output.txt' stderr.txt || fail "table is the report: stderr is $(head -c 300 stderr.txt)"
+grep -q 'the report output.txt is the table output.txt' stderr.txt || fail "table is the report: stderr is $(head -c 300 stderr.txt)"
 cmp -s table.txt output.txt || fail "table is the report: the table was changed"
 rm output.txt
 
@@ -102,10 +102,19 @@ printf '1.000 1.000 0.050  100   1   2  1x' >param.par
 expect_status "garbled param.par" 0 "$run" table.txt
 [ "$(cat stderr.txt)" = 'warning: param.par: FoldsCrossValidate "1x" is not a number; it counts as 0' ] ||
   fail "garbled param.par: stderr is $(head -c 300 stderr.txt)"
+# Without param.par the run takes the parameter panel's defaults and says so in one line.
 rm param.par
+printf '2 2 ?\r\n0(2) 1\r\nc x\r\na 1\r\nb 2\r\n' >table.txt
 expect_status "no param.par" 0 "$run" table.txt
-grep -q '^warning: param.par: cannot be read (No such file or directory)' stderr.txt ||
+[ "$(cat stderr.txt)" = "note: no param.par here: the run parameters are the parameter panel's defaults (1.000 1.000 0.050  100   1   1  10)" ] ||
   fail "no param.par: stderr is $(head -c 300 stderr.txt)"
+head -c 4 output.txt | grep -q '^\*\*\*\*' || fail "no param.par: no complete report"
+# One that exists but cannot be read still counts as zeros, as in the window.
+mkdir param.par
+expect_status "unreadable param.par" 0 "$run" table.txt
+grep -q '^warning: param.par: cannot be read' stderr.txt || fail "unreadable param.par: $(cat stderr.txt)"
+expect_file "unreadable param.par" output.txt ' Error: wrong number of predicted feature'
+rmdir param.par
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
