@@ -2,6 +2,7 @@
 #include "tree_dot.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "tree_labels.h"
 
@@ -103,14 +104,37 @@ std::string Legend(const TreeDescription& tree) {
   return label + "</TR></TABLE>";
 }
 
+bool IsDashed(const TreeNodeDescription& node) {
+  return node.IsLeaf() && !node.Homogeneous;
+}
+
+// The picture's heading: what was grown from what, the class colours, and what a dashed box means
+// when the tree has one.
+std::string Heading(const TreeDescription& tree) {
+  std::string title = tree.TableName.empty() ? std::string() : ToUtf8(tree.TableName) + ": ";
+  char lookAhead[32];
+  std::snprintf(lookAhead, sizeof lookAhead, "%g", tree.LookAhead);
+  title += ToUtf8(tree.PredictedName) + ", look-ahead " + lookAhead + ", variant " +
+           std::to_string(tree.Variant);
+  std::string label = "<TABLE BORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"2\">";
+  label += "<TR><TD><FONT POINT-SIZE=\"12\"><B>" + Html(title) + "</B></FONT></TD></TR>";
+  if (tree.Classification && !tree.ClassNames.empty()) {
+    label += "<TR><TD>" + Legend(tree) + "</TD></TR>";
+  }
+  if (std::any_of(tree.Nodes.begin(), tree.Nodes.end(), IsDashed)) {
+    label +=
+        "<TR><TD>dashed box: a leaf that growing left mixed (its rule cannot be "
+        "continued)</TD></TR>";
+  }
+  return label + "</TABLE>";
+}
+
 }  // namespace
 
 std::string TreeToDot(const TreeDescription& tree) {
   std::string dot = "digraph variant_" + std::to_string(tree.Variant) + " {\n";
   dot += "  graph [rankdir=LR, ordering=out, nodesep=0.15, ranksep=0.5, fontname=" + Quoted(kFont) +
-         ", fontsize=10, labelloc=b";
-  if (tree.Classification && !tree.ClassNames.empty()) dot += ", label=<" + Legend(tree) + ">";
-  dot += "];\n";
+         ", fontsize=10, labelloc=t, labeljust=l, label=<" + Heading(tree) + ">];\n";
   dot += "  node [shape=box, style=\"rounded,filled\", fillcolor=\"#f4f4f4\", fontname=" +
          Quoted(kFont) + ", fontsize=11, margin=\"0.08,0.04\"];\n";
   dot += "  edge [fontname=" + Quoted(kFont) + ", fontsize=9, arrowsize=0.6];\n";
@@ -119,7 +143,7 @@ std::string TreeToDot(const TreeDescription& tree) {
     dot += "  n" + std::to_string(i) + " [label=<" + NodeLabel(tree, node) + ">";
     if (node.IsLeaf()) dot += ", fillcolor=white";
     // A leaf that growing left mixed is drawn dashed: its rule "can not be continued".
-    if (node.IsLeaf() && !node.Homogeneous) dot += ", style=\"rounded,dashed\"";
+    if (IsDashed(node)) dot += ", style=\"rounded,dashed\"";
     dot += "];\n";
   }
   for (size_t i = 0; i < tree.Nodes.size(); ++i) {

@@ -1,7 +1,10 @@
 // BranchLabel, NodeTitle, NodeCounts and the class colours.
 #include "tree_labels.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "tarvo/numbers.h"
@@ -33,6 +36,31 @@ int BoundDecimals(const TreeNodeDescription& node) {
     if (apart) break;
   }
   return decimals;
+}
+
+// A bound as short as it can be while it keeps the training values on either side of it apart:
+// `below` (at or below the bound) must stay at or below the printed number, `above` above it. The
+// fewest decimals win; among numbers of as many decimals, the one nearest the bound. Without both
+// neighbours, `fallback` decimals.
+std::string BoundText(double bound, double below, double above, int fallback) {
+  if (std::isnan(below) || std::isnan(above)) return Number(bound, fallback);
+  for (int decimals = 0; decimals <= 12; ++decimals) {
+    const double scale = std::pow(10.0, decimals);
+    // The number of these decimals nearest the bound, else the smallest at or above `below`.
+    for (const double candidate : {bound, std::ceil(below * scale) / scale}) {
+      const std::string text = Number(candidate, decimals);
+      const double printed = std::strtod(text.c_str(), nullptr);
+      if (below <= printed && printed < above) return text;
+    }
+  }
+  char text[40];
+  std::snprintf(text, sizeof text, "%.17g", bound);
+  return text;
+}
+
+// A whole number prints without decimals ("mean 72"), any other with two.
+std::string Figure(double value) {
+  return value == std::trunc(value) && std::fabs(value) < 1e15 ? Number(value, 0) : Number(value);
 }
 
 bool IsUtf8(const std::string& bytes) {
@@ -73,23 +101,33 @@ std::string ToUtf8(const std::string& bytes) {
 std::string BranchLabel(const TreeNodeDescription& node, size_t k) {
   const TreeBranchDescription& branch = node.Branches[k];
   if (!branch.Interval) {
+    // In the order the table lists the feature's values, as a reader looks them up.
+    std::vector<size_t> order(branch.Values.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    if (branch.ValuePlaces.size() == order.size()) {
+      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return branch.ValuePlaces[a] < branch.ValuePlaces[b];
+      });
+    }
     std::string text;
-    for (const std::string& value : branch.Values) {
+    for (const size_t i : order) {
       if (!text.empty()) text += ", ";
-      text += ToUtf8(value);
+      text += ToUtf8(branch.Values[i]);
     }
     return text;
   }
   if (branch.LowOpen && branch.HighOpen) return "any";
   const int d = BoundDecimals(node);
-  if (branch.LowOpen) return "\u2264 " + Number(branch.High, d);
-  if (branch.HighOpen) return "> " + Number(branch.Low, d);
-  return "(" + Number(branch.Low, d) + ", " + Number(branch.High, d) + "]";
+  const std::string low = BoundText(branch.Low, branch.BelowLow, branch.AboveLow, d);
+  const std::string high = BoundText(branch.High, branch.BelowHigh, branch.AboveHigh, d);
+  if (branch.LowOpen) return "\u2264 " + high;
+  if (branch.HighOpen) return "> " + low;
+  return "(" + low + ", " + high + "]";
 }
 
 std::string NodeTitle(const TreeDescription& tree, const TreeNodeDescription& node) {
   if (!node.IsLeaf()) return ToUtf8(node.FeatureName);
-  if (!tree.Classification) return "mean " + Number(node.Mean);
+  if (!tree.Classification) return "mean " + Figure(node.Mean);
   if (node.Majority < static_cast<int32_t>(tree.ClassNames.size())) {
     return ToUtf8(tree.ClassNames[node.Majority]);
   }
@@ -102,7 +140,7 @@ std::string NodeCounts(const TreeDescription& tree, const TreeNodeDescription& n
   if (tree.Classification) {
     text += ", " + std::to_string(node.Errors) + (node.Errors == 1 ? " error" : " errors");
   } else {
-    text += ", sd " + Number(std::sqrt(node.Dispersion < 0 ? 0.0 : node.Dispersion));
+    text += ", sd " + Figure(std::sqrt(node.Dispersion < 0 ? 0.0 : node.Dispersion));
   }
   return text;
 }

@@ -57,21 +57,37 @@ class TTreeDescriber {
       d.High = b.High;
       d.LowOpen = b.OpenBelow;
       d.HighOpen = b.OpenAbove;
+      if (!d.LowOpen) Neighbours(feature, d.Low, d.BelowLow, d.AboveLow);
+      if (!d.HighOpen) Neighbours(feature, d.High, d.BelowHigh, d.AboveHigh);
       return d;
     }
     // The text of each code, from the first table entry that has it, as the rules write it.
     const std::vector<TValueRec>& entries = run_.Table.ValueTable[feature];
     for (int32_t code : b.Values) {
       std::string text;
-      for (const TValueRec& entry : entries) {
-        if (entry.Code == code) {
-          text = entry.Text;
+      int32_t place = 0;
+      for (size_t e = 0; e < entries.size(); ++e) {
+        if (entries[e].Code == code) {
+          text = entries[e].Text;
+          place = static_cast<int32_t>(e) + 1;
           break;
         }
       }
       d.Values.push_back(text);
+      d.ValuePlaces.push_back(place);
     }
     return d;
+  }
+
+  // The training values of the feature nearest to a bound: at or below it, and above it.
+  void Neighbours(int32_t feature, double bound, double& below, double& above) const {
+    const std::vector<double>& values = run_.Table.Data[feature];
+    for (int32_t o = 1; o <= run_.N(); ++o) {
+      const double x = values[o];
+      if (!IsKnown(x)) continue;
+      if (x <= bound && !(below >= x)) below = x;
+      if (x > bound && !(above <= x)) above = x;
+    }
   }
 
   const TRunState& run_;
@@ -82,6 +98,8 @@ class TTreeDescriber {
 
 TreeDescription DescribeTree(const TRunState& run) {
   TreeDescription tree;
+  tree.TableName = run.InputFileName;
+  tree.LookAhead = run.RecursiveComplexity;
   tree.Variant = run.VariantNumber;
   tree.Classification = run.Target.ClassificationMode;
   const int32_t predicted =

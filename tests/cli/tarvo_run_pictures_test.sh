@@ -47,6 +47,26 @@ for args in "--dot" "--variant 0 table.txt" "--variant x table.txt"; do
   [ $? -eq 64 ] || fail "'$args': status not 64"
 done
 
+# Labels a user can apply by hand: a bound keeps the neighbouring training values apart (here
+# 1.5179 and 1.5181, which two decimals would not), a whole-number feature prints without
+# decimals, and the heading names the table, the target, the look-ahead and the variant.
+printf '12 3 ?\n1 1 0(2)\nRI count cls\n1.5129 1 a\n1.5139 2 a\n1.5149 3 a\n1.5159 4 a\n1.5169 5 a
+1.5179 6 a\n1.5181 7 b\n1.5191 8 b\n1.5201 9 b\n1.5211 10 b\n1.5221 11 b\n1.5231 12 b\n' >ri.txt
+printf "1 1 0.05 100 2 3 1" >ri.par
+"$run" --param ri.par --dot ri.dot -o ri-report.txt ri.txt 2>stderr.txt ||
+  fail "ri: status $? ($(head -c 300 stderr.txt))"
+grep -q 'label="≤ 1.518"' ri.dot && grep -q 'label="> 1.518"' ri.dot || fail "ri: RI labels are $(grep -o 'label="[^"]*"' ri.dot)"
+grep -q 'label="≤ 6"' ri.dot && grep -q 'label="> 6"' ri.dot || fail "ri: count labels are $(grep -o 'label="[^"]*"' ri.dot)"
+grep -q '<B>ri.txt: cls, look-ahead 1, variant 2</B>' ri.dot || fail "ri: no heading for variant 2"
+# The recipe of the README: one PDF per variant.
+(dot -Tpdf -O ri.dot) 2>dot.err || fail "dot -Tpdf -O: $(head -c 300 dot.err)"
+[ -s ri.dot.pdf ] && [ -s ri.dot.2.pdf ] || fail "dot -Tpdf -O made $(ls ri.dot*)"
+# --dot - writes to standard output; a dashed leaf gets a key.
+printf '6 2 ?\n1 0(2)\nx cls\n1 a\n1 b\n2 a\n2 b\n3 a\n3 b\n' >mixed.txt
+"$run" --param ri.par --target 2 --variants 1 --dot - -o mixed-report.txt mixed.txt >mixed.dot 2>/dev/null
+grep -q 'dashed box: a leaf that growing left mixed' mixed.dot || fail "mixed: no key for dashed leaves"
+grep -q '^digraph variant_1' mixed.dot || fail "--dot -: no digraph on standard output"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,17 @@ struct TreeBranchDescription {
   double High = 0.0;
   bool LowOpen = false;
   bool HighOpen = false;
-  // A value-set branch holds these values, as the table writes them.
+  // The training values of the feature on either side of each finite bound: the largest at or
+  // below it and the smallest above it (NaN where there is none), so that a label can print a
+  // bound that keeps them apart.
+  double BelowLow = std::numeric_limits<double>::quiet_NaN();
+  double AboveLow = std::numeric_limits<double>::quiet_NaN();
+  double BelowHigh = std::numeric_limits<double>::quiet_NaN();
+  double AboveHigh = std::numeric_limits<double>::quiet_NaN();
+  // A value-set branch holds these values, as the table writes them, in the report's order.
   std::vector<std::string> Values;
+  // For each of Values, its place (from 1) in the table's list of the feature's values.
+  std::vector<int32_t> ValuePlaces;
 };
 
 struct TreeNodeDescription {
@@ -39,6 +49,8 @@ struct TreeNodeDescription {
 };
 
 struct TreeDescription {
+  std::string TableName;   // the table file as the run was given it
+  double LookAhead = 0.0;  // the run's RecursiveComplexity
   int32_t Variant = 1;
   bool Classification = true;             // false: a regression tree
   std::string PredictedName;              // the predicted feature
