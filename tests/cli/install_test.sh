@@ -24,10 +24,17 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" || {
 }
 data=$prefix/share/tarvo
 for file in bin/tarvo-run share/tarvo/prog.par share/tarvo/example.txt share/tarvo/autoread.txt \
-  share/man/man1/tarvo-run.1 share/bash-completion/completions/tarvo-run; do
+  share/man/man1/tarvo-run.1.gz share/bash-completion/completions/tarvo-run share/doc/tarvo/copyright \
+  share/doc/tarvo/changelog.gz; do
   [ -f "$prefix/$file" ] || fail "$file not installed"
 done
-grep -q 'look\\-ahead' "$prefix/share/man/man1/tarvo-run.1" || fail "the manual page lacks the options"
+manual=$(zcat "$prefix/share/man/man1/tarvo-run.1.gz")
+for part in 'look\\-ahead' '^\.SH FILES' '^\.SH EXAMPLES' '^\.SH "SEE ALSO"' '^\.SH "TABLE FORMAT"'; do
+  grep -q -- "$part" <<<"$manual" || fail "the manual page lacks $part"
+done
+grep -q '^License: Expat' "$prefix/share/doc/tarvo/copyright" &&
+  grep -q 'The above copyright notice and this permission notice' "$prefix/share/doc/tarvo/copyright" ||
+  fail "the copyright file lacks the licence's notice"
 
 # From an empty folder: the installed prog.par is used, and the report is the built program's.
 mkdir "$work/empty" && cd "$work/empty"
