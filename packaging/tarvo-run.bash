@@ -9,11 +9,15 @@ _tarvo_run() {
   fi
   local options="--look-ahead= --homogeneity= --variants= --target= --folds= --target-weight=
     --monte-carlo= --param= --prog= --output= -o --dot= --svg= --variant= --tune --grid= --budget=
-    --write-param --help --version --"
+    --write-param --format= --help -h --version -V --"
   COMPREPLY=()
   case $prev in
     --param | --prog | -o | --output | --dot | --svg)
       mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+      return
+      ;;
+    --format)
+      mapfile -t COMPREPLY < <(compgen -W "csv tsv" -- "$cur")
       return
       ;;
     --look-ahead | --homogeneity | --variants | --target | --folds | --target-weight | --monte-carlo | \

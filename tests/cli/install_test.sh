@@ -50,7 +50,11 @@ source "$prefix/share/bash-completion/completions/tarvo-run"
 COMP_WORDS=(tarvo-run --fo)
 COMP_CWORD=1
 _tarvo_run
-[ "${COMPREPLY[*]}" = "--folds=" ] || fail "completion of --fo: ${COMPREPLY[*]}"
+[ "${COMPREPLY[*]}" = "--folds= --format=" ] || fail "completion of --fo: ${COMPREPLY[*]}"
+COMP_WORDS=(tarvo-run --tune --format "")
+COMP_CWORD=3
+_tarvo_run
+[ "${COMPREPLY[*]}" = "csv tsv" ] || fail "completion of --format: ${COMPREPLY[*]}"
 COMP_WORDS=(tarvo-run --folds 3 "")
 COMP_CWORD=3
 _tarvo_run

@@ -102,6 +102,14 @@ best_csv=$(awk -F, '$8 == 1 { b = $1 " " $2 } END { print b }' stdout.txt)
 "$run" --tune --grid 'rc=1,2 h=0.05,0.2' example.txt >text.txt 2>/dev/null
 best_text=$(awk '/^\*  / { printf "%g %g", $2, $3 }' text.txt)
 [ "$best_csv" = "$best_text" ] || fail "csv best '$best_csv', text best '$best_text'"
+# A refused row's note holds commas: CSV quotes it, so that a CSV reader sees nine fields.
+expect_status "--format csv, refused" 1 --tune --param numeric.par --grid 'rc=1 h=0.3' --format csv example.txt
+python3 -c '
+import csv, sys
+rows = list(csv.reader(open(sys.argv[1])))
+assert all(len(r) == 9 for r in rows), rows
+assert rows[1][6] == "refused" and "0.001, 0.005" in rows[1][8], rows[1]
+' stdout.txt || fail "csv quoting: $(cat stdout.txt)"
 expect_status "--format tsv" 0 --tune --grid 'rc=1 h=0.05' --format tsv example.txt
 [ "$(awk -F'\t' '{ print NF }' stdout.txt | sort -u)" = 9 ] || fail "tsv rows: $(cat stdout.txt)"
 
