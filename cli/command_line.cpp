@@ -171,7 +171,7 @@ void DeclareRunParameters(CLI::App& app, CommandLine& line) {
 }
 
 void DeclareFiles(CLI::App& app, CommandLine& line) {
-  const std::string group = "Files";
+  const std::string group = "File options";
   AddFile(app, "--param", "--param", line.ParameterFile,
           "read the run parameters from FILE [./param.par]")
       ->group(group);
