@@ -100,7 +100,7 @@ const char* OutcomeWord(TuningOutcome outcome) {
 // so the last row marked 1 is the best setting of the search.
 class DelimitedRows {
  public:
-  DelimitedRows(ResultFormat format) : writer_(stdout, format) {
+  explicit DelimitedRows(ResultFormat format) : writer_(stdout, format) {
     written_ = writer_.WriteRow({"look_ahead", "homogeneity", "cv_error", "std_error", "leaves",
                                  "seconds", "outcome", "best", "note"});
   }
