@@ -122,11 +122,11 @@ TTreeGrower::TSubtree TTreeGrower::SearchSubtree(int32_t n, int32_t excludedFeat
 }
 
 bool TTreeGrower::RankedSubsetSize(int64_t lookAhead, int32_t& k) const {
-  if (run_.RecursiveComplexity == run_.BaseLookAhead) {
+  if (run_.Parameters.RecursiveComplexity == run_.BaseLookAhead) {
     k = 0;
     return true;
   }
-  const double fraction = run_.RecursiveComplexity - run_.BaseLookAhead;
+  const double fraction = run_.Parameters.RecursiveComplexity - run_.BaseLookAhead;
   if (fraction < 0) return false;  // a negative fraction has no logarithm: the series ends
   k = static_cast<int32_t>(
       std::trunc(std::exp(static_cast<double>(lookAhead - 1) * std::log(fraction)) * run_.M()));

@@ -11,7 +11,6 @@
 
 #include "input_table.h"
 #include "report_file.h"
-#include "tree_records.h"
 
 namespace tarvo {
 

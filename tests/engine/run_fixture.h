@@ -126,12 +126,12 @@ class RunBuilder {
       target.ClassNames[j] = table.ValueTable[predicted_][j - 1].Text;
     }
 
-    run->TargetWeight = targetWeight_;
-    run->RecursiveComplexity = recursiveComplexity_;
-    run->Homogeneity = homogeneity_;
-    run->MonteCarlo = monteCarlo_;
-    run->VariantsNumber = 1;
-    run->FeatureToPredict = predicted_;
+    run->Parameters.TargetWeight = targetWeight_;
+    run->Parameters.RecursiveComplexity = recursiveComplexity_;
+    run->Parameters.Homogeneity = homogeneity_;
+    run->Parameters.MonteCarlo = monteCarlo_;
+    run->Parameters.VariantsNumber = 1;
+    run->Parameters.FeatureToPredict = predicted_;
     run->InputFileName = inputFile_;
     run->BaseLookAhead = static_cast<int32_t>(std::trunc(recursiveComplexity_));
     run->LookAhead = run->BaseLookAhead;
