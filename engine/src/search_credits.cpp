@@ -6,12 +6,12 @@
 namespace tarvo {
 
 void TSplitSearch::CreditFeature(int32_t g, double score) {
-  if (capturing_) capture_.emplace_back(g, score);
+  if (capturing_) capture_.push_back(TCredit{.Feature = g, .Score = score});
   if (!logging_) {
     run_.CreditFeature(g, score);
     return;
   }
-  log_.emplace_back(g, score);
+  log_.push_back(TCredit{.Feature = g, .Score = score});
   if (log_.size() >= order_->LogLimit()) {
     turnScore_ = order_->AwaitTurn(job_, log_);
     logging_ = false;
@@ -29,7 +29,7 @@ void TSplitSearch::RecordFeatureScores(TFrame& frame, double nodeScore) {
     // A job ahead of its turn does not know its own node's score yet: it is filled in at the
     // turn. A nested node's score is known.
     if (logging_ && frame.Depth == 1) {
-      log_.emplace_back(-frame.Feature, 0.0);
+      log_.push_back(TCredit{.Feature = frame.Feature, .AtNodeScore = true});
     } else {
       CreditFeature(frame.Feature, nodeScore);
     }

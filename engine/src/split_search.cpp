@@ -107,7 +107,7 @@ TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, 
   key[excludedFeature] = false;
   TSearchResult result;
   if (cache_.Find(objects, n, key, excludedFeature, node, result, replay_, records_)) {
-    for (const TCredit& credit : replay_) CreditFeature(credit.first, credit.second);
+    for (const TCredit& credit : replay_) CreditFeature(credit.Feature, credit.Score);
     return result;
   }
   // A last-level search makes no nested search, so no capture is under way here.
