@@ -3,7 +3,6 @@
 #include "split_search.h"
 
 #include "criteria.h"
-#include "feature_workers.h"
 
 namespace tarvo {
 
@@ -162,13 +161,7 @@ TSearchResult TSplitSearch::SearchNode(TNodeRec& node, const int32_t* objects, i
                                        int32_t excludedFeature) {
   TSearchResult result;
   TSearchFrame& frame = OpenNode(node, objects, n, mask, depth, excludedFeature, result);
-  if (node.Terminal) return result;
-  // Features not worth sharing run here, where the bounds can skip those that cannot win.
-  if (frame.Depth == 1 && workers_ && workers_->WorthSharing(n)) {
-    SearchFeaturesInParallel(frame, result);
-  } else {
-    SearchFeatures(frame, result);
-  }
+  if (!node.Terminal) SearchFeatures(frame, result);
   return result;
 }
 
@@ -204,29 +197,17 @@ void TSplitSearch::SearchFeatures(TSearchFrame& frame, TSearchResult& result) {
   }
 }
 
-void TSplitSearch::SearchFeaturesInParallel(TSearchFrame& frame, TSearchResult& result) {
-  // Which features are candidates depends on the data alone, so the mask that each feature's
-  // evaluation sees (the non-candidates before it switched off) is known before any of them runs.
-  std::vector<TFeatureJob>& jobs = workers_->Jobs();
-  jobs.clear();
-  TFeatureMask mask = frame.Mask;
-  for (int32_t f = 1; f <= run_.M(); ++f) {
-    if (!mask[f] || f == frame.Excluded) continue;
-    if (!IsCandidateFeature(run_, frame.Objects, frame.N, f)) {
-      mask[f] = false;
-      continue;
-    }
-    TFeatureJob& job = jobs.emplace_back();
-    job.Feature = f;
-    job.Mask = mask;
-  }
-  // The credits reach the run in feature order while the features are evaluated; the node then
-  // takes the best split in that order too.
-  workers_->Evaluate(frame.Objects, frame.N, frame.Excluded, result.Score);
-  for (TFeatureJob& job : jobs) {
-    if (WillAdopt(job.Outcome, result)) MakePendingSplits(frame, job.Outcome, job.Mask);
-    Adopt(*frame.Node, result, job.Outcome);
-  }
+bool TSplitSearch::OpenTopNode(TNodeRec& node, const int32_t* objects, int32_t n,
+                               const TFeatureMask& mask, int32_t excludedFeature,
+                               TSearchResult& result) {
+  OpenNode(node, objects, n, mask, 0, excludedFeature, result);
+  return !node.Terminal;
+}
+
+void TSplitSearch::AdoptTopOutcome(TNodeRec& node, TSearchResult& result, TFeatureOutcome& outcome,
+                                   const TFeatureMask& mask) {
+  if (WillAdopt(outcome, result)) MakePendingSplits(*frames_[1], outcome, mask);
+  Adopt(node, result, outcome);
 }
 
 void TSplitSearch::EvaluateTopFeature(const int32_t* objects, int32_t n, const TFeatureMask& mask,

@@ -34,16 +34,12 @@ struct TFeatureOutcome {
   TTreeFigures BestTotals;  // of the best partition
 };
 
-class TFeatureWorkers;
-
 class TSplitSearch final : public TUnionSearch {
  public:
-  // records: where this search takes and returns temporary records. workers: when given, the
-  // features of a tree's top-level search are evaluated on several threads.
-  TSplitSearch(TRunState& run, TRecordStore& records, TFeatureWorkers* workers = nullptr)
+  // records: where this search takes and returns temporary records.
+  TSplitSearch(TRunState& run, TRecordStore& records)
       : run_(run),
         records_(records),
-        workers_(workers),
         bounds_(run),
         credits_(run),
         merge_(run, records, *this),
@@ -60,6 +56,14 @@ class TSplitSearch final : public TUnionSearch {
     return SearchSplit(child, objects, n, mask, depth, excludedFeature);
   }
 
+  // A tree's search (level 1) with its features evaluated elsewhere, in steps: OpenTopNode fills
+  // the node's figures and tells whether its features are to be searched; AdoptTopOutcome then
+  // takes the outcome of each feature, in feature order. mask: the one the feature was
+  // evaluated with.
+  bool OpenTopNode(TNodeRec& node, const int32_t* objects, int32_t n, const TFeatureMask& mask,
+                   int32_t excludedFeature, TSearchResult& result);
+  void AdoptTopOutcome(TNodeRec& node, TSearchResult& result, TFeatureOutcome& outcome,
+                       const TFeatureMask& mask);
   // Evaluates one candidate feature of a top-level search on its own, as job `job` of `order`:
   // mask is the search's mask as it stands when f's turn comes.
   void EvaluateTopFeature(const int32_t* objects, int32_t n, const TFeatureMask& mask,
@@ -99,11 +103,9 @@ class TSplitSearch final : public TUnionSearch {
     return (!outcome.Best.empty() || outcome.SplitPending) && outcome.BestScore < result.Score;
   }
   void ReleaseFeatureState(TSearchFrame& frame);
-  void SearchFeaturesInParallel(TSearchFrame& frame, TSearchResult& result);
 
   TRunState& run_;
   TRecordStore& records_;
-  TFeatureWorkers* workers_ = nullptr;
   std::vector<std::unique_ptr<TSearchFrame>> frames_;  // [depth], reused by later searches
   TSearchBounds bounds_;
   TSearchCredits credits_;
