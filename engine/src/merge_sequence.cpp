@@ -55,19 +55,7 @@ void TMergeSequence::EvaluateBranch(TSearchFrame& frame, int32_t a, int32_t b, T
   // The union's objects in the order of the node's list; a leaf needs no list of its own.
   const bool leafLevel = frame.LastLevel(run_);
   const int32_t u = a == b ? rowA.Count : rowA.Count + rowB.Count;
-  std::vector<int32_t>& objects = frame.Scratch.UnionObjects;
-  if (!leafLevel) {
-    objects.clear();
-    if (a == b) {
-      for (int32_t position : rowA.Members) objects.push_back(groups.KnownObjects[position]);
-    } else {
-      std::vector<int32_t>& merged = frame.Scratch.MergedMembers;
-      merged.resize(rowA.Members.size() + rowB.Members.size());
-      std::merge(rowA.Members.begin(), rowA.Members.end(), rowB.Members.begin(), rowB.Members.end(),
-                 merged.begin());
-      for (int32_t position : merged) objects.push_back(groups.KnownObjects[position]);
-    }
-  }
+  if (!leafLevel) CollectUnionObjects(frame, a, b);
 
   const int32_t errors = a == b ? MajorityErrors(rowA.ClassCount, run_.C())
                                 : UnionMajorityErrors(rowA.ClassCount, rowB.ClassCount, run_.C());
@@ -90,20 +78,9 @@ void TMergeSequence::EvaluateBranch(TSearchFrame& frame, int32_t a, int32_t b, T
     return;
   }
 
-  TBranchRec* branch = records_.NewBranch();
-  branch->Kind = frame.Kind;
-  if (frame.Kind == ftNominal) {
-    branch->Values = rowA.Values;
-    if (a != b) branch->Values.insert(branch->Values.end(), rowB.Values.begin(), rowB.Values.end());
-  } else {
-    // A live group's lower bound is the upper bound of the live group before it.
-    branch->Low = groups.Threshold[groups.PrevLive[a]];
-    branch->High = groups.Threshold[b];
-    branch->OpenBelow = groups.PrevLive[a] == 0;
-    branch->OpenAbove = groups.NextLive[b] == 0;  // b may have taken in the last group
-  }
-  TNodeRec* child = records_.NewNode();
-  branch->Child = child;
+  TBranchRec* branch = MakeUnionBranch(frame, a, b);
+  TNodeRec* child = branch->Child;
+  const std::vector<int32_t>& objects = frame.Scratch.UnionObjects;
 
   // The error frequency of a branch is taken over the node being split, not over the branch.
   const bool stop =
@@ -125,6 +102,42 @@ void TMergeSequence::EvaluateBranch(TSearchFrame& frame, int32_t a, int32_t b, T
   }
   result.Grown =
       below_.SearchUnion(*child, objects.data(), u, frame.Mask, frame.Depth, frame.Feature).Figures;
+}
+
+void TMergeSequence::CollectUnionObjects(TSearchFrame& frame, int32_t a, int32_t b) {
+  const TGroupTable& groups = frame.Groups;
+  const TGroupRow& rowA = groups.Row(a);
+  const TGroupRow& rowB = groups.Row(b);
+  std::vector<int32_t>& objects = frame.Scratch.UnionObjects;
+  objects.clear();
+  if (a == b) {
+    for (int32_t position : rowA.Members) objects.push_back(groups.KnownObjects[position]);
+    return;
+  }
+  std::vector<int32_t>& merged = frame.Scratch.MergedMembers;
+  merged.resize(rowA.Members.size() + rowB.Members.size());
+  std::merge(rowA.Members.begin(), rowA.Members.end(), rowB.Members.begin(), rowB.Members.end(),
+             merged.begin());
+  for (int32_t position : merged) objects.push_back(groups.KnownObjects[position]);
+}
+
+TBranchRec* TMergeSequence::MakeUnionBranch(const TSearchFrame& frame, int32_t a, int32_t b) {
+  const TGroupTable& groups = frame.Groups;
+  TBranchRec* branch = records_.NewBranch();
+  branch->Kind = frame.Kind;
+  if (frame.Kind == ftNominal) {
+    const TGroupRow& rowB = groups.Row(b);
+    branch->Values = groups.Row(a).Values;
+    if (a != b) branch->Values.insert(branch->Values.end(), rowB.Values.begin(), rowB.Values.end());
+  } else {
+    // A live group's lower bound is the upper bound of the live group before it.
+    branch->Low = groups.Threshold[groups.PrevLive[a]];
+    branch->High = groups.Threshold[b];
+    branch->OpenBelow = groups.PrevLive[a] == 0;
+    branch->OpenAbove = groups.NextLive[b] == 0;  // b may have taken in the last group
+  }
+  branch->Child = records_.NewNode();
+  return branch;
 }
 
 TPairKey TMergeSequence::KeyOf(const TSearchFrame& frame, const TPairSlot& slot) const {

@@ -35,6 +35,10 @@ class TMergeSequence {
  private:
   // Evaluates the union of live groups a and b (a == b: group a alone) into result.
   void EvaluateBranch(TSearchFrame& frame, int32_t a, int32_t b, TPairSlot& result);
+  // The union's objects in the order of the node's list, into the frame's scratch.
+  void CollectUnionObjects(TSearchFrame& frame, int32_t a, int32_t b);
+  // The union's branch record with its test and an empty child.
+  TBranchRec* MakeUnionBranch(const TSearchFrame& frame, int32_t a, int32_t b);
   TPairKey KeyOf(const TSearchFrame& frame, const TPairSlot& slot) const;
   // Puts the pair of groups l < m in slot s, evaluates their union and keys the slot.
   void EvaluatePair(TSearchFrame& frame, int32_t s, int32_t l, int32_t m);
