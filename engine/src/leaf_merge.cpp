@@ -214,8 +214,31 @@ void TLeafMergeSequence::Run(TSearchFrame& frame, TRanking ranking) {
     }
     const int32_t before = leaf_.Previous[r];
     const int32_t after = leaf_.Next[q];
+    // The slots whose groups change leave the ranking.
+    if (byErrors) {
+      byErrors_.Remove(r, leaf_.PairDeltaErrors[r]);
+      if (after) byErrors_.Remove(q, leaf_.PairDeltaErrors[q]);
+      if (before) byErrors_.Remove(before, leaf_.PairDeltaErrors[before]);
+    } else if (tournament) {
+      byDelta_.Remove(r, key);
+      if (after) byDelta_.Remove(q, PairKey(q));
+      if (before) byDelta_.Remove(before, PairKey(before));
+    }
     ++frame.Groups.Step;
-    MergePair(r, q, key, ranking);
+    merges_.emplace_back(r, q);
+    TLeafGroups& leaf = leaf_;
+    leaf.Count[r] += leaf.Count[q];
+    leaf.Errors[r] = leaf.PairErrors[r];
+    if (leaf.Errors[r] != 0) leaf.PureClass[r] = 0;  // a union without errors keeps the class
+    if (byErrors) {
+      AddClassCounts(leaf.Classes[r], leaf.Classes[q], run_.C());
+    } else {
+      leaf.Mean[r] = leaf.PairMean[r];
+      leaf.Spread[r] = leaf.PairSpread[r];
+    }
+    leaf.Next[r] = after;
+    if (after) leaf.Previous[after] = r;
+    leaf.Next[q] = leaf.Previous[q] = 0;
     --live;
     // Ties go to the later partition, the one with fewer groups.
     TBestPartition& best = frame.Best;
@@ -228,35 +251,6 @@ void TLeafMergeSequence::Run(TSearchFrame& frame, TRanking ranking) {
     if (before) EvaluatePair(before, ranking);
     if (after) EvaluatePair(r, ranking);
   }
-}
-
-void TLeafMergeSequence::MergePair(int32_t r, int32_t q, const TPairKey& key, TRanking ranking) {
-  TLeafGroups& leaf = leaf_;
-  const int32_t before = leaf.Previous[r];
-  const int32_t after = leaf.Next[q];
-  // The slots whose groups change leave the ranking.
-  if (ranking == TRanking::ByErrors) {
-    byErrors_.Remove(r, leaf.PairDeltaErrors[r]);
-    if (after) byErrors_.Remove(q, leaf.PairDeltaErrors[q]);
-    if (before) byErrors_.Remove(before, leaf.PairDeltaErrors[before]);
-  } else if (ranking == TRanking::ByDispersionTournament) {
-    byDelta_.Remove(r, key);
-    if (after) byDelta_.Remove(q, PairKey(q));
-    if (before) byDelta_.Remove(before, PairKey(before));
-  }
-  merges_.emplace_back(r, q);
-  leaf.Count[r] += leaf.Count[q];
-  leaf.Errors[r] = leaf.PairErrors[r];
-  if (leaf.Errors[r] != 0) leaf.PureClass[r] = 0;  // a union without errors keeps the class
-  if (ranking == TRanking::ByErrors) {
-    AddClassCounts(leaf.Classes[r], leaf.Classes[q], run_.C());
-  } else {
-    leaf.Mean[r] = leaf.PairMean[r];
-    leaf.Spread[r] = leaf.PairSpread[r];
-  }
-  leaf.Next[r] = after;
-  if (after) leaf.Previous[after] = r;
-  leaf.Next[q] = leaf.Previous[q] = 0;
 }
 
 double TLeafMergeSequence::LayOutGroups(TSearchFrame& frame, TRanking ranking) {

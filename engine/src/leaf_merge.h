@@ -125,9 +125,6 @@ class TLeafMergeSequence {
   // The best pair of a regression sequence, found by a scan of the pairs, and its score.
   int32_t LeftmostLeaderPair(const TSearchFrame& frame, double& score) const;
   TPairKey PairKey(int32_t left) const;
-  // Merges the chosen pair r, q (whose key is key) in the arrays; its slot and its neighbours'
-  // leave the ranking.
-  void MergePair(int32_t r, int32_t q, const TPairKey& key, TRanking ranking);
   void BuildBest(TSearchFrame& frame);
   // The dispersion of the best partition, which a sequence ranked by errors does not follow.
   double BestDispersion(const TSearchFrame& frame);
