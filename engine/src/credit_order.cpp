@@ -73,12 +73,8 @@ void TCreditOrder::AdvanceTurn() {
 }
 
 void TCreditOrder::ApplyLog(TCreditLog& log) {
-  for (const auto& [f, score] : log) {
-    if (f < 0) {
-      run_.CreditFeature(-f, nodeScore_);
-    } else {
-      run_.CreditFeature(f, score);
-    }
+  for (const TCredit& credit : log) {
+    run_.CreditFeature(credit.Feature, credit.AtNodeScore ? nodeScore_ : credit.Score);
   }
   log.clear();
 }

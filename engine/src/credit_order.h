@@ -6,16 +6,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <utility>
 #include <vector>
 
 namespace tarvo {
 
 struct TRunState;
 
-// A credit of `score` to a feature's score; a negative feature -f stands for "feature f, with the
-// node's score as it stands when f's turn comes".
-using TCredit = std::pair<int32_t, double>;
+// A credit of Score to a feature's score, or of the node's score as it stands when the job's turn
+// comes (a job ahead of its turn does not know it yet).
+struct TCredit {
+  int32_t Feature = 0;
+  bool AtNodeScore = false;
+  double Score = 0.0;  // unless AtNodeScore
+  bool operator==(const TCredit&) const = default;
+};
 using TCreditLog = std::vector<TCredit>;
 
 // Job j (the j-th candidate feature) has its turn once every earlier job is finished and credited.

@@ -22,7 +22,7 @@ double NodeDispersion(const TRunState& run, const int32_t* objects, int32_t n, d
 bool IsHomogeneous(const TRunState& run, int32_t u, double errorFrequency, double dispersion,
                    double mean) {
   if (run.Target.ClassificationMode)
-    return run.Target.ErrorWeight * errorFrequency <= run.Homogeneity;
+    return run.Target.ErrorWeight * errorFrequency <= run.Parameters.Homogeneity;
   if (u == 1) return true;
   if (mean == 0) return true;
   const double index = u * dispersion / mean;
@@ -33,7 +33,8 @@ bool IsHomogeneous(const TRunState& run, int32_t u, double errorFrequency, doubl
   double statistic = 0.0;
   const double term = (0.0 - mean) * (0.0 - mean) / mean;
   for (int32_t cell = 0; cell < u; ++cell) statistic += term;
-  const int32_t counted = index <= statistic && run.MonteCarlo > 0 ? run.MonteCarlo : 0;
+  const int32_t counted =
+      index <= statistic && run.Parameters.MonteCarlo > 0 ? run.Parameters.MonteCarlo : 0;
   return counted >= run.HomogeneityCount;
 }
 

@@ -40,7 +40,7 @@ double TrainingSpread(const TRunState& run) {
 }  // namespace
 
 double CrossValidate(TRunState& run, TTreeGrower& grower) {
-  const int32_t k = run.FoldsCrossValidate;
+  const int32_t k = run.Parameters.FoldsCrossValidate;
   const bool regression = run.Target.RegressionMode;
   double crossValidationError = 0.0;
   const std::vector<char> saved = run.Active;

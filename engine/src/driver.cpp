@@ -41,15 +41,18 @@ bool CheckRunParameters(TRunState& run) {
     run.Report.Close();
     return false;
   };
-  if (run.TargetWeight == 0) return refuse(" Error: target weight must not be 0");
-  if (!std::isfinite(run.TargetWeight)) return refuse(" Error: target weight out of range");
-  if (run.VariantsNumber > 255) return refuse(" Error: too much variants (at most 255)");
-  if (run.FoldsCrossValidate > 255) return refuse(" Error: too much folds (at most 255)");
-  const std::optional<int32_t> lookAhead = TruncTo32(run.RecursiveComplexity);
+  if (run.Parameters.TargetWeight == 0) return refuse(" Error: target weight must not be 0");
+  if (!std::isfinite(run.Parameters.TargetWeight))
+    return refuse(" Error: target weight out of range");
+  if (run.Parameters.VariantsNumber > 255) return refuse(" Error: too much variants (at most 255)");
+  if (run.Parameters.FoldsCrossValidate > 255)
+    return refuse(" Error: too much folds (at most 255)");
+  const std::optional<int32_t> lookAhead = TruncTo32(run.Parameters.RecursiveComplexity);
   if (!lookAhead) return refuse(" Error: recursive complexity out of range");
-  const std::optional<int32_t> level = TruncTo32(run.Homogeneity * 1000);
+  const std::optional<int32_t> level = TruncTo32(run.Parameters.Homogeneity * 1000);
   if (!level) return refuse(" Error: homogeneity out of range");
-  const std::optional<int32_t> count = TruncTo32(run.MonteCarlo * run.Homogeneity);
+  const std::optional<int32_t> count =
+      TruncTo32(run.Parameters.MonteCarlo * run.Parameters.Homogeneity);
   if (!count) return refuse(" Error: Monte-Carlo trials times homogeneity out of range");
   if (run.Target.RegressionMode && *level != 1 && *level != 5 && *level != 10 && *level != 50) {
     return refuse(" Error: homogeneity must be 0.001, 0.005, 0.01 or 0.05 for a numeric feature");
@@ -91,7 +94,7 @@ void SetUpTrainingObjects(TRunState& run) {
 void PredictAndCrossValidate(TRunState& run, TTreeGrower& grower, int32_t minimumFolds) {
   if (run.Table.PredictCount > 0)
     PredictObjects(run, run.Table.PredictData, run.Table.PredictCount, true);
-  if (run.FoldsCrossValidate > minimumFolds) {
+  if (run.Parameters.FoldsCrossValidate > minimumFolds) {
     run.Competence[run.TreeCount] = CrossValidate(run, grower);
   }
 }
@@ -99,8 +102,8 @@ void PredictAndCrossValidate(TRunState& run, TTreeGrower& grower, int32_t minimu
 // Returns false when the report holds a fault of the table or of the run parameters.
 bool Run(TRunState& run) {
   TableReader reader(run.Report, run.InputFileName);
-  if (!reader.LoadTrainingPart(run.FeatureToPredict, run.TargetWeight, run.Table, run.Target,
-                               run.PredictorMask)) {
+  if (!reader.LoadTrainingPart(run.Parameters.FeatureToPredict, run.Parameters.TargetWeight,
+                               run.Table, run.Target, run.PredictorMask)) {
     return false;
   }
   SetUpTrainingObjects(run);
@@ -114,20 +117,22 @@ bool Run(TRunState& run) {
   run.FeatureScoreCount.assign(run.M() + 1, 0.0);
   // Only the homogeneity test of a regression run reads the table: only there do its values matter.
   run.ChiSquareTable =
-      BuildChiSquareTable(run.ChiSquareFileName, *TruncTo32(run.Homogeneity * 1000), run.N(),
-                          run.Target.RegressionMode ? &run.Warnings : nullptr);
+      BuildChiSquareTable(run.ChiSquareFileName, *TruncTo32(run.Parameters.Homogeneity * 1000),
+                          run.N(), run.Target.RegressionMode ? &run.Warnings : nullptr);
 
-  const int32_t trees = std::max(run.VariantsNumber, 1);
+  const int32_t trees = std::max(run.Parameters.VariantsNumber, 1);
   if (run.Table.PredictCount > 0) {
     run.Votes.assign(run.Table.PredictCount + 1, std::vector<double>(trees + 1, 0.0));
   }
   run.Competence.assign(trees + 1, 0.0);
-  if (run.FoldsCrossValidate > 1) run.FoldOf.assign(run.N() + 1, 0);
+  if (run.Parameters.FoldsCrossValidate > 1) run.FoldOf.assign(run.N() + 1, 0);
 
   // The first tree is cross-validated with more than one fold, the later variants with more than
   // two.
-  const int32_t firstTrees = 1 + (run.FoldsCrossValidate > 1 ? run.FoldsCrossValidate : 0);
-  const int32_t laterTrees = 1 + (run.FoldsCrossValidate > 2 ? run.FoldsCrossValidate : 0);
+  const int32_t firstTrees =
+      1 + (run.Parameters.FoldsCrossValidate > 1 ? run.Parameters.FoldsCrossValidate : 0);
+  const int32_t laterTrees =
+      1 + (run.Parameters.FoldsCrossValidate > 2 ? run.Parameters.FoldsCrossValidate : 0);
   run.PlanTrees(firstTrees + (trees - 1) * laterTrees);
   TTreeGrower grower(run, run.SearchThreads);
   run.VariantNumber = 1;
@@ -139,7 +144,7 @@ bool Run(TRunState& run) {
   ShowTreeToObserver(run);
   PredictAndCrossValidate(run, grower, 1);
 
-  for (int32_t variant = 2; variant <= run.VariantsNumber; ++variant) {
+  for (int32_t variant = 2; variant <= run.Parameters.VariantsNumber; ++variant) {
     // A tree that did not split its root ends the variants: nothing is forbidden any more.
     if (!run.Root()->FirstBranch) break;
     run.PredictorMask[run.Root()->Feature] = false;
@@ -182,13 +187,7 @@ RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
   }
   run.SearchThreads = threads;
   run.Random.Seed(5);
-  run.TargetWeight = parameters.TargetWeight;
-  run.RecursiveComplexity = parameters.RecursiveComplexity;
-  run.Homogeneity = parameters.Homogeneity;
-  run.MonteCarlo = parameters.MonteCarlo;
-  run.VariantsNumber = parameters.VariantsNumber;
-  run.FeatureToPredict = parameters.FeatureToPredict;
-  run.FoldsCrossValidate = parameters.FoldsCrossValidate;
+  run.Parameters = parameters;
   run.InputFileName = std::move(inputFileName);
   run.ChiSquareFileName = options.ChiSquareFileName;
   run.Progress = options.Progress;

@@ -1,4 +1,8 @@
+// The top-level search: the candidate features as jobs for the pool, and their outcomes adopted by
+// the caller's search in feature order.
 #include "feature_workers.h"
+
+#include "value_groups.h"
 
 namespace tarvo {
 
@@ -33,6 +37,33 @@ void TFeatureWorkers::Evaluate(const int32_t* objects, int32_t n, int32_t exclud
   // Jobs waiting for a turn that will not come stop too.
   const std::function<void()> abandon = [this] { order_.Abandon(); };
   pool_.Run(jobs_.size(), WorthSharing(n), work, abandon);
+}
+
+TSearchResult TFeatureWorkers::SearchSplit(TSplitSearch& search, TNodeRec& node,
+                                           const int32_t* objects, int32_t n,
+                                           const TFeatureMask& mask, int32_t excludedFeature) {
+  if (!WorthSharing(n)) return search.SearchSplit(node, objects, n, mask, 0, excludedFeature);
+  TSearchResult result;
+  if (!search.OpenTopNode(node, objects, n, mask, excludedFeature, result)) return result;
+  // Which features are candidates depends on the data alone, so the mask that each feature's
+  // evaluation sees (the non-candidates before it switched off) is known before any of them runs.
+  jobs_.clear();
+  TFeatureMask jobMask = mask;
+  for (int32_t f = 1; f <= run_.M(); ++f) {
+    if (!jobMask[f] || f == excludedFeature) continue;
+    if (!IsCandidateFeature(run_, objects, n, f)) {
+      jobMask[f] = false;
+      continue;
+    }
+    TFeatureJob& job = jobs_.emplace_back();
+    job.Feature = f;
+    job.Mask = jobMask;
+  }
+  // The credits reach the run in feature order while the features are evaluated; the node then
+  // takes the best split in that order too.
+  Evaluate(objects, n, excludedFeature, result.Score);
+  for (TFeatureJob& job : jobs_) search.AdoptTopOutcome(node, result, job.Outcome, job.Mask);
+  return result;
 }
 
 }  // namespace tarvo

@@ -1,6 +1,7 @@
-// Evaluates the candidate features of a tree's top-level search on a pool of threads. Each thread
-// has its own search state and records; the credits reach the run in feature order (see
-// TCreditOrder), so the result is the same with any number of threads.
+// The top-level search of a tree's node with its candidate features evaluated on a pool of
+// threads. Each thread has its own node search and records; the credits reach the run in feature
+// order (see TCreditOrder), and the caller's search adopts the outcomes in that order too, so the
+// result is the same with any number of threads.
 #pragma once
 
 #include <cstdint>
@@ -24,15 +25,19 @@ class TFeatureWorkers {
   // threads >= 2: the calling thread works too, threads - 1 more are started.
   TFeatureWorkers(TRunState& run, int32_t threads);
 
-  std::vector<TFeatureJob>& Jobs() { return jobs_; }
+  // The search of a tree's node (level 1) as search.SearchSplit makes it: the features on the
+  // pool's threads when worth it, else on the caller's by search alone.
+  TSearchResult SearchSplit(TSplitSearch& search, TNodeRec& node, const int32_t* objects, int32_t n,
+                            const TFeatureMask& mask, int32_t excludedFeature);
   TCreditOrder& Order() { return order_; }
-  // Runs every job of Jobs() at a node whose score without a split is nodeScore and returns when
-  // all are done.
-  void Evaluate(const int32_t* objects, int32_t n, int32_t excludedFeature, double nodeScore);
   // Whether the features of a node of n objects are worth handing to other threads.
   bool WorthSharing(int32_t n) const;
 
  private:
+  // Runs every job at a node whose score without a split is nodeScore and returns when all are
+  // done.
+  void Evaluate(const int32_t* objects, int32_t n, int32_t excludedFeature, double nodeScore);
+
   const TRunState& run_;
   std::vector<std::unique_ptr<TSplitSearch>> searches_;  // one per thread of the pool
   std::vector<TFeatureJob> jobs_;

@@ -7,7 +7,6 @@
 #include "file_bytes.h"
 #include "report_file.h"
 #include "tarvo/numbers.h"
-#include "tree_records.h"
 
 namespace tarvo {
 

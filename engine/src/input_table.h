@@ -1,6 +1,7 @@
 // The input table in memory, its target description, and the reader that fills them.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,7 +10,6 @@
 namespace tarvo {
 
 class ReportFile;
-struct TFeatureMask;
 
 enum TFeatureType : uint8_t { ftNumeric = 0, ftNominal = 2 };
 
@@ -19,6 +19,8 @@ constexpr double MissingCode = 9999.0;
 constexpr double kOpenBound = 1e17;
 constexpr int kMaxObjects = 500;
 constexpr int kMaxFileColumns = 59;
+constexpr int kMaxClasses = 12;
+constexpr int kMaxFeatures = 60;  // 59 file columns and the companion column
 constexpr int kTokenLength = 20;
 // A table is read into memory whole; a larger file is refused with a message.
 constexpr size_t kMaxTableBytes = 256u << 20;
@@ -30,6 +32,13 @@ inline bool IsKnown(double value) {
 struct TValueRec {
   int32_t Code = 0;
   std::string Text;  // empty: a free entry
+};
+
+// The features a search or a run may use.
+struct TFeatureMask {
+  std::array<bool, kMaxFeatures + 1> Allowed{};  // features 1..60, entry 0 unused
+  bool& operator[](int f) { return Allowed[f]; }
+  bool operator[](int f) const { return Allowed[f]; }
 };
 
 // Values by column, then by object: Data[f][o]; index 0 of both holds nothing.

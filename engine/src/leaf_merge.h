@@ -1,7 +1,8 @@
-// The working state of a numeric feature's merge sequence at the last level of the look-ahead,
-// where every branch is a single leaf: the groups' figures in flat arrays, the candidate pairs by
-// what merging them changes, and the merges in the order they were made, from which the best
-// partition's records are built only when the node adopts it.
+// The merge sequence of a numeric feature at the last level of the look-ahead, where every branch
+// is a single leaf: the groups' figures in flat arrays, the candidate pairs by what merging them
+// changes, and the merges in the order they were made, from which the best partition's records
+// are built only when the node adopts it. It owns that state; it reads and leaves its results in
+// the frame of its level.
 #pragma once
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "pair_ranking.h"
+#include "search_frame.h"
 #include "tree_records.h"
 
 namespace tarvo {
@@ -61,7 +64,8 @@ class TErrorBuckets {
   size_t lowest_ = 0;  // no change below it holds a slot
 };
 
-struct TLeafMerge {
+// The figures of the groups and pairs of the sequence, in flat arrays.
+struct TLeafGroups {
   // Makes room for groups and pair slots 0..size-1.
   void Resize(size_t size) {
     for (std::vector<int32_t>* numbers :
@@ -89,9 +93,49 @@ struct TLeafMerge {
   std::vector<double> PairMean;          // the union's mean and dispersion
   std::vector<double> PairSpread;
   std::vector<double> PairDelta;  // regression: what the merge takes off the weighted dispersion
-  TErrorBuckets ByErrors;         // classification: the pair slots by their change in errors
-  std::vector<std::pair<int32_t, int32_t>> Merges;  // (kept group, merged group), in order
-  double FirstDispersion = 0.0;                     // of the partition into one leaf per value
+};
+
+// The last level's sequence for a numeric feature: evaluates it as the general sequence would,
+// but makes the best partition's records only when it scores below the best split so far, and
+// only when asked to. Its state lives here, one per search: the sequence calls nothing back.
+class TLeafMergeSequence {
+ public:
+  TLeafMergeSequence(const TRunState& run, TRecordStore& records) : run_(run), records_(records) {}
+
+  // Evaluates f from the frame's groups into frame.Best: its records are made only when it scores
+  // below toBeat, and with deferRecords not even then (frame.Best.Pending tells). False, with
+  // nothing made, when the weights or the target values call for the general sequence.
+  bool EvaluateFeature(TSearchFrame& frame, int32_t f, double toBeat, bool deferRecords);
+
+ private:
+  // How the sequence finds the best pair.
+  enum class TRanking { ByErrors, ByDispersionScan, ByDispersionTournament };
+
+  // Whether one more error always scores strictly worse, whatever the partition's totals.
+  bool ErrorsOrderScores(const TSearchFrame& frame) const;
+  // Whether the dispersion term, weighed by 0, adds exactly 0 to every partition's score: its
+  // relative dispersion is a number for every merge.
+  bool DispersionTermVanishes(const TSearchFrame& frame) const;
+  bool ChooseRanking(const TSearchFrame& frame, TRanking& ranking) const;
+  // The initial partition, one leaf per distinct value; returns its score.
+  double LayOutGroups(TSearchFrame& frame, TRanking ranking);
+  void Run(TSearchFrame& frame, TRanking ranking);
+  // Judges the union of live group `left` and the next one and ranks the pair.
+  void EvaluatePair(int32_t left, TRanking ranking);
+  // The best pair of a regression sequence, found by a scan of the pairs, and its score.
+  int32_t LeftmostLeaderPair(const TSearchFrame& frame, double& score) const;
+  TPairKey PairKey(int32_t left) const;
+  void BuildBest(TSearchFrame& frame);
+  // The dispersion of the best partition, which a sequence ranked by errors does not follow.
+  double BestDispersion(const TSearchFrame& frame);
+
+  const TRunState& run_;
+  TRecordStore& records_;
+  TLeafGroups leaf_;
+  TErrorBuckets byErrors_;  // classification: the pair slots by their change in errors
+  TPairRanking byDelta_;    // regression with many groups: the slots by their Delta
+  std::vector<std::pair<int32_t, int32_t>> merges_;  // (kept group, merged group), in order
+  double firstDispersion_ = 0.0;                     // of the partition into one leaf per value
 };
 
 }  // namespace tarvo

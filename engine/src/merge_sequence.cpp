@@ -1,15 +1,146 @@
-// The merge sequence of a feature's value groups: the pairs of groups that could merge, each
-// with its evaluated union, are ranked by the score of the partition after merging them; the best
-// pair merges until two groups are left, and the best partition seen on the way is kept.
+// The general merge sequence: the initial partition, the pair table, and the merges of the best
+// pair until two groups are left.
+#include "merge_sequence.h"
+
 #include <algorithm>
-#include <cmath>
 
 #include "criteria.h"
-#include "split_search.h"
+#include "group_branches.h"
 
 namespace tarvo {
 
-TPairKey TSplitSearch::KeyOf(const TFrame& frame, const TPairSlot& slot) const {
+void TMergeSequence::EvaluateFeature(TSearchFrame& frame, int32_t f) {
+  TGroupTable& groups = frame.Groups;
+  const int32_t v = groups.GroupCount;
+  frame.Feature = f;
+  frame.Kind = run_.Table.FeatureType[f];
+  frame.Pairs.Clear();
+  frame.Best.Restart();
+  groups.Step = 0;
+  groups.ResetLive();
+
+  // The initial partition: one group per distinct value.
+  TPairSlot evaluated;
+  for (int32_t g = 1; g <= v; ++g) {
+    EvaluateBranch(frame, g, g, evaluated);
+    TGroupRow& row = groups.Row(g);
+    row.Branch = evaluated.Branch;
+    row.Grown = evaluated.Grown;
+  }
+  TTreeFigures& totals = frame.Totals;
+  totals = TTreeFigures{};
+  for (int32_t g = 1; g <= v; ++g) {
+    const TGroupRow& row = groups.Row(g);
+    totals.Leaves += row.Grown.Leaves;
+    totals.Errors += row.Grown.Errors;
+    totals.Dispersion += static_cast<double>(row.Count) * row.Grown.Dispersion;
+  }
+  totals.Dispersion = totals.Dispersion / groups.KnownCount;
+  const double initialScore =
+      SplitScore(run_, totals.Leaves, run_.FeatureCost[f], totals.Dispersion,
+                 static_cast<double>(totals.Errors) / groups.KnownCount, frame.N);
+
+  // From here on the unions are grown with f allowed; only their first level avoids it.
+  frame.Mask[f] = true;
+  if (initialScore <= kMissingScore) KeepAsBest(frame, initialScore);
+  if (v > 2) Run(frame);
+  CollectBest(frame);
+}
+
+void TMergeSequence::EvaluateBranch(TSearchFrame& frame, int32_t a, int32_t b, TPairSlot& result) {
+  const TGroupTable& groups = frame.Groups;
+  const TGroupRow& rowA = groups.Row(a);
+  const TGroupRow& rowB = groups.Row(b);
+
+  // The union's objects in the order of the node's list; a leaf needs no list of its own.
+  const bool leafLevel = frame.LastLevel(run_);
+  const int32_t u = a == b ? rowA.Count : rowA.Count + rowB.Count;
+  if (!leafLevel) CollectUnionObjects(frame, a, b);
+
+  const int32_t errors = a == b ? MajorityErrors(rowA.ClassCount, run_.C())
+                                : UnionMajorityErrors(rowA.ClassCount, rowB.ClassCount, run_.C());
+  double mean = rowA.Mean;
+  double dispersion = rowA.Spread;
+  if (a != b) {
+    mean = PooledMean(rowA.Count, rowA.Mean, rowB.Count, rowB.Mean);
+    dispersion = PooledDispersion(rowA.Count, rowA.Mean, rowA.Spread, rowB.Count, rowB.Mean,
+                                  rowB.Spread, mean);
+  }
+
+  result.Count = u;
+  result.Mean = mean;
+  result.Spread = dispersion;
+  if (leafLevel) {
+    // A last-level branch is one leaf whose figures its group's row holds once it is merged;
+    // its record is made only if it belongs to the best partition (MakeLastLevelBranch).
+    result.Branch = nullptr;
+    result.Grown = TTreeFigures{1, errors, dispersion};
+    return;
+  }
+
+  TBranchRec* branch = MakeUnionBranch(frame, a, b);
+  TNodeRec* child = branch->Child;
+  const std::vector<int32_t>& objects = frame.Scratch.UnionObjects;
+
+  // The error frequency of a branch is taken over the node being split, not over the branch.
+  const bool stop =
+      IsHomogeneous(run_, u, static_cast<double>(errors) / frame.N, dispersion, mean) ||
+      IsUnsplittable(run_, objects.data(), u, frame.Mask, frame.Excluded);
+
+  result.Branch = branch;
+  if (stop) {
+    result.Grown = TTreeFigures{1, errors, dispersion};
+    child->FirstBranch = nullptr;
+    child->Feature = 0;
+    child->ClassCount = rowA.ClassCount;
+    if (a != b) AddClassCounts(child->ClassCount, rowB.ClassCount);
+    child->Dispersion = dispersion;
+    child->Mean = mean;
+    child->ObjectCount = u;
+    child->Terminal = true;
+    return;
+  }
+  result.Grown =
+      below_.SearchUnion(*child, objects.data(), u, frame.Mask, frame.Depth, frame.Feature).Figures;
+}
+
+void TMergeSequence::CollectUnionObjects(TSearchFrame& frame, int32_t a, int32_t b) {
+  const TGroupTable& groups = frame.Groups;
+  const TGroupRow& rowA = groups.Row(a);
+  const TGroupRow& rowB = groups.Row(b);
+  std::vector<int32_t>& objects = frame.Scratch.UnionObjects;
+  objects.clear();
+  if (a == b) {
+    for (int32_t position : rowA.Members) objects.push_back(groups.KnownObjects[position]);
+    return;
+  }
+  std::vector<int32_t>& merged = frame.Scratch.MergedMembers;
+  merged.resize(rowA.Members.size() + rowB.Members.size());
+  std::merge(rowA.Members.begin(), rowA.Members.end(), rowB.Members.begin(), rowB.Members.end(),
+             merged.begin());
+  for (int32_t position : merged) objects.push_back(groups.KnownObjects[position]);
+}
+
+TBranchRec* TMergeSequence::MakeUnionBranch(const TSearchFrame& frame, int32_t a, int32_t b) {
+  const TGroupTable& groups = frame.Groups;
+  TBranchRec* branch = records_.NewBranch();
+  branch->Kind = frame.Kind;
+  if (frame.Kind == ftNominal) {
+    const TGroupRow& rowB = groups.Row(b);
+    branch->Values = groups.Row(a).Values;
+    if (a != b) branch->Values.insert(branch->Values.end(), rowB.Values.begin(), rowB.Values.end());
+  } else {
+    // A live group's lower bound is the upper bound of the live group before it.
+    branch->Low = groups.Threshold[groups.PrevLive[a]];
+    branch->High = groups.Threshold[b];
+    branch->OpenBelow = groups.PrevLive[a] == 0;
+    branch->OpenAbove = groups.NextLive[b] == 0;  // b may have taken in the last group
+  }
+  branch->Child = records_.NewNode();
+  return branch;
+}
+
+TPairKey TMergeSequence::KeyOf(const TSearchFrame& frame, const TPairSlot& slot) const {
   const TGroupRow& rowL = frame.Groups.Row(slot.L);
   const TGroupRow& rowM = frame.Groups.Row(slot.M);
   TPairKey key;
@@ -21,39 +152,34 @@ TPairKey TSplitSearch::KeyOf(const TFrame& frame, const TPairSlot& slot) const {
   return key;
 }
 
-TTreeFigures TSplitSearch::TotalsAfter(const TFrame& frame, const TPairKey& key) const {
-  const TTreeFigures& totals = frame.Totals;
-  return TTreeFigures{totals.Leaves + key.DeltaLeaves, totals.Errors + key.DeltaErrors,
-                      totals.Dispersion - key.DeltaDispersion / frame.KnownCount};
-}
-
-double TSplitSearch::ScoreOfKey(const TFrame& frame, const TPairKey& key) const {
-  const TTreeFigures after = TotalsAfter(frame, key);
-  return SplitScore(run_, after.Leaves, run_.FeatureCost[frame.Feature], after.Dispersion,
-                    static_cast<double>(after.Errors) / frame.KnownCount, frame.N);
-}
-
-void TSplitSearch::EvaluatePair(TFrame& frame, TPairSlot& slot, int32_t l, int32_t m) {
+void TMergeSequence::EvaluatePair(TSearchFrame& frame, int32_t s, int32_t l, int32_t m) {
+  TPairSlot& slot = frame.Pairs[s];
   slot.L = l;
   slot.M = m;
   slot.Free = false;
   EvaluateBranch(frame, l, m, slot);
   // The rows of L and M stay as they are while the slot holds their pair, and so does its key.
-  slot.Key = KeyOf(frame, slot);
+  frame.Pairs.SetKey(s, KeyOf(frame, slot));
 }
 
-int32_t TSplitSearch::FindBestPair(const TFrame& frame, double& score) const {
+void TMergeSequence::EvaluateNumericPair(TSearchFrame& frame, int32_t left) {
+  EvaluatePair(frame, left, left, frame.Groups.NextLive[left]);
+}
+
+int32_t TMergeSequence::FindBestPair(const TSearchFrame& frame, double& score) const {
   // The lowest score, ties to the lowest slot. A free slot is never chosen: it holds no pair.
+  const TPairTable& pairs = frame.Pairs;
   int32_t best = -1;
-  if (frame.UseRanking) {
-    best = frame.Ranking.Best([&](const TPairKey& key) { return ScoreOfKey(frame, key); });
-    if (best >= 0) score = ScoreOfKey(frame, frame.Pairs[best].Key);
+  if (pairs.Ranked()) {
+    best = pairs.BestRanked([&](const TPairKey& key) { return ScoreOfKey(run_, frame, key); });
+    if (best >= 0) score = ScoreOfKey(run_, frame, pairs[best].Key);
     return best;
   }
   if (frame.Kind == ftNumeric) {
-    for (int32_t g = 1; g; g = frame.NextLive[g]) {
-      if (!frame.NextLive[g]) break;
-      const double s = ScoreOfKey(frame, frame.Pairs[g].Key);
+    const std::vector<int32_t>& next = frame.Groups.NextLive;
+    for (int32_t g = 1; g; g = next[g]) {
+      if (!next[g]) break;
+      const double s = ScoreOfKey(run_, frame, pairs[g].Key);
       if (best < 0 || s < score) {
         best = g;
         score = s;
@@ -61,8 +187,8 @@ int32_t TSplitSearch::FindBestPair(const TFrame& frame, double& score) const {
     }
     return best;
   }
-  for (int32_t s = 0; s < static_cast<int32_t>(frame.Pairs.size()); ++s) {
-    const TPairSlot& slot = frame.Pairs[s];
+  for (int32_t s = 0; s < pairs.Size(); ++s) {
+    const TPairSlot& slot = pairs[s];
     if (slot.Free) continue;
     if (best < 0 || slot.Score < score) {
       best = s;
@@ -72,143 +198,84 @@ int32_t TSplitSearch::FindBestPair(const TFrame& frame, double& score) const {
   return best;
 }
 
-void TSplitSearch::KeepAsBest(TFrame& frame, double score) {
-  // The best is now the current partition: the branches kept for the previous one can go.
-  for (const auto& retained : frame.Retained) records_.FreeBranch(retained.second);
-  frame.Retained.clear();
-  frame.BestStep = frame.Step;
-  frame.BestScore = score;
-  frame.BestTotals = frame.Totals;
-}
-
-void TSplitSearch::RetireBranch(TFrame& frame, int32_t g, bool keepBest) {
-  if (keepBest && frame.BestStep >= 0 && frame.BranchBorn[g] <= frame.BestStep) {
-    frame.Retained.emplace_back(g, TakeBranch(frame, g));
-    return;
-  }
-  TGroupRow& row = frame.Groups.Row(g);
-  records_.FreeBranch(row.Branch);
-  row.Branch = nullptr;
-}
-
-void TSplitSearch::CollectBest(TFrame& frame) {
-  frame.Best.clear();
-  if (frame.BestStep < 0) return;
-  // The best partition: the retained branches and the live rows' branches that were already
-  // there at BestStep, one per group, in group order.
-  for (int32_t g = 1; g; g = frame.NextLive[g]) {
-    if (frame.BranchBorn[g] <= frame.BestStep) frame.Retained.emplace_back(g, TakeBranch(frame, g));
-  }
-  std::sort(frame.Retained.begin(), frame.Retained.end());
-  for (const auto& retained : frame.Retained) frame.Best.push_back(retained.second);
-  frame.Retained.clear();
-}
-
-void TSplitSearch::EvaluateNumericPair(TFrame& frame, int32_t left) {
-  EvaluatePair(frame, frame.Pairs[left], left, frame.NextLive[left]);
-}
-
-bool TSplitSearch::DeltasAreFinite(const TFrame& frame) const {
-  // Means, dispersions and their weighted sums over at most 500 such values stay far from
-  // overflow, so no Delta is infinite or NaN.
-  constexpr double kModerate = 1e100;
-  for (int32_t object : frame.Groups.KnownObjects) {
-    if (!(std::fabs(run_.TargetValue[object]) <= kModerate)) return false;
-  }
-  return true;
-}
-
-void TSplitSearch::RunMergeSequence(TFrame& frame) {
+void TMergeSequence::LayOutPairs(TSearchFrame& frame) {
   const int32_t v = frame.Groups.GroupCount;
   const TTargetDescription& target = run_.Target;
-  if (frame.Kind == ftNumeric) {
-    // Slots are ranked without rescoring when the score's shape allows it; see TPairRanking.
-    frame.UseRanking = true;
-    if (target.DispersionWeight == 0) {
-      // Last-level branches are single leaves, so every slot changes the leaves alike.
-      const bool rising = frame.Depth >= run_.LookAhead && target.ErrorWeight > 0;
-      frame.Ranking.Reset(
-          rising ? TPairRanking::TMode::ByCountsRising : TPairRanking::TMode::ByCounts, v + 1);
-    } else if (target.ErrorWeight == 0 && target.DispersionWeight > 0 && run_.RootDispersion > 0) {
-      // Last-level branches are single leaves, so every slot changes the leaves alike.
-      const bool oneBucket = frame.Depth >= run_.LookAhead && DeltasAreFinite(frame);
-      frame.Ranking.Reset(oneBucket ? TPairRanking::TMode::ByDispersionOneBucket
-                                    : TPairRanking::TMode::ByDispersion,
-                          v + 1);
-    } else {
-      frame.UseRanking = false;
-    }
-    frame.Pairs.assign(v + 1, TPairSlot{});
-    for (int32_t l = 1; l < v; ++l) EvaluateNumericPair(frame, l);
-    if (frame.UseRanking) {
-      for (int32_t l = 1; l < v; ++l) frame.Ranking.Insert(l, frame.Pairs[l].Key);
-    }
-  } else {
-    frame.UseRanking = false;
-    frame.Pairs.resize(static_cast<size_t>(v) * (v - 1) / 2);
-    size_t s = 0;
+  if (frame.Kind == ftNominal) {
+    frame.Pairs.StartUnranked(static_cast<size_t>(v) * (v - 1) / 2);
+    int32_t s = 0;
     for (int32_t l = 1; l < v; ++l) {
-      for (int32_t m = l + 1; m <= v; ++m) EvaluatePair(frame, frame.Pairs[s++], l, m);
+      for (int32_t m = l + 1; m <= v; ++m) EvaluatePair(frame, s++, l, m);
     }
-    for (TPairSlot& slot : frame.Pairs) slot.Score = ScoreOfKey(frame, slot.Key);
+    for (TPairSlot& slot : frame.Pairs) slot.Score = ScoreOfKey(run_, frame, slot.Key);
+    return;
   }
+  // Slots are ranked without rescoring when the score's shape allows it; see TPairRanking.
+  // Last-level branches are single leaves, so every slot changes the leaves alike.
+  const bool lastLevel = frame.LastLevel(run_);
+  if (target.DispersionWeight == 0) {
+    const bool rising = lastLevel && target.ErrorWeight > 0;
+    frame.Pairs.StartRanked(
+        v + 1, rising ? TPairRanking::TMode::ByCountsRising : TPairRanking::TMode::ByCounts);
+  } else if (target.ErrorWeight == 0 && target.DispersionWeight > 0 && run_.RootDispersion > 0) {
+    const bool oneBucket = lastLevel && DeltasAreFinite(run_, frame);
+    frame.Pairs.StartRanked(v + 1, oneBucket ? TPairRanking::TMode::ByDispersionOneBucket
+                                             : TPairRanking::TMode::ByDispersion);
+  } else {
+    frame.Pairs.StartUnranked(v + 1);
+  }
+  for (int32_t l = 1; l < v; ++l) EvaluateNumericPair(frame, l);
+}
 
+void TMergeSequence::Run(TSearchFrame& frame) {
+  LayOutPairs(frame);
   for (;;) {
     double score = 0.0;
     const int32_t chosen = FindBestPair(frame, score);
     if (chosen < 0) return;
-    TPairSlot merged = frame.Pairs[chosen];
-    const int32_t r = merged.L;
-    const int32_t q = merged.M;
+    const TPairSlot merged = frame.Pairs[chosen];
     frame.Totals = TotalsAfter(frame, merged.Key);
-    if (frame.Kind == ftNumeric && frame.UseRanking) {
-      // The slots whose groups change leave the ranking.
-      frame.Ranking.Remove(r, frame.Pairs[r].Key);
-      if (frame.NextLive[q]) frame.Ranking.Remove(q, frame.Pairs[q].Key);
-      const int32_t before = frame.PrevLive[r];
-      if (before) frame.Ranking.Remove(before, frame.Pairs[before].Key);
-    }
     frame.Pairs[chosen].Branch = nullptr;  // the merged group's row takes the branch over
 
-    ++frame.Step;
+    ++frame.Groups.Step;
     // Ties go to the later partition, the one with fewer groups. The branches of R and Q then
     // belong to no partition that can still be the best: they go at once.
-    const bool best = score <= frame.BestScore;
-    MergeGroups(frame, r, q, merged, !best);
+    const bool best = score <= frame.Best.Score;
+    MergeGroups(frame, merged.L, merged.M, merged, !best);
     if (best) KeepAsBest(frame, score);
-    if (frame.LiveCount == 2) return;
+    if (frame.Groups.LiveCount == 2) return;
     if (frame.Kind == ftNumeric) {
-      UpdateNumericPairs(frame, r, q);
+      UpdateNumericPairs(frame, merged.L, merged.M);
     } else {
-      UpdateNominalPairs(frame, r, q);
+      UpdateNominalPairs(frame, merged.L, merged.M);
     }
   }
 }
 
-void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairSlot& merged,
-                               bool keepBest) {
-  TValueGroups& groups = frame.Groups;
+void TMergeSequence::MergeGroups(TSearchFrame& frame, int32_t r, int32_t q, const TPairSlot& merged,
+                                 bool keepBest) {
+  TGroupTable& groups = frame.Groups;
   RetireBranch(frame, r, keepBest);
   RetireBranch(frame, q, keepBest);
   TGroupRow& rowR = groups.Row(r);
   TGroupRow& rowQ = groups.Row(q);
   rowR.Branch = merged.Branch;
-  frame.BranchBorn[r] = frame.Step;
+  groups.BranchBorn[r] = groups.Step;
 
   if (frame.Kind == ftNumeric) {
     groups.Threshold[r] = groups.Threshold[q];  // the boundary between R and Q is dropped
   } else {
     rowR.Values.insert(rowR.Values.end(), rowQ.Values.begin(), rowQ.Values.end());
   }
-  if (frame.Depth >= run_.LookAhead) {
+  if (frame.LastLevel(run_)) {
     // Last-level groups only test their members in any order: Q's chain is appended to R's.
-    frame.ChainNext[frame.ChainLast[r]] = q;
-    frame.ChainLast[r] = frame.ChainLast[q];
+    groups.Chain(r, q);
   } else {
-    frame.MergedMembers.resize(rowR.Members.size() + rowQ.Members.size());
+    std::vector<int32_t>& members = frame.Scratch.MergedMembers;
+    members.resize(rowR.Members.size() + rowQ.Members.size());
     std::merge(rowR.Members.begin(), rowR.Members.end(), rowQ.Members.begin(), rowQ.Members.end(),
-               frame.MergedMembers.begin());
-    rowR.Members.swap(frame.MergedMembers);
+               members.begin());
+    rowR.Members.swap(members);
   }
   AddClassCounts(rowR.ClassCount, rowQ.ClassCount);
   rowR.Grown = merged.Grown;
@@ -216,38 +283,29 @@ void TSplitSearch::MergeGroups(TFrame& frame, int32_t r, int32_t q, const TPairS
   rowR.Spread = merged.Spread;
   rowR.Mean = merged.Mean;
   rowR.Count += rowQ.Count;
-
-  // Q leaves the live list; the groups after it are now one place further forward.
-  const int32_t before = frame.PrevLive[q];
-  const int32_t after = frame.NextLive[q];
-  if (before) frame.NextLive[before] = after;
-  if (after) frame.PrevLive[after] = before;
-  frame.NextLive[q] = frame.PrevLive[q] = 0;
-  --frame.LiveCount;
+  groups.Unlink(q);
 }
 
-void TSplitSearch::UpdateNumericPairs(TFrame& frame, int32_t r, int32_t q) {
+void TMergeSequence::UpdateNumericPairs(TSearchFrame& frame, int32_t r, int32_t q) {
   // Q's old pair with its right neighbour is gone; R's pairs with both neighbours are new.
-  records_.FreeBranch(frame.Pairs[q].Branch);
-  frame.Pairs[q] = TPairSlot{};
-  const int32_t before = frame.PrevLive[r];
+  TPairTable& pairs = frame.Pairs;
+  records_.FreeBranch(pairs[q].Branch);
+  pairs.Empty(q);
+  const int32_t before = frame.Groups.PrevLive[r];
   if (before) {
-    records_.FreeBranch(frame.Pairs[before].Branch);
+    records_.FreeBranch(pairs[before].Branch);
     EvaluateNumericPair(frame, before);
   }
-  if (frame.NextLive[r]) {
+  if (frame.Groups.NextLive[r]) {
     EvaluateNumericPair(frame, r);
   } else {
-    frame.Pairs[r] = TPairSlot{};
-  }
-  if (frame.UseRanking) {
-    if (before) frame.Ranking.Insert(before, frame.Pairs[before].Key);
-    if (frame.NextLive[r]) frame.Ranking.Insert(r, frame.Pairs[r].Key);
+    pairs.Empty(r);
   }
 }
 
-void TSplitSearch::UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q) {
-  for (TPairSlot& slot : frame.Pairs) {
+void TMergeSequence::UpdateNominalPairs(TSearchFrame& frame, int32_t r, int32_t q) {
+  TPairTable& pairs = frame.Pairs;
+  for (TPairSlot& slot : pairs) {
     if (slot.Free) continue;
     if (slot.L == r || slot.L == q || slot.M == r || slot.M == q) {
       records_.FreeBranch(slot.Branch);
@@ -256,19 +314,56 @@ void TSplitSearch::UpdateNominalPairs(TFrame& frame, int32_t r, int32_t q) {
       slot.Score = kMissingScore;
       continue;
     }
-    slot.Score = ScoreOfKey(frame, slot.Key);
+    slot.Score = ScoreOfKey(run_, frame, slot.Key);
   }
   // The new pairs with R, in group order, take the free slots in ascending order.
-  size_t next = 0;
+  int32_t next = 0;
   auto store = [&](int32_t l, int32_t m) {
-    while (!frame.Pairs[next].Free) ++next;
-    TPairSlot& slot = frame.Pairs[next];
-    EvaluatePair(frame, slot, l, m);
-    slot.Score = ScoreOfKey(frame, slot.Key);
+    while (!pairs[next].Free) ++next;
+    EvaluatePair(frame, next, l, m);
+    pairs[next].Score = ScoreOfKey(run_, frame, pairs[next].Key);
   };
   // Group 1 is never merged away (a merge removes the later group), so the live list starts there.
-  for (int32_t l = 1; l != r; l = frame.NextLive[l]) store(l, r);
-  for (int32_t m = frame.NextLive[r]; m; m = frame.NextLive[m]) store(r, m);
+  const std::vector<int32_t>& nextLive = frame.Groups.NextLive;
+  for (int32_t l = 1; l != r; l = nextLive[l]) store(l, r);
+  for (int32_t m = nextLive[r]; m; m = nextLive[m]) store(r, m);
+}
+
+void TMergeSequence::KeepAsBest(TSearchFrame& frame, double score) {
+  // The best is now the current partition: the branches kept for the previous one can go.
+  TBestPartition& best = frame.Best;
+  for (const auto& retained : best.Retained) records_.FreeBranch(retained.second);
+  best.Retained.clear();
+  best.Step = frame.Groups.Step;
+  best.Score = score;
+  best.Totals = frame.Totals;
+}
+
+void TMergeSequence::RetireBranch(TSearchFrame& frame, int32_t g, bool keepBest) {
+  TBestPartition& best = frame.Best;
+  if (keepBest && best.Step >= 0 && frame.Groups.BranchBorn[g] <= best.Step) {
+    best.Retained.emplace_back(g, TakeBranch(run_, records_, frame, g));
+    return;
+  }
+  TGroupRow& row = frame.Groups.Row(g);
+  records_.FreeBranch(row.Branch);
+  row.Branch = nullptr;
+}
+
+void TMergeSequence::CollectBest(TSearchFrame& frame) {
+  TBestPartition& best = frame.Best;
+  best.Branches.clear();
+  if (best.Step < 0) return;
+  // The best partition: the retained branches and the live rows' branches that were already
+  // there at its step, one per group, in group order.
+  for (int32_t g = 1; g; g = frame.Groups.NextLive[g]) {
+    if (frame.Groups.BranchBorn[g] <= best.Step) {
+      best.Retained.emplace_back(g, TakeBranch(run_, records_, frame, g));
+    }
+  }
+  std::sort(best.Retained.begin(), best.Retained.end());
+  for (const auto& retained : best.Retained) best.Branches.push_back(retained.second);
+  best.Retained.clear();
 }
 
 }  // namespace tarvo

@@ -58,8 +58,8 @@ const std::string& TRuleWriter::PredictedName() const {
 
 void TRuleWriter::WriteHeader() {
   out_.Line("input file: " + run_.InputFileName);
-  out_.Write("Recursive Complexity=" + FormatReal(run_.RecursiveComplexity, 6, 3) + " ");
-  out_.Line("Homogeneity=" + FormatReal(run_.Homogeneity, 3, 3));
+  out_.Write("Recursive Complexity=" + FormatReal(run_.Parameters.RecursiveComplexity, 6, 3) + " ");
+  out_.Line("Homogeneity=" + FormatReal(run_.Parameters.Homogeneity, 3, 3));
   out_.Write("Number of sites=" + FormatInteger(run_.N(), 4) + " ");
   out_.Write("Number of features=" + FormatInteger(run_.Table.FileColumns, 4));
   // A regression run leaves this line open: the next text continues it.

@@ -11,6 +11,7 @@
 #include "report_file.h"
 #include "run_random.h"
 #include "tarvo/engine.h"
+#include "tarvo/parameters.h"
 #include "tree_records.h"
 #include "value_ranks.h"
 
@@ -22,14 +23,7 @@ class TreeObserver;
 constexpr double kMissingScore = 1e17;  // best scores start here and free slots carry it
 
 struct TRunState {
-  // The run parameters as the caller passed them.
-  double TargetWeight = 0.0;
-  double RecursiveComplexity = 0.0;
-  double Homogeneity = 0.0;
-  int32_t MonteCarlo = 0;
-  int32_t VariantsNumber = 0;
-  int32_t FeatureToPredict = 0;
-  int32_t FoldsCrossValidate = 0;
+  RunParameters Parameters{0.0, 0.0, 0.0, 0, 0, 0, 0};  // as the caller passed them
   std::string InputFileName;
   std::string ChiSquareFileName = "prog.par";
 

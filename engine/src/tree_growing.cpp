@@ -11,7 +11,7 @@ namespace tarvo {
 TTreeGrower::TTreeGrower(TRunState& run, int32_t threads)
     : run_(run),
       workers_(threads > 1 ? std::make_unique<TFeatureWorkers>(run, threads) : nullptr),
-      search_(run, run.Records, workers_.get()) {}
+      search_(run, run.Records) {}
 
 void TTreeGrower::CollectObjects() {
   run_.ObjList.clear();
@@ -101,8 +101,10 @@ TTreeGrower::TSubtree TTreeGrower::SearchSubtree(int32_t n, int32_t excludedFeat
     }
     run_.ScoresRead = NextSearchReadsScores();
     TNodeRec* node = run_.Records.NewNode();
+    const int32_t* objects = run_.ObjList.data();
     const TSearchResult result =
-        search_.SearchSplit(*node, run_.ObjList.data(), n, mask, 0, excludedFeature);
+        workers_ ? workers_->SearchSplit(search_, *node, objects, n, mask, excludedFeature)
+                 : search_.SearchSplit(*node, objects, n, mask, 0, excludedFeature);
     // The first search is always kept, so even a score beyond the missing score yields a tree;
     // later ones replace it only when strictly better: equal scores keep the shallower search.
     if (!kept.Root || result.Score < bestScore) {
@@ -122,11 +124,11 @@ TTreeGrower::TSubtree TTreeGrower::SearchSubtree(int32_t n, int32_t excludedFeat
 }
 
 bool TTreeGrower::RankedSubsetSize(int64_t lookAhead, int32_t& k) const {
-  if (run_.RecursiveComplexity == run_.BaseLookAhead) {
+  if (run_.Parameters.RecursiveComplexity == run_.BaseLookAhead) {
     k = 0;
     return true;
   }
-  const double fraction = run_.RecursiveComplexity - run_.BaseLookAhead;
+  const double fraction = run_.Parameters.RecursiveComplexity - run_.BaseLookAhead;
   if (fraction < 0) return false;  // a negative fraction has no logarithm: the series ends
   k = static_cast<int32_t>(
       std::trunc(std::exp(static_cast<double>(lookAhead - 1) * std::log(fraction)) * run_.M()));

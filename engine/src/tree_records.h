@@ -10,9 +10,6 @@
 
 namespace tarvo {
 
-constexpr int kMaxClasses = 12;
-constexpr int kMaxFeatures = 60;  // 59 file columns and the companion column
-
 using TClassCounts = std::array<int32_t, kMaxClasses + 1>;  // classes 1..12, entry 0 unused
 
 struct TBranchRec;
@@ -49,12 +46,6 @@ struct TPathStep {
   int32_t Feature = 0;
 };
 using TNodePath = std::vector<TPathStep>;  // step k at index k - 1; grows as deep as the tree
-
-struct TFeatureMask {
-  std::array<bool, kMaxFeatures + 1> Allowed{};  // features 1..60, entry 0 unused
-  bool& operator[](int f) { return Allowed[f]; }
-  bool operator[](int f) const { return Allowed[f]; }
-};
 
 // The majority class (largest count, ties to the lower class) and the objects outside it.
 struct TMajority {

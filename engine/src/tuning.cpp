@@ -11,7 +11,6 @@
 
 #include "input_table.h"
 #include "report_file.h"
-#include "tree_records.h"
 
 namespace tarvo {
 
@@ -121,6 +120,90 @@ std::function<double()> SteadyClock() {
   };
 }
 
+// The settings of the grid in the order they run: by look-ahead, then by homogeneity. An empty
+// list of the grid takes its defaults.
+std::vector<TuningRow> GridSettings(const TuningGrid& grid, bool numericTarget) {
+  std::vector<double> lookAheads = grid.RecursiveComplexity;
+  if (lookAheads.empty()) lookAheads = DefaultRecursiveComplexities();
+  std::vector<double> homogeneities = grid.Homogeneity;
+  if (homogeneities.empty()) homogeneities = DefaultHomogeneities(numericTarget);
+  std::vector<TuningRow> settings;
+  for (double rc : lookAheads) {
+    for (double h : homogeneities) {
+      TuningRow row;
+      row.RecursiveComplexity = rc;
+      row.Homogeneity = h;
+      settings.push_back(row);
+    }
+  }
+  return settings;
+}
+
+// Runs the engine once on row's setting and fills in the row; false when the stop request ended
+// the run (the row then holds its time only).
+bool RunSetting(const RunParameters& base, const std::string& inputFileName,
+                const RunOptions& runOptions, const std::function<double()>& clock,
+                TuningRow& row) {
+  RunParameters p = base;
+  p.RecursiveComplexity = row.RecursiveComplexity;
+  p.Homogeneity = row.Homogeneity;
+  p.VariantsNumber = 1;  // the first tree is all that is scored, and later variants leave it be
+  const double rowStart = clock();
+  try {
+    const RunResult run = RunEngine(p, inputFileName, runOptions);
+    row.Seconds = clock() - rowStart;
+    if (run.TableFault) {
+      row.Outcome = TuningOutcome::Refused;
+      row.Note = "refused:" + run.FaultMessage;
+    } else {
+      row.Outcome = TuningOutcome::Scored;
+      row.CrossValidationError = run.FirstTree.CrossValidationError;
+      row.StandardError = FoldStandardError(run.FirstTree.Folds);
+      row.Leaves = run.FirstTree.Leaves;
+    }
+    return true;
+  } catch (const RunCancelled&) {
+    row.Seconds = clock() - rowStart;
+    return false;
+  }
+}
+
+// The search over the settings in order, until the caller stops it; once the budget is spent, the
+// settings left are rows that were not run. Returns how the search ended.
+TuningEnd RunSettings(const std::vector<TuningRow>& settings, const RunParameters& base,
+                      const std::string& inputFileName, const TuningOptions& options,
+                      RunStopper& stopper, RunOptions& runOptions,
+                      const std::function<double()>& clock, std::vector<TuningRow>& rows) {
+  auto keep = [&](const TuningRow& row) {
+    rows.push_back(row);
+    if (options.RowDone) options.RowDone(row);
+  };
+  TuningEnd end = TuningEnd::Completed;
+  for (size_t i = 0; i < settings.size(); ++i) {
+    TuningRow row = settings[i];
+    if (stopper.Cancelled()) return TuningEnd::Cancelled;
+    if (end == TuningEnd::OverBudget || stopper.OverBudget()) {
+      end = TuningEnd::OverBudget;
+      row.Note = "not run: the time budget was spent";
+      keep(row);
+      continue;
+    }
+    TuningProgress where;
+    where.Setting = static_cast<int32_t>(i) + 1;
+    where.Settings = static_cast<int32_t>(settings.size());
+    SettingProgress progress(options, stopper, where);
+    runOptions.Progress = &progress;
+    if (!RunSetting(base, inputFileName, runOptions, clock, row)) {
+      if (stopper.Cancelled()) return TuningEnd::Cancelled;
+      end = TuningEnd::OverBudget;
+      row.Outcome = TuningOutcome::OverBudget;
+      row.Note = "stopped: the time budget ran out";
+    }
+    keep(row);
+  }
+  return end;
+}
+
 }  // namespace
 
 TuningResult TuneParameters(const RunParameters& base, const std::string& inputFileName,
@@ -134,20 +217,7 @@ TuningResult TuneParameters(const RunParameters& base, const std::string& inputF
   const std::string report = scratch.File("output.txt");
   result.Message = ProbeTable(inputFileName, base, report, result.NumericTarget);
   if (!result.Message.empty()) return result;
-
-  std::vector<double> lookAheads = options.Grid.RecursiveComplexity;
-  if (lookAheads.empty()) lookAheads = DefaultRecursiveComplexities();
-  std::vector<double> homogeneities = options.Grid.Homogeneity;
-  if (homogeneities.empty()) homogeneities = DefaultHomogeneities(result.NumericTarget);
-  std::vector<TuningRow> settings;
-  for (double rc : lookAheads) {
-    for (double h : homogeneities) {
-      TuningRow row;
-      row.RecursiveComplexity = rc;
-      row.Homogeneity = h;
-      settings.push_back(row);
-    }
-  }
+  const std::vector<TuningRow> settings = GridSettings(options.Grid, result.NumericTarget);
 
   const std::function<double()> clock = options.Clock ? options.Clock : SteadyClock();
   const double start = clock();
@@ -158,59 +228,8 @@ TuningResult TuneParameters(const RunParameters& base, const std::string& inputF
   runOptions.SearchThreads = options.SearchThreads;
   runOptions.ReportFileName = report;
   runOptions.ChiSquareFileName = options.ChiSquareFileName;
-  auto keep = [&](const TuningRow& row) {
-    result.Rows.push_back(row);
-    if (options.RowDone) options.RowDone(row);
-  };
-
-  result.End = TuningEnd::Completed;
-  for (size_t i = 0; i < settings.size(); ++i) {
-    TuningRow row = settings[i];
-    if (stopper.Cancelled()) {
-      result.End = TuningEnd::Cancelled;
-      break;
-    }
-    if (result.End == TuningEnd::OverBudget || stopper.OverBudget()) {
-      result.End = TuningEnd::OverBudget;
-      row.Note = "not run: the time budget was spent";
-      keep(row);
-      continue;
-    }
-    const int32_t count = static_cast<int32_t>(settings.size());
-    TuningProgress where;
-    where.Setting = static_cast<int32_t>(i) + 1;
-    where.Settings = count;
-    SettingProgress progress(options, stopper, where);
-    runOptions.Progress = &progress;
-    RunParameters p = base;
-    p.RecursiveComplexity = row.RecursiveComplexity;
-    p.Homogeneity = row.Homogeneity;
-    p.VariantsNumber = 1;  // the first tree is all that is scored, and later variants leave it be
-    const double rowStart = clock();
-    try {
-      const RunResult run = RunEngine(p, inputFileName, runOptions);
-      row.Seconds = clock() - rowStart;
-      if (run.TableFault) {
-        row.Outcome = TuningOutcome::Refused;
-        row.Note = "refused:" + run.FaultMessage;
-      } else {
-        row.Outcome = TuningOutcome::Scored;
-        row.CrossValidationError = run.FirstTree.CrossValidationError;
-        row.StandardError = FoldStandardError(run.FirstTree.Folds);
-        row.Leaves = run.FirstTree.Leaves;
-      }
-    } catch (const RunCancelled&) {
-      if (stopper.Cancelled()) {
-        result.End = TuningEnd::Cancelled;
-        break;
-      }
-      result.End = TuningEnd::OverBudget;
-      row.Seconds = clock() - rowStart;
-      row.Outcome = TuningOutcome::OverBudget;
-      row.Note = "stopped: the time budget ran out";
-    }
-    keep(row);
-  }
+  result.End =
+      RunSettings(settings, base, inputFileName, options, stopper, runOptions, clock, result.Rows);
   result.Best = BestTuningRow(result.Rows);
   return result;
 }

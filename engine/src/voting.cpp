@@ -36,7 +36,7 @@ void VoteTrees(TRunState& run) {
   // was not cross-validated, or has no error, weighs as much as one with error 0.0001.
   for (int32_t t = 1; t <= trees; ++t) {
     double& c = run.Competence[t];
-    c = run.FoldsCrossValidate <= 0 || c <= 0.0001 ? 10000.0 : 1 / c;
+    c = run.Parameters.FoldsCrossValidate <= 0 || c <= 0.0001 ? 10000.0 : 1 / c;
   }
   double total = 0.0;
   for (int32_t t = 1; t <= trees; ++t) total += run.Competence[t];
@@ -51,7 +51,7 @@ void VoteTrees(TRunState& run) {
   }
   out.EndLine();
 
-  const std::vector<double>& truth = run.Table.PredictData[run.FeatureToPredict];
+  const std::vector<double>& truth = run.Table.PredictData[run.Parameters.FeatureToPredict];
   int32_t counted = 0, errors = 0;
   double sum = 0.0, sumOfSquares = 0.0, squaredError = 0.0;
   double firstKnown = 0.0;

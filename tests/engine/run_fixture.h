@@ -126,12 +126,12 @@ class RunBuilder {
       target.ClassNames[j] = table.ValueTable[predicted_][j - 1].Text;
     }
 
-    run->TargetWeight = targetWeight_;
-    run->RecursiveComplexity = recursiveComplexity_;
-    run->Homogeneity = homogeneity_;
-    run->MonteCarlo = monteCarlo_;
-    run->VariantsNumber = 1;
-    run->FeatureToPredict = predicted_;
+    run->Parameters.TargetWeight = targetWeight_;
+    run->Parameters.RecursiveComplexity = recursiveComplexity_;
+    run->Parameters.Homogeneity = homogeneity_;
+    run->Parameters.MonteCarlo = monteCarlo_;
+    run->Parameters.VariantsNumber = 1;
+    run->Parameters.FeatureToPredict = predicted_;
     run->InputFileName = inputFile_;
     run->BaseLookAhead = static_cast<int32_t>(std::trunc(recursiveComplexity_));
     run->LookAhead = run->BaseLookAhead;
@@ -206,8 +206,13 @@ class ThreadedSearch {
  public:
   ThreadedSearch(TRunState& run, int32_t threads)
       : workers_(threads > 1 ? std::make_unique<TFeatureWorkers>(run, threads) : nullptr),
-        search_(run, run.Records, workers_.get()) {}
-  TSplitSearch& Search() { return search_; }
+        search_(run, run.Records) {}
+  // The search of a tree's node, as the tree grower makes it.
+  TSearchResult SearchSplit(TNodeRec& node, const int32_t* objects, int32_t n,
+                            const TFeatureMask& mask, int32_t excludedFeature) {
+    return workers_ ? workers_->SearchSplit(search_, node, objects, n, mask, excludedFeature)
+                    : search_.SearchSplit(node, objects, n, mask, 0, excludedFeature);
+  }
   TFeatureWorkers* Workers() { return workers_.get(); }
 
  private:

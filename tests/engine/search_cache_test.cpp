@@ -41,7 +41,7 @@ TEST(SearchCacheTest, GivesBackADeepCopyOnlyForTheSameInputs) {
   TSearchResult result;
   result.Score = 0.25;
   result.Figures = TTreeFigures{2, 1, 0.5};
-  const TCreditLog credits{{3, 0.25}, {1, 0.75}};
+  const TCreditLog credits{{.Feature = 3, .Score = 0.25}, {.Feature = 1, .Score = 0.75}};
   cache.Store(objects.data(), 5, mask, 2, *stored, result, credits, records);
   // The cache keeps its own copy: what the caller does with its node afterwards does not matter.
   stored->FirstBranch->Values[0] = 99;

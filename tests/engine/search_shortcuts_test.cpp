@@ -77,7 +77,7 @@ TEST(SearchShortcuts, SameSubtreeAndScoreAsTheFullSearch) {
           TNodeRec node;
           const std::vector<int32_t> objects = Objects(1, run->N());
           const TSearchResult result =
-              search.Search().SearchSplit(node, objects.data(), run->N(), run->PredictorMask, 0, 0);
+              search.SearchSplit(node, objects.data(), run->N(), run->PredictorMask, 0);
           scores[shortcuts] = result.Score;
           // The subtree's figures add up its branches' down to the last level.
           char figures[96];

@@ -56,8 +56,7 @@ class SplitSearchTest : public ::testing::TestWithParam<int32_t> {
     Searched s;
     s.search = std::make_unique<ThreadedSearch>(run, GetParam());
     const std::vector<int32_t> objects = Objects(1, run.N());
-    s.result = s.search->Search().SearchSplit(s.node, objects.data(), run.N(), run.PredictorMask, 0,
-                                              excluded);
+    s.result = s.search->SearchSplit(s.node, objects.data(), run.N(), run.PredictorMask, excluded);
     return s;
   }
 };
@@ -512,10 +511,8 @@ TEST_P(SplitSearchThreadsTest, TwoThreadsGiveTheTreeAndFeatureScoresOfOne) {
   if (tinyLimits) order.SetLimits(3, 5);
   const std::vector<int32_t> objects = Objects(1, 60);
   TNodeRec nodeOne, nodeTwo;
-  const TSearchResult a =
-      searchOne.Search().SearchSplit(nodeOne, objects.data(), 60, one->PredictorMask, 0, 0);
-  const TSearchResult c =
-      searchTwo.Search().SearchSplit(nodeTwo, objects.data(), 60, two->PredictorMask, 0, 0);
+  const TSearchResult a = searchOne.SearchSplit(nodeOne, objects.data(), 60, one->PredictorMask, 0);
+  const TSearchResult c = searchTwo.SearchSplit(nodeTwo, objects.data(), 60, two->PredictorMask, 0);
   EXPECT_EQ(a.Score, c.Score);
   EXPECT_EQ(a.Figures.Leaves, c.Figures.Leaves);
   EXPECT_EQ(a.Figures.Errors, c.Figures.Errors);
