@@ -6,6 +6,8 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -105,11 +107,18 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   FormCreate();
 }
 
-// The Tree view docks below the editor and shows itself when a run has trees to draw.
+// Below the editor, side by side: the results list, which shows after the first run, and the
+// Tree view, which shows when a run has trees to draw.
 void TForm1::createTreeView() {
+  ResultsList = new TResultsList(this);
   TreeView = new TTreeView(Dialogs, this);
+  addDockWidget(Qt::BottomDockWidgetArea, ResultsList);
   addDockWidget(Qt::BottomDockWidgetArea, TreeView);
+  splitDockWidget(ResultsList, TreeView, Qt::Horizontal);
+  ResultsList->hide();
   TreeView->hide();
+  connect(ResultsList, &TResultsList::RunChosen, this,
+          [this](int index) { Perform([this, index] { ResultsListRunChosen(index); }); });
 }
 
 void TForm1::createEditor() {
@@ -349,11 +358,69 @@ void TForm1::LoadEditor(const QString& fileName, TBrokenUtf8 broken) {
   const QString text = LoadTextFile(fileName, format, broken);
   RichEdit1->setPlainText(text);
   EditorFormat = format;
+  UpdateEditorReadOnly();
 }
 
+// Nothing changes the text while a run lasts, nor a file that is not text: it could not be saved
+// with the bytes it has.
+void TForm1::UpdateEditorReadOnly() {
+  RichEdit1->setReadOnly(Run || EditorFormat.Binary);
+}
+
+// Writes the editor's text; a text that begins as a table does becomes the table Grow Tree runs.
 void TForm1::SaveEditor(const QString& fileName) {
-  SaveTextFile(fileName, EditorText(*RichEdit1), EditorFormat);
+  if (EditorFormat.Binary)
+    throw std::runtime_error(QString("%1 is not a text file, and Tarvo2 does not write it.")
+                                 .arg(QFileInfo(CurrentFileName).fileName())
+                                 .toStdString());
+  const QString text = EditorText(*RichEdit1);
+  SaveTextFile(fileName, text, EditorFormat);
   RichEdit1->document()->setModified(false);
+  if (StartsLikeTable(text)) {
+    TableFileName = fileName;
+    EditorHoldsReport = false;
+  }
+}
+
+// The file a run or a tuning reads. The table the editor holds is saved first when it has unsaved
+// edits, and only then: a table nobody edited keeps its bytes, even on read-only media. While the
+// editor shows a report, the last table runs again. A text that is not a table (the guide, a
+// report opened from disk) is never run: the user may take the last table instead. Empty when
+// nothing is to run.
+QString TForm1::TableToRun() {
+  if (EditorHoldsReport) return TableFileName;
+  if (CurrentFileName == TableFileName) {
+    if (LastLoadedFileName == CurrentFileName && RichEdit1->document()->isModified())
+      SaveEditor(CurrentFileName);
+    return CurrentFileName;
+  }
+  const QString shown = QFileInfo(CurrentFileName).fileName();
+  const QString notTable =
+      QString("%1 is not a table: a table begins with its number of objects.").arg(shown);
+  if (!QFile::exists(TableFileName)) {
+    Dialogs.ShowNote(this, notTable + "\nOpen a table (File > Open...) and grow its tree.");
+    return QString();
+  }
+  if (!Dialogs.AskYesNo(this, QString("%1\n\nGrow Tree on the last table, %2?")
+                                  .arg(notTable, QDir::toNativeSeparators(TableFileName))))
+    return QString();
+  // The report will replace the text in the editor.
+  if (!ConfirmUnsavedEdits("the report replaces it")) return QString();
+  return TableFileName;
+}
+
+// Asks what to do with unsaved edits before they would be lost: Save (as Save does; cancelling
+// its name keeps them), Discard, or Cancel. True when the text may go.
+bool TForm1::ConfirmUnsavedEdits(const QString& before) {
+  if (!RichEdit1->document()->isModified()) return true;
+  const QString name = QFileInfo(CurrentFileName).fileName();
+  const int answer = Dialogs.AskChoice(
+      this, QString("%1 has unsaved edits. Save them before %2?").arg(name, before),
+      {"&Save", "&Discard"});
+  if (answer == 1) return true;
+  if (answer != 0) return false;
+  FileSaveExecute();
+  return !RichEdit1->document()->isModified();
 }
 
 // The file-name state in one place: the file the editor text belongs to (where Save writes and
@@ -384,7 +451,12 @@ void TForm1::SetPanel(int panel, const QString& text) {
 void TForm1::FileNewExecute() {
   RichEdit1->clear();
   EditorFormat = TTextFormat();
+  UpdateEditorReadOnly();
   SetCurrentFile(kUntitled, kUntitled);
+  TableFileName = kUntitled;
+  EditorHoldsReport = false;
+  ShownRun = -1;
+  ResultsList->MarkShown(-1);
 }
 
 void TForm1::FileOpen1Accept() {
@@ -393,6 +465,14 @@ void TForm1::FileOpen1Accept() {
   LoadEditor(name);
   SetCurrentFile(name, name);
   LastLoadedFileName = name;
+  EditorHoldsReport = false;
+  if (StartsLikeTable(EditorText(*RichEdit1))) TableFileName = name;
+  ShownRun = -1;
+  ResultsList->MarkShown(-1);
+  if (EditorFormat.Binary)
+    Dialogs.ShowNote(this, QString("%1 is not a text file: it is shown read-only, and nothing "
+                                   "writes it.")
+                               .arg(QFileInfo(name).fileName()));
 }
 
 void TForm1::FileSaveExecute() {
@@ -527,8 +607,9 @@ void TForm1::TuneParamsExecute() {
             [this](double rc, double h) { Perform([this, rc, h] { TuneSettingChosen(rc, h); }); });
   }
   if (!TuneDialog->IsRunning()) {
-    if (LastLoadedFileName == CurrentFileName) SaveEditor(CurrentFileName);
-    TuneDialog->SetTable(CurrentFileName, tarvo::ReadParameterFile("param.par"));
+    const QString table = TableToRun();
+    if (table.isEmpty()) return;
+    TuneDialog->SetTable(table, tarvo::ReadParameterFile("param.par"));
   }
   TuneDialog->show();
   TuneDialog->raise();
@@ -547,17 +628,21 @@ void TForm1::TuneSettingChosen(double recursiveComplexity, double homogeneity) {
   FillParameterEdits();
 }
 
-// Reads param.par, saves the table when the editor holds it, and starts the engine on a thread of
-// its own; RunEnded finishes the run. The window stays usable meanwhile.
+// Reads param.par, saves the table when the editor holds its unsaved edits, and starts the engine
+// on a thread of its own; RunEnded finishes the run. The window stays usable meanwhile.
 void TForm1::TreeBuildExecute() {
   if (Run) return;  // one run at a time
   ParameterWarnings.clear();
   Parameters = tarvo::ReadParameterFile("param.par", ParameterWarnings);
-  // Only a table loaded from its own file is saved: never a report or autoread.txt.
-  if (LastLoadedFileName == CurrentFileName) SaveEditor(CurrentFileName);
+  const QString table = TableToRun();
+  if (table.isEmpty()) return;
 
-  Run = new TEngineRun(Parameters, QFile::encodeName(CurrentFileName).toStdString(), TreeStartHook,
-                       this);
+  RunRecord = TRunRecord();
+  RunRecord.Table = table;
+  RunRecord.Parameters = Parameters;
+  RunRecord.Started = QDateTime::currentDateTime();
+  RunClock.start();
+  Run = new TEngineRun(Parameters, QFile::encodeName(table).toStdString(), TreeStartHook, this);
   connect(Run, &TEngineRun::PanelTextChanged, this, &TForm1::SetPanel);
   connect(Run, &TEngineRun::TreesPlanned, RunProgress, &TRunProgress::PlanTrees);
   connect(Run, &TEngineRun::TreeStarted, RunProgress, &TRunProgress::TreeStarted);
@@ -584,7 +669,7 @@ void TForm1::SetRunning(bool running) {
   for (QAction* action :
        {FileNew, FileOpen1, FileSave, FileSaveAs1, TreeBuild, GrowTreeItem, TuneParams})
     action->setEnabled(!running);
-  RichEdit1->setReadOnly(running);
+  UpdateEditorReadOnly();
   RichEdit1->viewport()->setCursor(running ? Qt::BusyCursor : Qt::IBeamCursor);
   ShowCaretPosition = !running;
   // A status tip shown in the status bar would hide the panels that carry the progress.
@@ -597,27 +682,58 @@ void TForm1::RunEnded(const TRunOutcome& outcome) {
   Run = nullptr;
   Parameters = outcome.Parameters;
   SetRunning(false);
+  TRunRecord record = std::move(RunRecord);
+  record.Milliseconds = RunClock.elapsed();
+  record.End = outcome.End;
+  record.Error = outcome.Error;
+  record.TableFault = outcome.Result.TableFault;
+  record.CrossValidated = !outcome.Result.FirstTree.Folds.empty();
+  record.CrossValidationError = outcome.Result.FirstTree.CrossValidationError;
+  record.Trees = outcome.Trees;
+  ResultsList->show();
   if (outcome.End != TRunOutcome::TEnd::Completed) {
     // The engine empties the progress panels only when a run completes.
     SetPanel(1, QString());
     SetPanel(2, QString());
     const bool stopped = outcome.End == TRunOutcome::TEnd::Stopped;
     RunProgress->End(stopped ? "Run stopped after" : "Run failed after");
+    // The part of the report a stopped run wrote stays on its row; the editor keeps its text.
+    if (stopped) {
+      try {
+        record.Report = LoadTextFile(kReportFileName, record.ReportFormat,
+                                     TBrokenUtf8::OnlyBrokenBytesAsLatin1);
+        record.HasReport = true;
+      } catch (const std::exception&) {
+        // Nothing to keep: the row says how the run ended all the same.
+      }
+    }
+    ResultsList->AddRun(std::move(record));
+    ResultsList->MarkShown(ShownRun);
     if (!outcome.Error.isEmpty())
       throw std::runtime_error(outcome.Error.toLocal8Bit().toStdString());
     return;
   }
   RunProgress->End("Run completed in");
-  {
+  try {
     const QScopedValueRollback<bool> quiet(ShowCaretPosition, false);
     RichEdit1->clear();
     LoadEditor(kReportFileName, TBrokenUtf8::OnlyBrokenBytesAsLatin1);
+  } catch (...) {
+    ResultsList->AddRun(std::move(record));
+    ResultsList->MarkShown(ShownRun = -1);
+    throw;
   }
+  record.Report = EditorText(*RichEdit1);
+  record.ReportFormat = EditorFormat;
+  record.HasReport = true;
   LastLoadedFileName = kReportFileName;
   SetCurrentFile(CurrentFileName, kReportFileName);
   EditorShowsReport = true;
+  EditorHoldsReport = true;
   StatusBar1->repaint();
   TreeView->SetTrees(outcome.Trees);
+  ShownRun = ResultsList->AddRun(std::move(record));
+  ResultsList->MarkShown(ShownRun);
   std::vector<std::string> warnings = ParameterWarnings;
   warnings.insert(warnings.end(), outcome.Result.Warnings.begin(), outcome.Result.Warnings.end());
   ShowWarnings(warnings);
@@ -651,6 +767,39 @@ void TForm1::StopBuildingExecute() {
     Dialogs.ExitNow();
   else if (Run)  // the run may have ended while the question was open
     Run->RequestStop();
+}
+
+// Shows a run of the results list as its end did: its report in the editor (the run's table stays
+// the one Grow Tree runs) and its trees in the Tree view.
+void TForm1::ResultsListRunChosen(int index) {
+  const TRunRecord& run = ResultsList->Record(index);
+  if (Run || !run.HasReport ||
+      !ConfirmUnsavedEdits("the report of run " + QString::number(index + 1) + " replaces it")) {
+    ResultsList->MarkShown(ShownRun);
+    if (!Run && !run.HasReport)
+      Dialogs.ShowNote(this, QString("Run %1 %2 without a report to show.%3")
+                                 .arg(index + 1)
+                                 .arg(EndText(run), run.Error.isEmpty() ? "" : "\n" + run.Error));
+    return;
+  }
+  {
+    const QScopedValueRollback<bool> quiet(ShowCaretPosition, false);
+    RichEdit1->setPlainText(run.Report);
+  }
+  EditorFormat = run.ReportFormat;
+  UpdateEditorReadOnly();
+  LastLoadedFileName = kReportFileName;
+  const bool latest = index + 1 == ResultsList->Count();
+  SetCurrentFile(CurrentFileName, latest
+                                      ? QString(kReportFileName)
+                                      : QString("%1 (run %2)").arg(kReportFileName).arg(index + 1));
+  EditorShowsReport = true;
+  EditorHoldsReport = true;
+  SetPanel(1, QString());
+  SetPanel(2, QString());
+  TreeView->SetTrees(run.Trees);
+  ShownRun = index;
+  ResultsList->MarkShown(ShownRun);
 }
 
 void TForm1::Action1Execute() {

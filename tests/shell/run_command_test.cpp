@@ -69,7 +69,7 @@ class TRunCommandTest : public TShellTest {
     const QString table = QueueExampleTable(dialogs);
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
-    Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText(ExampleTable("stature"));
+    TypeOver(form, QString::fromLatin1(ExampleTable("stature")));
 
     GrowTree(form);
     QCOMPARE(dialogs.Errors, QStringList());
@@ -220,6 +220,7 @@ class TRunCommandTest : public TShellTest {
     const QString table = QueueExampleTable(dialogs);
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
+    TypeOver(form, QString::fromLatin1(ExampleTable("stature")));
     // A folder where the table was: the save fails even for a privileged user.
     QVERIFY(QFile::remove(table));
     QVERIFY(QDir().mkdir(table));
