@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
@@ -33,6 +34,7 @@
 
 #include "dialogs.h"
 #include "find_replace.h"
+#include "report_figures.h"
 #include "run_progress.h"
 #include "table_header.h"
 #include "tarvo/engine.h"
@@ -44,6 +46,15 @@ namespace {
 
 const QString kUntitled = "untitled.txt";
 const QString kTextFilter = "Text Files (*.txt);;All Files (*)";
+
+// Where the window keeps its docks' sizes and places between starts.
+QSettings WindowSettings() {
+  return QSettings(QSettings::UserScope, "Tarvo", "tarvo2");
+}
+
+TTreeCaption CaptionOf(const TRunRecord& run) {
+  return TTreeCaption{run.Table, run.Parameters, CrossValidationErrors(run.Report)};
+}
 
 // The folder part of a file name, empty when the name has none.
 QString FolderOf(const QString& fileName) {
@@ -115,6 +126,10 @@ void TForm1::createTreeView() {
   addDockWidget(Qt::BottomDockWidgetArea, ResultsList);
   addDockWidget(Qt::BottomDockWidgetArea, TreeView);
   splitDockWidget(ResultsList, TreeView, Qt::Horizontal);
+  // The docks keep the sizes and places of the last start; they show when there is a run.
+  const QSettings settings = WindowSettings();
+  if (restoreState(settings.value("window/docks").toByteArray()))
+    TreeViewSized = settings.value("window/treeViewSized").toBool();
   ResultsList->hide();
   TreeView->hide();
   connect(ResultsList, &TResultsList::RunChosen, this,
@@ -457,6 +472,7 @@ void TForm1::FileNewExecute() {
   EditorHoldsReport = false;
   ShownRun = -1;
   ResultsList->MarkShown(-1);
+  TreeView->Clear();
 }
 
 void TForm1::FileOpen1Accept() {
@@ -469,6 +485,7 @@ void TForm1::FileOpen1Accept() {
   if (StartsLikeTable(EditorText(*RichEdit1))) TableFileName = name;
   ShownRun = -1;
   ResultsList->MarkShown(-1);
+  TreeView->Clear();
   if (EditorFormat.Binary)
     Dialogs.ShowNote(this, QString("%1 is not a text file: it is shown read-only, and nothing "
                                    "writes it.")
@@ -731,7 +748,8 @@ void TForm1::RunEnded(const TRunOutcome& outcome) {
   EditorShowsReport = true;
   EditorHoldsReport = true;
   StatusBar1->repaint();
-  TreeView->SetTrees(outcome.Trees);
+  TreeView->SetTrees(outcome.Trees, CaptionOf(record));
+  GiveTreeViewRoom();
   ShownRun = ResultsList->AddRun(std::move(record));
   ResultsList->MarkShown(ShownRun);
   std::vector<std::string> warnings = ParameterWarnings;
@@ -797,7 +815,8 @@ void TForm1::ResultsListRunChosen(int index) {
   EditorHoldsReport = true;
   SetPanel(1, QString());
   SetPanel(2, QString());
-  TreeView->SetTrees(run.Trees);
+  TreeView->SetTrees(run.Trees, CaptionOf(run));
+  GiveTreeViewRoom();
   ShownRun = index;
   ResultsList->MarkShown(ShownRun);
 }
@@ -814,7 +833,18 @@ bool TForm1::event(QEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   StopRunAndWait();
+  QSettings settings = WindowSettings();
+  settings.setValue("window/docks", saveState());
+  settings.setValue("window/treeViewSized", TreeViewSized);
   QMainWindow::closeEvent(event);
+}
+
+// The first time it shows, the Tree view takes half the window's height; later its size is the
+// user's, kept between starts.
+void TForm1::GiveTreeViewRoom() {
+  if (TreeViewSized || TreeView->isHidden()) return;
+  TreeViewSized = true;
+  resizeDocks({TreeView}, {height() / 2}, Qt::Vertical);
 }
 
 void TForm1::RichEdit1SelectionChange() {

@@ -102,6 +102,7 @@ class TForm1 : public QMainWindow {
   void SetRunning(bool running);
   void RunEnded(const TRunOutcome& outcome);
   void StopRunAndWait();
+  void GiveTreeViewRoom();
 
   TDialogs& Dialogs;
   QDialog* AboutBox = nullptr;
@@ -149,6 +150,7 @@ class TForm1 : public QMainWindow {
   TTuneDialog* TuneDialog = nullptr;
   TTreeView* TreeView = nullptr;  // the trees of the run shown
   TResultsList* ResultsList = nullptr;
+  bool TreeViewSized = false;  // the Tree view has had its first size: now the user's
 
   QAction* FileNew = nullptr;
   QAction* FileOpen1 = nullptr;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <clocale>
@@ -76,6 +77,11 @@ class TWorkingFolder {
   QTemporaryDir folder_;
 };
 
+// The window's settings go to the test's own folder, never to the user's.
+inline void IsolateSettings(const TWorkingFolder& folder) {
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.Path("settings"));
+}
+
 // The fixture of every window test: the program's number locale, and a fresh working folder for
 // each test function.
 class TShellTest : public QObject {
@@ -90,6 +96,7 @@ class TShellTest : public QObject {
   void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
   void init() {
     folder_ = std::make_unique<TWorkingFolder>();
+    IsolateSettings(*folder_);
     PrepareFolder();
   }
   void cleanup() { folder_.reset(); }
