@@ -5,22 +5,17 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QSettings>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextCursor>
@@ -34,11 +29,11 @@
 
 #include "dialogs.h"
 #include "find_replace.h"
+#include "parameter_panel.h"
 #include "report_figures.h"
 #include "run_progress.h"
 #include "table_header.h"
 #include "tarvo/engine.h"
-#include "tarvo/numbers.h"
 #include "tree_view.h"
 #include "tune_dialog.h"
 
@@ -73,29 +68,6 @@ QString EditorText(const QPlainTextEdit& editor) {
   return text;
 }
 
-// The text of a parameter edit as a real; refuses it, naming the field, when it is not a number.
-double RealOf(QLineEdit& edit, const char* field) {
-  double value = 0;
-  if (!tarvo::ParseRealToken(edit.text().trimmed().toStdString(), value)) {
-    edit.setFocus();
-    edit.selectAll();
-    throw std::runtime_error(std::string(field) + " must be a number; \"" +
-                             edit.text().toStdString() + "\" is not.");
-  }
-  return value;
-}
-
-int32_t IntegerOf(QLineEdit& edit, const char* field) {
-  int32_t value = 0;
-  if (!tarvo::ParseIntegerToken(edit.text().trimmed().toStdString(), value)) {
-    edit.setFocus();
-    edit.selectAll();
-    throw std::runtime_error(std::string(field) + " must be a whole number; \"" +
-                             edit.text().toStdString() + "\" is not.");
-  }
-  return value;
-}
-
 }  // namespace
 
 TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialogs(dialogs) {
@@ -108,6 +80,7 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   createToolBar();
   createStatusBar();
   createParameterPanel();
+  SetRunning(false);
   SetCurrentFile(kUntitled, kUntitled);
 
   // Wide enough for the whole status bar: the three panels and the run's progress beside them.
@@ -271,78 +244,10 @@ void TForm1::createStatusBar() {
 
 void TForm1::createParameterPanel() {
   // Laid over the editor, not modal: the editor and every command stay usable while it shows.
-  GroupBox1 = new QGroupBox("Parameters", this);
-  GroupBox1->setObjectName("GroupBox1");
-  GroupBox1->setGeometry(24, 96, 393, 231);
-  GroupBox1->setAutoFillBackground(true);
-  auto edit = [this](const char* name, const char* caption, int left, int top,
-                     const char* meaning) {
-    auto* line = new QLineEdit(GroupBox1);
-    line->setObjectName(name);
-    line->setGeometry(left, top, 41, line->sizeHint().height());
-    line->setToolTip(meaning);
-    auto* label = new QLabel(caption, GroupBox1);
-    label->setBuddy(line);
-    label->setToolTip(meaning);
-    label->adjustSize();
-    label->move(left - 6 - label->width(), top + (line->height() - label->height()) / 2);
-    return line;
-  };
-  // The mnemonics stay clear of the menu bar's letters (F, E, R, H).
-  Recursive_Embedding =
-      edit("Recursive_Embedding", "Recursive&Complexity", 152, 48,
-           "Look-ahead of the split search: the whole part is the number of levels a candidate "
-           "split is grown further before it is judged (1 or more); a fraction f thins the "
-           "features of the deeper searches. Two decimals are kept.");
-  Homogeneity = edit("Homogeneity", "Ho&mogeneity", 152, 88,
-                     "When a node stops growing. Classification: the error frequency below which "
-                     "a node counts as pure (0 to 1). Regression: the level of the chi-square "
-                     "test, one of 0.001, 0.005, 0.01 or 0.05. Three decimals are kept.");
-  VariantsNumber = edit("VariantsNumber", "&VariantsNumber", 328, 48,
-                        "How many trees to grow (1 to 255); each later tree may not use the "
-                        "feature at the root of the one before.");
-  FeatureToPredict = edit("FeatureToPredict", "Feature&ToPredict", 328, 88,
-                          "The number of the column to predict, from 1. A nominal column gives "
-                          "classification trees, a numeric one regression trees. The list below "
-                          "shows the columns of the open table.");
-  FoldsCrossValidate = edit("FoldsCrossValidate", "Fol&dsCrossValidate", 328, 128,
-                            "The number of folds of the cross-validation that estimates each "
-                            "tree's error (2 to 255); 1 or less grows the trees without it.");
-
-  // The columns of the open table; picking one fills FeatureToPredict, which stays editable.
-  ColumnList = new QComboBox(GroupBox1);
-  ColumnList->setObjectName("ColumnList");
-  ColumnList->setGeometry(16, 188, 220, ColumnList->sizeHint().height());
-  ColumnList->setToolTip(
-      "The columns of the open table, read from its header: pick the one to "
-      "predict");
-  auto* columnLabel = new QLabel("Col&umn to predict:", GroupBox1);
-  columnLabel->setBuddy(ColumnList);
-  columnLabel->adjustSize();
-  columnLabel->move(16, 188 - 4 - columnLabel->height());
-  connect(ColumnList, &QComboBox::activated, this, [this](int index) {
-    FeatureToPredict->setText(QString::number(ColumnList->itemData(index).toInt()));
-  });
-  connect(FeatureToPredict, &QLineEdit::textEdited, this, [this](const QString& text) {
-    ColumnList->setCurrentIndex(ColumnList->findData(text.trimmed().toInt()));
-  });
-
-  OK = new QPushButton("OK", GroupBox1);
-  OK->setObjectName("OK");
-  OK->setGeometry(275 - 24, 261 - 96, 41, 41);
-  OK->setToolTip(
-      "Write the values to param.par and close the panel (Return); Escape closes it "
-      "without writing");
-  connect(OK, &QPushButton::clicked, this, [this] { Perform([this] { OKClick(); }); });
-  // Return anywhere in the panel means OK; Escape closes the panel and writes nothing.
-  for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
-    auto* apply = new QShortcut(key, GroupBox1, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-    connect(apply, &QShortcut::activated, this, [this] { Perform([this] { OKClick(); }); });
-  }
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), GroupBox1, nullptr, nullptr,
-                               Qt::WidgetWithChildrenShortcut);
-  connect(escape, &QShortcut::activated, this, &TForm1::HideParameterPanel);
-  GroupBox1->hide();
+  GroupBox1 = new TParameterPanel(this);
+  connect(GroupBox1, &TParameterPanel::OkRequested, this,
+          [this] { Perform([this] { OKClick(); }); });
+  connect(GroupBox1, &TParameterPanel::CloseRequested, this, &TForm1::HideParameterPanel);
 }
 
 // Runs one command or handler. An error that escapes it is shown in a message box; what the
@@ -551,22 +456,14 @@ void TForm1::ParamDialogExecute() {
     Parameters = tarvo::RunParameters();
     written = tarvo::WriteParameterFile("param.par", Parameters);
   }
-  GroupBox1->show();
-  GroupBox1->raise();
   FillParameterEdits();
   FillColumnList();
-  Recursive_Embedding->setFocus();
-  Recursive_Embedding->selectAll();
+  GroupBox1->Open();
   if (!written) throw std::runtime_error("Cannot create file param.par");
 }
 
 void TForm1::FillParameterEdits() {
-  Recursive_Embedding->setText(
-      QString::fromStdString(tarvo::FormatReal(Parameters.RecursiveComplexity, 3, 2)));
-  Homogeneity->setText(QString::fromStdString(tarvo::FormatReal(Parameters.Homogeneity, 4, 3)));
-  VariantsNumber->setText(QString::number(Parameters.VariantsNumber));
-  FeatureToPredict->setText(QString::number(Parameters.FeatureToPredict));
-  FoldsCrossValidate->setText(QString::number(Parameters.FoldsCrossValidate));
+  GroupBox1->Fill(Parameters);
 }
 
 // The columns of the table that is open: the editor's text, or, while the editor shows a run's
@@ -583,14 +480,7 @@ void TForm1::FillColumnList() {
       // A table that cannot be read has no columns to list.
     }
   }
-  ColumnList->clear();
-  for (const TTableColumn& column : ReadTableColumns(table))
-    ColumnList->addItem(QString("%1  %2 (%3)")
-                            .arg(column.Number)
-                            .arg(column.Name, column.Nominal ? "nominal" : "numeric"),
-                        column.Number);
-  ColumnList->setPlaceholderText(ColumnList->count() ? "Pick a column" : "No table is open");
-  ColumnList->setCurrentIndex(ColumnList->findData(Parameters.FeatureToPredict));
+  GroupBox1->SetColumns(ReadTableColumns(table), Parameters.FeatureToPredict);
 }
 
 void TForm1::HideParameterPanel() {
@@ -599,21 +489,24 @@ void TForm1::HideParameterPanel() {
 }
 
 void TForm1::OKClick() {
-  // Every edit is converted before anything is stored: a refused text changes nothing.
-  const double recursiveComplexity = RealOf(*Recursive_Embedding, "RecursiveComplexity");
-  const double homogeneity = RealOf(*Homogeneity, "Homogeneity");
-  const int32_t variantsNumber = IntegerOf(*VariantsNumber, "VariantsNumber");
-  const int32_t featureToPredict = IntegerOf(*FeatureToPredict, "FeatureToPredict");
-  const int32_t foldsCrossValidate = IntegerOf(*FoldsCrossValidate, "FoldsCrossValidate");
-  Parameters.RecursiveComplexity = recursiveComplexity;
-  Parameters.Homogeneity = homogeneity;
-  Parameters.VariantsNumber = variantsNumber;
-  Parameters.FeatureToPredict = featureToPredict;
-  Parameters.FoldsCrossValidate = foldsCrossValidate;
+  // A refused text changes nothing.
+  Parameters = GroupBox1->Read(Parameters);
   // The panel stays open when the file cannot be written, so that OK can be pressed again.
   if (!tarvo::WriteParameterFile("param.par", Parameters))
     throw std::runtime_error("Cannot create file param.par");
   HideParameterPanel();
+}
+
+// The panel's edits not applied with OK would be ignored by a run, which reads param.par: the user
+// applies them (as OK does), runs without them, or cancels. True when the run may go on.
+bool TForm1::SettlePanelEdits() {
+  if (GroupBox1->isHidden() || !GroupBox1->HasUnappliedEdits()) return true;
+  const int answer = Dialogs.AskChoice(
+      this, "The parameter panel has changes not applied with OK. Apply them to this run?",
+      {"&Apply", "&Run without them"});
+  if (answer < 0) return false;
+  if (answer == 0) OKClick();  // a field that is not a number stops here, with its message
+  return true;
 }
 
 void TForm1::TuneParamsExecute() {
@@ -624,6 +517,7 @@ void TForm1::TuneParamsExecute() {
             [this](double rc, double h) { Perform([this, rc, h] { TuneSettingChosen(rc, h); }); });
   }
   if (!TuneDialog->IsRunning()) {
+    if (!SettlePanelEdits()) return;
     const QString table = TableToRun();
     if (table.isEmpty()) return;
     TuneDialog->SetTable(table, tarvo::ReadParameterFile("param.par"));
@@ -649,6 +543,7 @@ void TForm1::TuneSettingChosen(double recursiveComplexity, double homogeneity) {
 // on a thread of its own; RunEnded finishes the run. The window stays usable meanwhile.
 void TForm1::TreeBuildExecute() {
   if (Run) return;  // one run at a time
+  if (!SettlePanelEdits()) return;
   ParameterWarnings.clear();
   Parameters = tarvo::ReadParameterFile("param.par", ParameterWarnings);
   const QString table = TableToRun();
@@ -691,6 +586,8 @@ void TForm1::SetRunning(bool running) {
   ShowCaretPosition = !running;
   // A status tip shown in the status bar would hide the panels that carry the progress.
   if (running) StatusBar1->clearMessage();
+  StopBuilding->setToolTip(running ? "Stop Tree Growing: stops the run in progress (asks first)"
+                                   : "Stop Tree Growing: between runs it ends Tarvo2 (asks first)");
   UpdateEditActions();
 }
 
@@ -781,10 +678,13 @@ void TForm1::StopBuildingExecute() {
   // During a run Yes stops the run; between runs it ends the program.
   const bool duringRun = Run != nullptr;
   if (!Dialogs.AskYesNo(this, "Stop?")) return;
-  if (!duringRun)
-    Dialogs.ExitNow();
-  else if (Run)  // the run may have ended while the question was open
-    Run->RequestStop();
+  if (duringRun) {
+    if (Run) Run->RequestStop();  // the run may have ended while the question was open
+    return;
+  }
+  if (!ConfirmUnsavedEdits("Tarvo2 ends")) return;
+  SaveWindowSettings();
+  Dialogs.ExitNow();
 }
 
 // Shows a run of the results list as its end did: its report in the editor (the run's table stays
@@ -831,12 +731,24 @@ bool TForm1::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
+// Exit and the window's close button: unsaved edits are asked about first (Cancel keeps the
+// window open); a run in progress is stopped.
 void TForm1::closeEvent(QCloseEvent* event) {
+  bool mayClose = false;
+  Perform([&] { mayClose = ConfirmUnsavedEdits("Tarvo2 closes"); });
+  if (!mayClose) {
+    event->ignore();
+    return;
+  }
   StopRunAndWait();
+  SaveWindowSettings();
+  QMainWindow::closeEvent(event);
+}
+
+void TForm1::SaveWindowSettings() {
   QSettings settings = WindowSettings();
   settings.setValue("window/docks", saveState());
   settings.setValue("window/treeViewSized", TreeViewSized);
-  QMainWindow::closeEvent(event);
 }
 
 // The first time it shows, the Tree view takes half the window's height; later its size is the

@@ -13,16 +13,13 @@
 #include "text_file.h"
 
 class QAction;
-class QComboBox;
 class QDialog;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 class QStatusBar;
 class TDialogs;
 class TFindDialog;
+class TParameterPanel;
 class TRunProgress;
 class TTuneDialog;
 class TTreeView;
@@ -103,6 +100,8 @@ class TForm1 : public QMainWindow {
   void RunEnded(const TRunOutcome& outcome);
   void StopRunAndWait();
   void GiveTreeViewRoom();
+  void SaveWindowSettings();
+  bool SettlePanelEdits();
 
   TDialogs& Dialogs;
   QDialog* AboutBox = nullptr;
@@ -137,14 +136,7 @@ class TForm1 : public QMainWindow {
   QStatusBar* StatusBar1 = nullptr;
   QLabel* Panels[3] = {};
   TRunProgress* RunProgress = nullptr;
-  QGroupBox* GroupBox1 = nullptr;
-  QLineEdit* Recursive_Embedding = nullptr;
-  QLineEdit* Homogeneity = nullptr;
-  QLineEdit* VariantsNumber = nullptr;
-  QLineEdit* FeatureToPredict = nullptr;
-  QLineEdit* FoldsCrossValidate = nullptr;
-  QComboBox* ColumnList = nullptr;
-  QPushButton* OK = nullptr;
+  TParameterPanel* GroupBox1 = nullptr;  // with its edits and OK
   TFindDialog* FindDialog = nullptr;
   TFindDialog* ReplaceDialog = nullptr;
   TTuneDialog* TuneDialog = nullptr;

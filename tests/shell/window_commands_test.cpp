@@ -207,6 +207,44 @@ class TWindowCommandsTest : public TShellTest {
     QCOMPARE(ReadBytes(table), QByteArray("on disk"));
   }
 
+  void StopBetweenRunsAsksAboutUnsavedEdits() {
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, "on disk");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    dialogs.AnswerYes = true;
+    TForm1 form(dialogs);
+    QVERIFY(Child<QAction>(form, "StopBuilding")->toolTip().contains("ends Tarvo2"));
+    Trigger(form, "FileOpen1");
+    TypeOver(form, "edited");
+    Trigger(form, "StopBuilding");  // Cancel
+    QCOMPARE(dialogs.ExitRequests, 0);
+    QCOMPARE(dialogs.Questions.size(), 2);
+    QVERIFY(dialogs.Questions[1].startsWith("table.txt has unsaved edits."));
+    dialogs.ChoiceAnswers << 0;  // Save
+    Trigger(form, "StopBuilding");
+    QCOMPARE(dialogs.ExitRequests, 1);
+    QCOMPARE(ReadBytes(table), QByteArray("edited"));
+  }
+
+  void ExitAsksAboutUnsavedEdits() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    TypeOver(form, "typed");
+    Trigger(form, "FileExit1");  // Cancel
+    QVERIFY(form.isVisible());
+    dialogs.ChoiceAnswers << 0;  // Save, but its name is cancelled: still open
+    Trigger(form, "FileExit1");
+    QVERIFY(form.isVisible());
+    QCOMPARE(dialogs.SaveAsked, 1);
+    dialogs.ChoiceAnswers << 1;  // Discard
+    form.close();
+    QVERIFY(!form.isVisible());
+    QCOMPARE(dialogs.Questions.size(), 3);
+  }
+
   void AboutShowsTheBoxModally() {
     TScriptedDialogs dialogs;
     TForm1 form(dialogs);
