@@ -36,6 +36,7 @@
 #include "tarvo/engine.h"
 #include "tree_view.h"
 #include "tune_dialog.h"
+#include "user_guide.h"
 
 namespace {
 
@@ -183,6 +184,10 @@ void TForm1::createActions() {
                        &TForm1::TuneParamsExecute);
   Action1 =
       command("Action1", "&About Tarvo", "about", QKeySequence(), "", &TForm1::Action1Execute);
+  HelpGuide = command("HelpGuide", "&User Guide", "about", QKeySequence::HelpContents,
+                      "User Guide|Shows TARVO.TXT: tables, parameters, runs, the Tree view and "
+                      "the results list",
+                      &TForm1::HelpGuideExecute);
 
   // The Run menu names the command "Grow Tree"; its entry performs TreeBuild.
   GrowTreeItem = new QAction(TreeBuild->icon(), "&Grow Tree", this);
@@ -207,7 +212,7 @@ void TForm1::createMenus() {
   QMenu* run = menuBar()->addMenu("&Run");
   run->addActions({ParamDialog, GrowTreeItem, StopBuilding, TuneParams});
   QMenu* help = menuBar()->addMenu("&Help");
-  help->addAction(Action1);
+  help->addActions({HelpGuide, Action1});
 }
 
 void TForm1::createToolBar() {
@@ -240,6 +245,13 @@ void TForm1::createStatusBar() {
   }
   RunProgress = new TRunProgress(StatusBar1);
   StatusBar1->addWidget(RunProgress);
+  // What read without an error but probably not as meant gets a place of its own beside the
+  // panels: shown over them, it could not be read.
+  RunWarning = new QLabel(StatusBar1);
+  RunWarning->setObjectName("RunWarning");
+  RunWarning->setStyleSheet("QLabel { color: rgb(160, 60, 0); }");
+  RunWarning->setMinimumWidth(60);
+  StatusBar1->addWidget(RunWarning, 1);
 }
 
 void TForm1::createParameterPanel() {
@@ -558,9 +570,15 @@ void TForm1::TreeBuildExecute() {
   connect(Run, &TEngineRun::PanelTextChanged, this, &TForm1::SetPanel);
   connect(Run, &TEngineRun::TreesPlanned, RunProgress, &TRunProgress::PlanTrees);
   connect(Run, &TEngineRun::TreeStarted, RunProgress, &TRunProgress::TreeStarted);
+  // A tree's node count starts at 0; the engine shows it once the first search has ended, which
+  // can take long: until then panel 1 says so rather than keep the caret's last place.
+  connect(Run, &TEngineRun::TreeStarted, this, [this] { SetPanel(1, " Node 0"); });
   connect(Run, &TEngineRun::Ended, this,
           [this](const TRunOutcome& outcome) { Perform([&] { RunEnded(outcome); }); });
   SetRunning(true);
+  SetPanel(1, QString());
+  SetPanel(2, QString());
+  ShowWarnings({});
   RunProgress->Begin();
   // The bar shows before the first tree is planned, however long reading the table takes.
   StatusBar1->repaint();
@@ -655,12 +673,15 @@ void TForm1::RunEnded(const TRunOutcome& outcome) {
 }
 
 // What read without an error but probably not as meant (a param.par value that is not a number,
-// a prog.par line of zeros) shows over the panels until the next status tip; the panels keep
-// their texts.
+// a prog.par line of zeros) stays beside the panels until the next run.
 void TForm1::ShowWarnings(const std::vector<std::string>& warnings) {
   QStringList lines;
   for (const std::string& warning : warnings) lines << QString::fromLocal8Bit(warning);
-  if (!lines.isEmpty()) StatusBar1->showMessage("Warning: " + lines.join("; "));
+  const QString text = lines.isEmpty() ? QString() : "Warning: " + lines.join("; ");
+  // As much as the room allows; all of it in the tooltip.
+  RunWarning->setToolTip(text);
+  RunWarning->setText(RunWarning->fontMetrics().elidedText(text, Qt::ElideRight,
+                                                           std::max(RunWarning->width(), 300)));
 }
 
 // Ends a run at once, without showing its outcome: the window is about to close.
@@ -719,6 +740,19 @@ void TForm1::ResultsListRunChosen(int index) {
   GiveTreeViewRoom();
   ShownRun = index;
   ResultsList->MarkShown(ShownRun);
+}
+
+void TForm1::HelpGuideExecute() {
+  if (!UserGuide) {
+    const QString fileName = FindUserGuide();
+    if (fileName.isEmpty())
+      throw std::runtime_error(
+          "TARVO.TXT, the user guide, is neither in the working folder nor installed.");
+    UserGuide = new TUserGuide(fileName, this);
+  }
+  UserGuide->show();
+  UserGuide->raise();
+  UserGuide->activateWindow();
 }
 
 void TForm1::Action1Execute() {

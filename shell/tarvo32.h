@@ -22,6 +22,7 @@ class TFindDialog;
 class TParameterPanel;
 class TRunProgress;
 class TTuneDialog;
+class TUserGuide;
 class TTreeView;
 
 class TForm1 : public QMainWindow {
@@ -64,6 +65,7 @@ class TForm1 : public QMainWindow {
   void TuneSettingChosen(double recursiveComplexity, double homogeneity);
   void StopBuildingExecute();
   void Action1Execute();
+  void HelpGuideExecute();
   void OKClick();
   void ResultsListRunChosen(int index);
 
@@ -136,10 +138,12 @@ class TForm1 : public QMainWindow {
   QStatusBar* StatusBar1 = nullptr;
   QLabel* Panels[3] = {};
   TRunProgress* RunProgress = nullptr;
+  QLabel* RunWarning = nullptr;          // what the last run read but probably not as meant
   TParameterPanel* GroupBox1 = nullptr;  // with its edits and OK
   TFindDialog* FindDialog = nullptr;
   TFindDialog* ReplaceDialog = nullptr;
   TTuneDialog* TuneDialog = nullptr;
+  TUserGuide* UserGuide = nullptr;
   TTreeView* TreeView = nullptr;  // the trees of the run shown
   TResultsList* ResultsList = nullptr;
   bool TreeViewSized = false;  // the Tree view has had its first size: now the user's
@@ -160,4 +164,5 @@ class TForm1 : public QMainWindow {
   QAction* StopBuilding = nullptr;
   QAction* TuneParams = nullptr;
   QAction* Action1 = nullptr;
+  QAction* HelpGuide = nullptr;
 };

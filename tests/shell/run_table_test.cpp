@@ -53,8 +53,9 @@ class TRunTableTest : public TShellTest {
     QCOMPARE(ReadBytes(table), bytes);
     QCOMPARE(Rows(form).topLevelItemCount(), 2);
     if (bytes.contains('\0')) {
-      // Said once, on Open; the engine then judges the table.
+      // Said once, on Open, and shown read-only; the engine then judges the table.
       QCOMPARE(dialogs.Notes.size(), 1);
+      QVERIFY(dialogs.Notes[0].startsWith("table.txt is not a text file"));
       QVERIFY(EditorText(form).contains("Error"));
     } else {
       QCOMPARE(dialogs.Notes, QStringList());

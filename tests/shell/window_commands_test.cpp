@@ -55,7 +55,7 @@ class TWindowCommandsTest : public TShellTest {
     QCOMPARE(
         Captions(menus[2]->menu()->actions()),
         QStringList({"Pa&rameters", "&Grow Tree", "Stop Tree Growing", "&Tune Parameters..."}));
-    QCOMPARE(Captions(menus[3]->menu()->actions()), QStringList({"&About Tarvo"}));
+    QCOMPARE(Captions(menus[3]->menu()->actions()), QStringList({"&User Guide", "&About Tarvo"}));
 
     QList<QString> tools;
     for (const QAction* action : Child<QToolBar>(form, "ToolBar1")->actions())
@@ -243,6 +243,22 @@ class TWindowCommandsTest : public TShellTest {
     form.close();
     QVERIFY(!form.isVisible());
     QCOMPARE(dialogs.Questions.size(), 3);
+  }
+
+  void UserGuideShowsTarvoTxtBesideTheEditor() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "HelpGuide");
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QVERIFY2(dialogs.Errors[0].startsWith("TARVO.TXT, the user guide, is neither"),
+             qPrintable(dialogs.Errors[0]));
+    WriteBytes("TARVO.TXT", "THE GUIDE\r\n");
+    Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText("table");
+    Trigger(form, "HelpGuide");
+    QCOMPARE(Child<QPlainTextEdit>(form, "GuideText")->toPlainText(), QString("THE GUIDE\n"));
+    QVERIFY(Child<QDialog>(form, "UserGuide")->isVisible());
+    QCOMPARE(EditorText(form), QString("table"));
+    QCOMPARE(form.currentFileName(), QString("untitled.txt"));
   }
 
   void AboutShowsTheBoxModally() {
