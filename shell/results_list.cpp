@@ -10,7 +10,8 @@
 
 namespace {
 
-enum Column { kNumber, kTable, kParameters, kStarted, kError, kEnd, kColumns };
+// The parameters, the longest text, come last so that the figures stay in sight.
+enum Column { kNumber, kTable, kStarted, kError, kEnd, kParameters, kColumns };
 
 QString Fixed(double value, int decimals) {
   return QString::fromStdString(tarvo::FormatReal(value, 1, decimals));
@@ -45,7 +46,7 @@ TResultsList::TResultsList(QWidget* parent) : QDockWidget("Runs", parent) {
   Rows = new QTreeWidget(this);
   Rows->setObjectName("RunRows");
   Rows->setColumnCount(kColumns);
-  Rows->setHeaderLabels({"#", "Table", "Parameters", "Started", "CV error", "End"});
+  Rows->setHeaderLabels({"#", "Table", "Started", "CV error", "End", "Parameters"});
   Rows->setRootIsDecorated(false);
   Rows->setUniformRowHeights(true);
   Rows->setAllColumnsShowFocus(true);
@@ -65,6 +66,7 @@ int TResultsList::AddRun(TRunRecord run) {
   row->setText(kTable, QFileInfo(run.Table).fileName());
   row->setToolTip(kTable, run.Table);
   row->setText(kParameters, ParametersText(run.Parameters));
+  row->setToolTip(kParameters, ParametersText(run.Parameters));
   row->setText(kStarted, run.Started.toString("HH:mm:ss"));
   row->setToolTip(kStarted,
                   QString("%1, %2 s")

@@ -1,5 +1,5 @@
-// The results list: a dock with one row per run of this session (table, parameters, start, CV
-// error, how it ended). Choosing a row asks the window to show that run's report and trees.
+// The results list: a dock with one row per run of this session (table, start, CV error, how it
+// ended, parameters). Choosing a row asks the window to show that run's report and trees.
 #pragma once
 
 #include <QDateTime>

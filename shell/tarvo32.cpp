@@ -785,12 +785,14 @@ void TForm1::SaveWindowSettings() {
   settings.setValue("window/treeViewSized", TreeViewSized);
 }
 
-// The first time it shows, the Tree view takes half the window's height; later its size is the
-// user's, kept between starts.
+// The first time it shows, the Tree view takes half the window's height (the results list two
+// fifths of its width); later their sizes are the user's, kept between starts.
 void TForm1::GiveTreeViewRoom() {
   if (TreeViewSized || TreeView->isHidden()) return;
   TreeViewSized = true;
   resizeDocks({TreeView}, {height() / 2}, Qt::Vertical);
+  if (!ResultsList->isHidden())
+    resizeDocks({ResultsList, TreeView}, {width() * 2 / 5, width() * 3 / 5}, Qt::Horizontal);
 }
 
 void TForm1::RichEdit1SelectionChange() {

@@ -114,9 +114,14 @@ TTreeView::TTreeView(TDialogs& dialogs, QWidget* parent)
 
   VariantBox = new QComboBox;
   VariantBox->setObjectName("VariantSelector");
+  // Always wide enough for its texts with their CV errors.
+  VariantBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  VariantBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   connect(VariantBox, &QComboBox::currentIndexChanged, this, &TTreeView::ShowVariant);
   Legend = new QLabel;
   Legend->setObjectName("TreeLegend");
+  // A long legend gives way rather than widen the dock; saved pictures hold all of it.
+  Legend->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
   // The zoom commands work while the focus is anywhere in the dock.
   auto command = [&](const QString& text, const QKeySequence& keys, auto slot) {

@@ -130,10 +130,10 @@ class TRunTableTest : public TShellTest {
     QCOMPARE(rows.topLevelItemCount(), 2);
     QCOMPARE(rows.currentItem(), rows.topLevelItem(1));
     QCOMPARE(rows.topLevelItem(0)->text(1), QString("table.txt"));
-    QCOMPARE(rows.topLevelItem(1)->text(2),
+    QCOMPARE(rows.topLevelItem(1)->text(5),
              QString("look-ahead 1.00, homogeneity 0.050, variants 1, column 2, folds 5"));
-    QCOMPARE(rows.topLevelItem(0)->text(5), QString("complete"));
-    QVERIFY(rows.topLevelItem(0)->text(4).contains('.'));
+    QCOMPARE(rows.topLevelItem(0)->text(4), QString("complete"));
+    QVERIFY(rows.topLevelItem(0)->text(3).contains('.'));
 
     rows.setCurrentItem(rows.topLevelItem(0));
     QCOMPARE(EditorText(form), first);
