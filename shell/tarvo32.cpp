@@ -317,27 +317,35 @@ void TForm1::SaveEditor(const QString& fileName) {
 // The file a run or a tuning reads. The table the editor holds is saved first when it has unsaved
 // edits, and only then: a table nobody edited keeps its bytes, even on read-only media. While the
 // editor shows a report, the last table runs again. A text that is not a table (the guide, a
-// report opened from disk) is never run: the user may take the last table instead. Empty when
-// nothing is to run.
+// report opened from disk) is never run: the user may take the last table instead. Other unsaved
+// edits, which the report would replace, are asked about. Empty when nothing is to run.
 QString TForm1::TableToRun() {
-  if (EditorHoldsReport) return TableFileName;
-  if (CurrentFileName == TableFileName) {
-    if (LastLoadedFileName == CurrentFileName && RichEdit1->document()->isModified())
-      SaveEditor(CurrentFileName);
+  QTextDocument& document = *RichEdit1->document();
+  const bool editorHoldsItsFile = LastLoadedFileName == CurrentFileName;
+  if (!EditorHoldsReport && editorHoldsItsFile &&
+      (CurrentFileName == TableFileName || StartsLikeTable(EditorText(*RichEdit1)))) {
+    if (document.isModified()) SaveEditor(CurrentFileName);
     return CurrentFileName;
   }
-  const QString shown = QFileInfo(CurrentFileName).fileName();
-  const QString notTable =
-      QString("%1 is not a table: a table begins with its number of objects.").arg(shown);
-  if (!QFile::exists(TableFileName)) {
-    Dialogs.ShowNote(this, notTable + "\nOpen a table (File > Open...) and grow its tree.");
-    return QString();
+  if (!EditorHoldsReport && CurrentFileName != TableFileName) {
+    const QString shown = QFileInfo(CurrentFileName).fileName();
+    const QString notTable =
+        QString("%1 is not a table: a table begins with its number of objects.").arg(shown);
+    if (!QFile::exists(TableFileName)) {
+      Dialogs.ShowNote(this, notTable + "\nOpen a table (File > Open...) and grow its tree.");
+      return QString();
+    }
+    if (!Dialogs.AskYesNo(this, QString("%1\n\nGrow Tree on the last table, %2?")
+                                    .arg(notTable, QDir::toNativeSeparators(TableFileName))))
+      return QString();
+    return ConfirmUnsavedEdits("the report replaces them") ? TableFileName : QString();
   }
-  if (!Dialogs.AskYesNo(this, QString("%1\n\nGrow Tree on the last table, %2?")
-                                  .arg(notTable, QDir::toNativeSeparators(TableFileName))))
-    return QString();
-  // The report will replace the text in the editor.
-  if (!ConfirmUnsavedEdits("the report replaces it")) return QString();
+  // The last table, or the untitled text's file, as it is on disk.
+  if (document.isModified()) {
+    if (!ConfirmUnsavedEdits("the report replaces them")) return QString();
+    // Saved under a name, the text may now be the table.
+    if (!document.isModified()) return TableToRun();
+  }
   return TableFileName;
 }
 
@@ -381,6 +389,7 @@ void TForm1::SetPanel(int panel, const QString& text) {
 }
 
 void TForm1::FileNewExecute() {
+  if (!ConfirmUnsavedEdits("the editor is cleared")) return;
   RichEdit1->clear();
   EditorFormat = TTextFormat();
   UpdateEditorReadOnly();
@@ -393,6 +402,7 @@ void TForm1::FileNewExecute() {
 }
 
 void TForm1::FileOpen1Accept() {
+  if (!ConfirmUnsavedEdits("another file is opened")) return;
   const QString name = Dialogs.AskOpenFileName(this, kTextFilter, "txt");
   if (name.isEmpty()) return;
   LoadEditor(name);
@@ -713,7 +723,7 @@ void TForm1::StopBuildingExecute() {
 void TForm1::ResultsListRunChosen(int index) {
   const TRunRecord& run = ResultsList->Record(index);
   if (Run || !run.HasReport ||
-      !ConfirmUnsavedEdits("the report of run " + QString::number(index + 1) + " replaces it")) {
+      !ConfirmUnsavedEdits("the report of run " + QString::number(index + 1) + " replaces them")) {
     ResultsList->MarkShown(ShownRun);
     if (!Run && !run.HasReport)
       Dialogs.ShowNote(this, QString("Run %1 %2 without a report to show.%3")

@@ -113,6 +113,28 @@ class TRunTableTest : public TShellTest {
     QCOMPARE(dialogs.Errors, QStringList());
   }
 
+  // The text after Save As is not the file's: the run reads the file as saved, and the edits it
+  // would replace are asked about first.
+  void EditsAfterSaveAsAreAskedAboutBeforeTheRun() {
+    const QString table = folder_->Path("typed.txt");
+    TScriptedDialogs dialogs;
+    dialogs.SaveAnswers << table;
+    TForm1 form(dialogs);
+    const QByteArray saved = ReadBytes(TARVO_EXAMPLE_TABLE).replace("\r\n", "\n");
+    TypeOver(form, QString::fromLatin1(saved));
+    Trigger(form, "FileSaveAs1");
+    QCOMPARE(form.tableFileName(), table);
+    TypeOver(form, "not kept");
+    Trigger(form, "TreeBuild");  // Cancel
+    QVERIFY(!form.isRunning());
+    QCOMPARE(EditorText(form), QString("not kept"));
+    dialogs.ChoiceAnswers << 1;  // Discard
+    GrowTree(form);
+    QVERIFY(EditorText(form).contains("input file: " + table));
+    QCOMPARE(ReadBytes(table), saved);
+    QCOMPARE(dialogs.Questions.size(), 2);
+  }
+
   void ResultsListShowsEachRunAgain() {
     const QString table = folder_->Path("table.txt");
     CopyFileHere(TARVO_EXAMPLE_TABLE, table);
