@@ -488,18 +488,16 @@ void TForm1::FillParameterEdits() {
   GroupBox1->Fill(Parameters);
 }
 
-// The columns of the table that is open: the editor's text, or, while the editor shows a run's
-// report, the table the run read.
+// The columns of the table that is open: the editor's text when it is a table; otherwise (a
+// report, the guide) the table Grow Tree runs.
 void TForm1::FillColumnList() {
-  QString table;
-  if (!EditorShowsReport) {
-    table = EditorText(*RichEdit1);
-  } else {
+  QString table = EditorText(*RichEdit1);
+  if (EditorHoldsReport || !StartsLikeTable(table)) {
     TTextFormat format;
     try {
-      table = LoadTextFile(CurrentFileName, format);
+      table = LoadTextFile(TableFileName, format);
     } catch (const std::exception&) {
-      // A table that cannot be read has no columns to list.
+      table.clear();  // a table that cannot be read has no columns to list
     }
   }
   GroupBox1->SetColumns(ReadTableColumns(table), Parameters.FeatureToPredict);

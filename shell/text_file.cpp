@@ -109,7 +109,8 @@ QString LoadTextFile(const QString& name, TTextFormat& format, TBrokenUtf8 broke
     text = QString::fromLatin1(bytes);
   }
   format.LineEnd = FirstLineEnd(bytes);
-  format.Binary = LooksBinary(bytes);
+  // A report is written back from the bytes it was read from, whatever they are.
+  format.Binary = broken == TBrokenUtf8::WholeFileAsLatin1 && LooksBinary(bytes);
 
   // The editor knows only "\n" between lines.
   text.replace("\r\n", "\n");

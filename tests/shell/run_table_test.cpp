@@ -1,5 +1,6 @@
 // Which file Grow Tree and Tune read, that a table nobody edited keeps its bytes, and the results
 // list that keeps the session's runs.
+#include <QComboBox>
 #include <QTreeWidget>
 
 #include "shell_test_support.h"
@@ -75,6 +76,9 @@ class TRunTableTest : public TShellTest {
     dialogs.SaveAnswers << report;
     Trigger(form, "FileSave");
     QCOMPARE(form.currentFileName(), report);
+    // The panel lists the columns of the table, not of the report shown.
+    Trigger(form, "ParamDialog");
+    QCOMPARE(Child<QComboBox>(form, "ColumnList")->count(), 5);
     GrowTree(form);
     QCOMPARE(dialogs.Errors, QStringList());
     QCOMPARE(dialogs.Questions, QStringList());
