@@ -2,7 +2,6 @@
 #include "engine_run.h"
 
 #include <QFile>
-#include <QMetaObject>
 #include <exception>
 
 namespace {
@@ -45,7 +44,7 @@ bool MarkReportStopped(const QString& fileName) {
 
 TEngineRun::TEngineRun(const tarvo::RunParameters& parameters, std::string inputFileName,
                        TTreeStartHook hook, QObject* parent)
-    : QObject(parent),
+    : TBackgroundTask(parent),
       Parameters(parameters),
       InputFileName(std::move(inputFileName)),
       Hook(std::move(hook)) {
@@ -57,17 +56,12 @@ TEngineRun::~TEngineRun() {
 }
 
 void TEngineRun::Start() {
-  Worker = std::thread([this] { Run(); });
+  TBackgroundTask::Start([this] { Run(); });
 }
 
 void TEngineRun::StopAndWait() {
   StopRequested.store(true);
-  if (Worker.joinable()) Worker.join();
-}
-
-template <class Call>
-void TEngineRun::Post(Call call) {
-  QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+  Wait();
 }
 
 void TEngineRun::Run() {

@@ -2,14 +2,13 @@
 // on the thread that started it.
 #pragma once
 
-#include <QObject>
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
 
+#include "background_task.h"
 #include "tarvo/engine.h"
 #include "tarvo/parameters.h"
 #include "tarvo/tree_description.h"
@@ -26,7 +25,7 @@ struct TRunOutcome {
   std::vector<tarvo::TreeDescription> Trees;  // the reported trees of a completed run
 };
 
-class TEngineRun : public QObject {
+class TEngineRun : public TBackgroundTask {
   Q_OBJECT
 
  public:
@@ -41,6 +40,7 @@ class TEngineRun : public QObject {
   TEngineRun(const TEngineRun&) = delete;
   TEngineRun& operator=(const TEngineRun&) = delete;
 
+  // Throws std::system_error when no thread can be made for the run.
   void Start();
   // Asks the engine to stop; Ended follows once it has unwound.
   void RequestStop() { StopRequested.store(true); }
@@ -55,15 +55,11 @@ class TEngineRun : public QObject {
 
  private:
   void Run();
-  // Hands a call to the thread that owns this object; calls arrive in the order they were made.
-  template <class Call>
-  void Post(Call call);
 
   tarvo::RunParameters Parameters;
   std::string InputFileName;
   TTreeStartHook Hook;
   std::atomic<bool> StopRequested{false};
-  std::thread Worker;
 };
 
 // The report name of a run and the line that ends a stopped run's report.

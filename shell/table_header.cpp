@@ -65,3 +65,10 @@ QList<TTableColumn> ReadTableColumns(const QString& text) {
   }
   return columns;
 }
+
+bool StartsLikeTable(const QString& text) {
+  TTokens tokens(text);
+  bool isNumber = false;
+  tokens.Next().toDouble(&isNumber);
+  return isNumber;
+}

@@ -15,3 +15,7 @@ struct TTableColumn {
 // comment, names kept to their first 20 characters. Returns no columns when the header does not
 // read as a table's.
 QList<TTableColumn> ReadTableColumns(const QString& text);
+
+// True when the text begins as a table does, with a number (its count of objects), comments
+// skipped: a report, the guide or the welcome text does not.
+bool StartsLikeTable(const QString& text);

@@ -5,19 +5,17 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
-#include <QShortcut>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextCursor>
@@ -31,17 +29,28 @@
 
 #include "dialogs.h"
 #include "find_replace.h"
+#include "parameter_panel.h"
+#include "report_figures.h"
 #include "run_progress.h"
 #include "table_header.h"
 #include "tarvo/engine.h"
-#include "tarvo/numbers.h"
 #include "tree_view.h"
 #include "tune_dialog.h"
+#include "user_guide.h"
 
 namespace {
 
 const QString kUntitled = "untitled.txt";
 const QString kTextFilter = "Text Files (*.txt);;All Files (*)";
+
+// Where the window keeps its docks' sizes and places between starts.
+QSettings WindowSettings() {
+  return QSettings(QSettings::UserScope, "Tarvo", "tarvo2");
+}
+
+TTreeCaption CaptionOf(const TRunRecord& run) {
+  return TTreeCaption{run.Table, run.Parameters, CrossValidationErrors(run.Report)};
+}
 
 // The folder part of a file name, empty when the name has none.
 QString FolderOf(const QString& fileName) {
@@ -60,29 +69,6 @@ QString EditorText(const QPlainTextEdit& editor) {
   return text;
 }
 
-// The text of a parameter edit as a real; refuses it, naming the field, when it is not a number.
-double RealOf(QLineEdit& edit, const char* field) {
-  double value = 0;
-  if (!tarvo::ParseRealToken(edit.text().trimmed().toStdString(), value)) {
-    edit.setFocus();
-    edit.selectAll();
-    throw std::runtime_error(std::string(field) + " must be a number; \"" +
-                             edit.text().toStdString() + "\" is not.");
-  }
-  return value;
-}
-
-int32_t IntegerOf(QLineEdit& edit, const char* field) {
-  int32_t value = 0;
-  if (!tarvo::ParseIntegerToken(edit.text().trimmed().toStdString(), value)) {
-    edit.setFocus();
-    edit.selectAll();
-    throw std::runtime_error(std::string(field) + " must be a whole number; \"" +
-                             edit.text().toStdString() + "\" is not.");
-  }
-  return value;
-}
-
 }  // namespace
 
 TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialogs(dialogs) {
@@ -95,6 +81,7 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   createToolBar();
   createStatusBar();
   createParameterPanel();
+  SetRunning(false);
   SetCurrentFile(kUntitled, kUntitled);
 
   // Wide enough for the whole status bar: the three panels and the run's progress beside them.
@@ -105,11 +92,22 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   FormCreate();
 }
 
-// The Tree view docks below the editor and shows itself when a run has trees to draw.
+// Below the editor, side by side: the results list, which shows after the first run, and the
+// Tree view, which shows when a run has trees to draw.
 void TForm1::createTreeView() {
+  ResultsList = new TResultsList(this);
   TreeView = new TTreeView(Dialogs, this);
+  addDockWidget(Qt::BottomDockWidgetArea, ResultsList);
   addDockWidget(Qt::BottomDockWidgetArea, TreeView);
+  splitDockWidget(ResultsList, TreeView, Qt::Horizontal);
+  // The docks keep the sizes and places of the last start; they show when there is a run.
+  const QSettings settings = WindowSettings();
+  if (restoreState(settings.value("window/docks").toByteArray()))
+    TreeViewSized = settings.value("window/treeViewSized").toBool();
+  ResultsList->hide();
   TreeView->hide();
+  connect(ResultsList, &TResultsList::RunChosen, this,
+          [this](int index) { Perform([this, index] { ResultsListRunChosen(index); }); });
 }
 
 void TForm1::createEditor() {
@@ -186,6 +184,10 @@ void TForm1::createActions() {
                        &TForm1::TuneParamsExecute);
   Action1 =
       command("Action1", "&About Tarvo", "about", QKeySequence(), "", &TForm1::Action1Execute);
+  HelpGuide = command("HelpGuide", "&User Guide", "about", QKeySequence::HelpContents,
+                      "User Guide|Shows TARVO.TXT: tables, parameters, runs, the Tree view and "
+                      "the results list",
+                      &TForm1::HelpGuideExecute);
 
   // The Run menu names the command "Grow Tree"; its entry performs TreeBuild.
   GrowTreeItem = new QAction(TreeBuild->icon(), "&Grow Tree", this);
@@ -210,7 +212,7 @@ void TForm1::createMenus() {
   QMenu* run = menuBar()->addMenu("&Run");
   run->addActions({ParamDialog, GrowTreeItem, StopBuilding, TuneParams});
   QMenu* help = menuBar()->addMenu("&Help");
-  help->addAction(Action1);
+  help->addActions({HelpGuide, Action1});
 }
 
 void TForm1::createToolBar() {
@@ -243,82 +245,21 @@ void TForm1::createStatusBar() {
   }
   RunProgress = new TRunProgress(StatusBar1);
   StatusBar1->addWidget(RunProgress);
+  // What read without an error but probably not as meant gets a place of its own beside the
+  // panels: shown over them, it could not be read.
+  RunWarning = new QLabel(StatusBar1);
+  RunWarning->setObjectName("RunWarning");
+  RunWarning->setStyleSheet("QLabel { color: rgb(160, 60, 0); }");
+  RunWarning->setMinimumWidth(60);
+  StatusBar1->addWidget(RunWarning, 1);
 }
 
 void TForm1::createParameterPanel() {
   // Laid over the editor, not modal: the editor and every command stay usable while it shows.
-  GroupBox1 = new QGroupBox("Parameters", this);
-  GroupBox1->setObjectName("GroupBox1");
-  GroupBox1->setGeometry(24, 96, 393, 231);
-  GroupBox1->setAutoFillBackground(true);
-  auto edit = [this](const char* name, const char* caption, int left, int top,
-                     const char* meaning) {
-    auto* line = new QLineEdit(GroupBox1);
-    line->setObjectName(name);
-    line->setGeometry(left, top, 41, line->sizeHint().height());
-    line->setToolTip(meaning);
-    auto* label = new QLabel(caption, GroupBox1);
-    label->setBuddy(line);
-    label->setToolTip(meaning);
-    label->adjustSize();
-    label->move(left - 6 - label->width(), top + (line->height() - label->height()) / 2);
-    return line;
-  };
-  // The mnemonics stay clear of the menu bar's letters (F, E, R, H).
-  Recursive_Embedding =
-      edit("Recursive_Embedding", "Recursive&Complexity", 152, 48,
-           "Look-ahead of the split search: the whole part is the number of levels a candidate "
-           "split is grown further before it is judged (1 or more); a fraction f thins the "
-           "features of the deeper searches. Two decimals are kept.");
-  Homogeneity = edit("Homogeneity", "Ho&mogeneity", 152, 88,
-                     "When a node stops growing. Classification: the error frequency below which "
-                     "a node counts as pure (0 to 1). Regression: the level of the chi-square "
-                     "test, one of 0.001, 0.005, 0.01 or 0.05. Three decimals are kept.");
-  VariantsNumber = edit("VariantsNumber", "&VariantsNumber", 328, 48,
-                        "How many trees to grow (1 to 255); each later tree may not use the "
-                        "feature at the root of the one before.");
-  FeatureToPredict = edit("FeatureToPredict", "Feature&ToPredict", 328, 88,
-                          "The number of the column to predict, from 1. A nominal column gives "
-                          "classification trees, a numeric one regression trees. The list below "
-                          "shows the columns of the open table.");
-  FoldsCrossValidate = edit("FoldsCrossValidate", "Fol&dsCrossValidate", 328, 128,
-                            "The number of folds of the cross-validation that estimates each "
-                            "tree's error (2 to 255); 1 or less grows the trees without it.");
-
-  // The columns of the open table; picking one fills FeatureToPredict, which stays editable.
-  ColumnList = new QComboBox(GroupBox1);
-  ColumnList->setObjectName("ColumnList");
-  ColumnList->setGeometry(16, 188, 220, ColumnList->sizeHint().height());
-  ColumnList->setToolTip(
-      "The columns of the open table, read from its header: pick the one to "
-      "predict");
-  auto* columnLabel = new QLabel("Col&umn to predict:", GroupBox1);
-  columnLabel->setBuddy(ColumnList);
-  columnLabel->adjustSize();
-  columnLabel->move(16, 188 - 4 - columnLabel->height());
-  connect(ColumnList, &QComboBox::activated, this, [this](int index) {
-    FeatureToPredict->setText(QString::number(ColumnList->itemData(index).toInt()));
-  });
-  connect(FeatureToPredict, &QLineEdit::textEdited, this, [this](const QString& text) {
-    ColumnList->setCurrentIndex(ColumnList->findData(text.trimmed().toInt()));
-  });
-
-  OK = new QPushButton("OK", GroupBox1);
-  OK->setObjectName("OK");
-  OK->setGeometry(275 - 24, 261 - 96, 41, 41);
-  OK->setToolTip(
-      "Write the values to param.par and close the panel (Return); Escape closes it "
-      "without writing");
-  connect(OK, &QPushButton::clicked, this, [this] { Perform([this] { OKClick(); }); });
-  // Return anywhere in the panel means OK; Escape closes the panel and writes nothing.
-  for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
-    auto* apply = new QShortcut(key, GroupBox1, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-    connect(apply, &QShortcut::activated, this, [this] { Perform([this] { OKClick(); }); });
-  }
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), GroupBox1, nullptr, nullptr,
-                               Qt::WidgetWithChildrenShortcut);
-  connect(escape, &QShortcut::activated, this, &TForm1::HideParameterPanel);
-  GroupBox1->hide();
+  GroupBox1 = new TParameterPanel(this);
+  connect(GroupBox1, &TParameterPanel::OkRequested, this,
+          [this] { Perform([this] { OKClick(); }); });
+  connect(GroupBox1, &TParameterPanel::CloseRequested, this, &TForm1::HideParameterPanel);
 }
 
 // Runs one command or handler. An error that escapes it is shown in a message box; what the
@@ -349,11 +290,77 @@ void TForm1::LoadEditor(const QString& fileName, TBrokenUtf8 broken) {
   const QString text = LoadTextFile(fileName, format, broken);
   RichEdit1->setPlainText(text);
   EditorFormat = format;
+  UpdateEditorReadOnly();
 }
 
+// Nothing changes the text while a run lasts, nor a file that is not text: it could not be saved
+// with the bytes it has.
+void TForm1::UpdateEditorReadOnly() {
+  RichEdit1->setReadOnly(Run || EditorFormat.Binary);
+}
+
+// Writes the editor's text; a text that begins as a table does becomes the table Grow Tree runs.
 void TForm1::SaveEditor(const QString& fileName) {
-  SaveTextFile(fileName, EditorText(*RichEdit1), EditorFormat);
+  if (EditorFormat.Binary)
+    throw std::runtime_error(QString("%1 is not a text file, and Tarvo2 does not write it.")
+                                 .arg(QFileInfo(CurrentFileName).fileName())
+                                 .toStdString());
+  const QString text = EditorText(*RichEdit1);
+  SaveTextFile(fileName, text, EditorFormat);
   RichEdit1->document()->setModified(false);
+  if (StartsLikeTable(text)) {
+    TableFileName = fileName;
+    EditorHoldsReport = false;
+  }
+}
+
+// The file a run or a tuning reads. The table the editor holds is saved first when it has unsaved
+// edits, and only then: a table nobody edited keeps its bytes, even on read-only media. While the
+// editor shows a report, the last table runs again. A text that is not a table (the guide, a
+// report opened from disk) is never run: the user may take the last table instead. Other unsaved
+// edits, which the report would replace, are asked about. Empty when nothing is to run.
+QString TForm1::TableToRun() {
+  QTextDocument& document = *RichEdit1->document();
+  const bool editorHoldsItsFile = LastLoadedFileName == CurrentFileName;
+  if (!EditorHoldsReport && editorHoldsItsFile &&
+      (CurrentFileName == TableFileName || StartsLikeTable(EditorText(*RichEdit1)))) {
+    if (document.isModified()) SaveEditor(CurrentFileName);
+    return CurrentFileName;
+  }
+  if (!EditorHoldsReport && CurrentFileName != TableFileName) {
+    const QString shown = QFileInfo(CurrentFileName).fileName();
+    const QString notTable =
+        QString("%1 is not a table: a table begins with its number of objects.").arg(shown);
+    if (!QFile::exists(TableFileName)) {
+      Dialogs.ShowNote(this, notTable + "\nOpen a table (File > Open...) and grow its tree.");
+      return QString();
+    }
+    if (!Dialogs.AskYesNo(this, QString("%1\n\nGrow Tree on the last table, %2?")
+                                    .arg(notTable, QDir::toNativeSeparators(TableFileName))))
+      return QString();
+    return ConfirmUnsavedEdits("the report replaces them") ? TableFileName : QString();
+  }
+  // The last table, or the untitled text's file, as it is on disk.
+  if (document.isModified()) {
+    if (!ConfirmUnsavedEdits("the report replaces them")) return QString();
+    // Saved under a name, the text may now be the table.
+    if (!document.isModified()) return TableToRun();
+  }
+  return TableFileName;
+}
+
+// Asks what to do with unsaved edits before they would be lost: Save (as Save does; cancelling
+// its name keeps them), Discard, or Cancel. True when the text may go.
+bool TForm1::ConfirmUnsavedEdits(const QString& before) {
+  if (!RichEdit1->document()->isModified()) return true;
+  const QString name = QFileInfo(CurrentFileName).fileName();
+  const int answer = Dialogs.AskChoice(
+      this, QString("%1 has unsaved edits. Save them before %2?").arg(name, before),
+      {"&Save", "&Discard"});
+  if (answer == 1) return true;
+  if (answer != 0) return false;
+  FileSaveExecute();
+  return !RichEdit1->document()->isModified();
 }
 
 // The file-name state in one place: the file the editor text belongs to (where Save writes and
@@ -382,17 +389,34 @@ void TForm1::SetPanel(int panel, const QString& text) {
 }
 
 void TForm1::FileNewExecute() {
+  if (!ConfirmUnsavedEdits("the editor is cleared")) return;
   RichEdit1->clear();
   EditorFormat = TTextFormat();
+  UpdateEditorReadOnly();
   SetCurrentFile(kUntitled, kUntitled);
+  TableFileName = kUntitled;
+  EditorHoldsReport = false;
+  ShownRun = -1;
+  ResultsList->MarkShown(-1);
+  TreeView->Clear();
 }
 
 void TForm1::FileOpen1Accept() {
+  if (!ConfirmUnsavedEdits("another file is opened")) return;
   const QString name = Dialogs.AskOpenFileName(this, kTextFilter, "txt");
   if (name.isEmpty()) return;
   LoadEditor(name);
   SetCurrentFile(name, name);
   LastLoadedFileName = name;
+  EditorHoldsReport = false;
+  if (StartsLikeTable(EditorText(*RichEdit1))) TableFileName = name;
+  ShownRun = -1;
+  ResultsList->MarkShown(-1);
+  TreeView->Clear();
+  if (EditorFormat.Binary)
+    Dialogs.ShowNote(this, QString("%1 is not a text file: it is shown read-only, and nothing "
+                                   "writes it.")
+                               .arg(QFileInfo(name).fileName()));
 }
 
 void TForm1::FileSaveExecute() {
@@ -454,46 +478,29 @@ void TForm1::ParamDialogExecute() {
     Parameters = tarvo::RunParameters();
     written = tarvo::WriteParameterFile("param.par", Parameters);
   }
-  GroupBox1->show();
-  GroupBox1->raise();
   FillParameterEdits();
   FillColumnList();
-  Recursive_Embedding->setFocus();
-  Recursive_Embedding->selectAll();
+  GroupBox1->Open();
   if (!written) throw std::runtime_error("Cannot create file param.par");
 }
 
 void TForm1::FillParameterEdits() {
-  Recursive_Embedding->setText(
-      QString::fromStdString(tarvo::FormatReal(Parameters.RecursiveComplexity, 3, 2)));
-  Homogeneity->setText(QString::fromStdString(tarvo::FormatReal(Parameters.Homogeneity, 4, 3)));
-  VariantsNumber->setText(QString::number(Parameters.VariantsNumber));
-  FeatureToPredict->setText(QString::number(Parameters.FeatureToPredict));
-  FoldsCrossValidate->setText(QString::number(Parameters.FoldsCrossValidate));
+  GroupBox1->Fill(Parameters);
 }
 
-// The columns of the table that is open: the editor's text, or, while the editor shows a run's
-// report, the table the run read.
+// The columns of the table that is open: the editor's text when it is a table; otherwise (a
+// report, the guide) the table Grow Tree runs.
 void TForm1::FillColumnList() {
-  QString table;
-  if (!EditorShowsReport) {
-    table = EditorText(*RichEdit1);
-  } else {
+  QString table = EditorText(*RichEdit1);
+  if (EditorHoldsReport || !StartsLikeTable(table)) {
     TTextFormat format;
     try {
-      table = LoadTextFile(CurrentFileName, format);
+      table = LoadTextFile(TableFileName, format);
     } catch (const std::exception&) {
-      // A table that cannot be read has no columns to list.
+      table.clear();  // a table that cannot be read has no columns to list
     }
   }
-  ColumnList->clear();
-  for (const TTableColumn& column : ReadTableColumns(table))
-    ColumnList->addItem(QString("%1  %2 (%3)")
-                            .arg(column.Number)
-                            .arg(column.Name, column.Nominal ? "nominal" : "numeric"),
-                        column.Number);
-  ColumnList->setPlaceholderText(ColumnList->count() ? "Pick a column" : "No table is open");
-  ColumnList->setCurrentIndex(ColumnList->findData(Parameters.FeatureToPredict));
+  GroupBox1->SetColumns(ReadTableColumns(table), Parameters.FeatureToPredict);
 }
 
 void TForm1::HideParameterPanel() {
@@ -502,21 +509,24 @@ void TForm1::HideParameterPanel() {
 }
 
 void TForm1::OKClick() {
-  // Every edit is converted before anything is stored: a refused text changes nothing.
-  const double recursiveComplexity = RealOf(*Recursive_Embedding, "RecursiveComplexity");
-  const double homogeneity = RealOf(*Homogeneity, "Homogeneity");
-  const int32_t variantsNumber = IntegerOf(*VariantsNumber, "VariantsNumber");
-  const int32_t featureToPredict = IntegerOf(*FeatureToPredict, "FeatureToPredict");
-  const int32_t foldsCrossValidate = IntegerOf(*FoldsCrossValidate, "FoldsCrossValidate");
-  Parameters.RecursiveComplexity = recursiveComplexity;
-  Parameters.Homogeneity = homogeneity;
-  Parameters.VariantsNumber = variantsNumber;
-  Parameters.FeatureToPredict = featureToPredict;
-  Parameters.FoldsCrossValidate = foldsCrossValidate;
+  // A refused text changes nothing.
+  Parameters = GroupBox1->Read(Parameters);
   // The panel stays open when the file cannot be written, so that OK can be pressed again.
   if (!tarvo::WriteParameterFile("param.par", Parameters))
     throw std::runtime_error("Cannot create file param.par");
   HideParameterPanel();
+}
+
+// The panel's edits not applied with OK would be ignored by a run, which reads param.par: the user
+// applies them (as OK does), runs without them, or cancels. True when the run may go on.
+bool TForm1::SettlePanelEdits() {
+  if (GroupBox1->isHidden() || !GroupBox1->HasUnappliedEdits()) return true;
+  const int answer = Dialogs.AskChoice(
+      this, "The parameter panel has changes not applied with OK. Apply them to this run?",
+      {"&Apply", "&Run without them"});
+  if (answer < 0) return false;
+  if (answer == 0) OKClick();  // a field that is not a number stops here, with its message
+  return true;
 }
 
 void TForm1::TuneParamsExecute() {
@@ -527,8 +537,10 @@ void TForm1::TuneParamsExecute() {
             [this](double rc, double h) { Perform([this, rc, h] { TuneSettingChosen(rc, h); }); });
   }
   if (!TuneDialog->IsRunning()) {
-    if (LastLoadedFileName == CurrentFileName) SaveEditor(CurrentFileName);
-    TuneDialog->SetTable(CurrentFileName, tarvo::ReadParameterFile("param.par"));
+    if (!SettlePanelEdits()) return;
+    const QString table = TableToRun();
+    if (table.isEmpty()) return;
+    TuneDialog->SetTable(table, tarvo::ReadParameterFile("param.par"));
   }
   TuneDialog->show();
   TuneDialog->raise();
@@ -547,23 +559,34 @@ void TForm1::TuneSettingChosen(double recursiveComplexity, double homogeneity) {
   FillParameterEdits();
 }
 
-// Reads param.par, saves the table when the editor holds it, and starts the engine on a thread of
-// its own; RunEnded finishes the run. The window stays usable meanwhile.
+// Reads param.par, saves the table when the editor holds its unsaved edits, and starts the engine
+// on a thread of its own; RunEnded finishes the run. The window stays usable meanwhile.
 void TForm1::TreeBuildExecute() {
   if (Run) return;  // one run at a time
+  if (!SettlePanelEdits()) return;
   ParameterWarnings.clear();
   Parameters = tarvo::ReadParameterFile("param.par", ParameterWarnings);
-  // Only a table loaded from its own file is saved: never a report or autoread.txt.
-  if (LastLoadedFileName == CurrentFileName) SaveEditor(CurrentFileName);
+  const QString table = TableToRun();
+  if (table.isEmpty()) return;
 
-  Run = new TEngineRun(Parameters, QFile::encodeName(CurrentFileName).toStdString(), TreeStartHook,
-                       this);
+  RunRecord = TRunRecord();
+  RunRecord.Table = table;
+  RunRecord.Parameters = Parameters;
+  RunRecord.Started = QDateTime::currentDateTime();
+  RunClock.start();
+  Run = new TEngineRun(Parameters, QFile::encodeName(table).toStdString(), TreeStartHook, this);
   connect(Run, &TEngineRun::PanelTextChanged, this, &TForm1::SetPanel);
   connect(Run, &TEngineRun::TreesPlanned, RunProgress, &TRunProgress::PlanTrees);
   connect(Run, &TEngineRun::TreeStarted, RunProgress, &TRunProgress::TreeStarted);
+  // A tree's node count starts at 0; the engine shows it once the first search has ended, which
+  // can take long: until then panel 1 says so rather than keep the caret's last place.
+  connect(Run, &TEngineRun::TreeStarted, this, [this] { SetPanel(1, " Node 0"); });
   connect(Run, &TEngineRun::Ended, this,
           [this](const TRunOutcome& outcome) { Perform([&] { RunEnded(outcome); }); });
   SetRunning(true);
+  SetPanel(1, QString());
+  SetPanel(2, QString());
+  ShowWarnings({});
   RunProgress->Begin();
   // The bar shows before the first tree is planned, however long reading the table takes.
   StatusBar1->repaint();
@@ -584,11 +607,13 @@ void TForm1::SetRunning(bool running) {
   for (QAction* action :
        {FileNew, FileOpen1, FileSave, FileSaveAs1, TreeBuild, GrowTreeItem, TuneParams})
     action->setEnabled(!running);
-  RichEdit1->setReadOnly(running);
+  UpdateEditorReadOnly();
   RichEdit1->viewport()->setCursor(running ? Qt::BusyCursor : Qt::IBeamCursor);
   ShowCaretPosition = !running;
   // A status tip shown in the status bar would hide the panels that carry the progress.
   if (running) StatusBar1->clearMessage();
+  StopBuilding->setToolTip(running ? "Stop Tree Growing: stops the run in progress (asks first)"
+                                   : "Stop Tree Growing: between runs it ends Tarvo2 (asks first)");
   UpdateEditActions();
 }
 
@@ -597,39 +622,74 @@ void TForm1::RunEnded(const TRunOutcome& outcome) {
   Run = nullptr;
   Parameters = outcome.Parameters;
   SetRunning(false);
+  TRunRecord record = std::move(RunRecord);
+  record.Milliseconds = RunClock.elapsed();
+  record.End = outcome.End;
+  record.Error = outcome.Error;
+  record.TableFault = outcome.Result.TableFault;
+  record.CrossValidated = !outcome.Result.FirstTree.Folds.empty();
+  record.CrossValidationError = outcome.Result.FirstTree.CrossValidationError;
+  record.Trees = outcome.Trees;
+  ResultsList->show();
   if (outcome.End != TRunOutcome::TEnd::Completed) {
     // The engine empties the progress panels only when a run completes.
     SetPanel(1, QString());
     SetPanel(2, QString());
     const bool stopped = outcome.End == TRunOutcome::TEnd::Stopped;
     RunProgress->End(stopped ? "Run stopped after" : "Run failed after");
+    // The part of the report a stopped run wrote stays on its row; the editor keeps its text.
+    if (stopped) {
+      try {
+        record.Report = LoadTextFile(kReportFileName, record.ReportFormat,
+                                     TBrokenUtf8::OnlyBrokenBytesAsLatin1);
+        record.HasReport = true;
+      } catch (const std::exception&) {
+        // Nothing to keep: the row says how the run ended all the same.
+      }
+    }
+    ResultsList->AddRun(std::move(record));
+    ResultsList->MarkShown(ShownRun);
     if (!outcome.Error.isEmpty())
       throw std::runtime_error(outcome.Error.toLocal8Bit().toStdString());
     return;
   }
   RunProgress->End("Run completed in");
-  {
+  try {
     const QScopedValueRollback<bool> quiet(ShowCaretPosition, false);
     RichEdit1->clear();
     LoadEditor(kReportFileName, TBrokenUtf8::OnlyBrokenBytesAsLatin1);
+  } catch (...) {
+    ResultsList->AddRun(std::move(record));
+    ResultsList->MarkShown(ShownRun = -1);
+    throw;
   }
+  record.Report = EditorText(*RichEdit1);
+  record.ReportFormat = EditorFormat;
+  record.HasReport = true;
   LastLoadedFileName = kReportFileName;
   SetCurrentFile(CurrentFileName, kReportFileName);
   EditorShowsReport = true;
+  EditorHoldsReport = true;
   StatusBar1->repaint();
-  TreeView->SetTrees(outcome.Trees);
+  TreeView->SetTrees(outcome.Trees, CaptionOf(record));
+  GiveTreeViewRoom();
+  ShownRun = ResultsList->AddRun(std::move(record));
+  ResultsList->MarkShown(ShownRun);
   std::vector<std::string> warnings = ParameterWarnings;
   warnings.insert(warnings.end(), outcome.Result.Warnings.begin(), outcome.Result.Warnings.end());
   ShowWarnings(warnings);
 }
 
 // What read without an error but probably not as meant (a param.par value that is not a number,
-// a prog.par line of zeros) shows over the panels until the next status tip; the panels keep
-// their texts.
+// a prog.par line of zeros) stays beside the panels until the next run.
 void TForm1::ShowWarnings(const std::vector<std::string>& warnings) {
   QStringList lines;
   for (const std::string& warning : warnings) lines << QString::fromLocal8Bit(warning);
-  if (!lines.isEmpty()) StatusBar1->showMessage("Warning: " + lines.join("; "));
+  const QString text = lines.isEmpty() ? QString() : "Warning: " + lines.join("; ");
+  // As much as the room allows; all of it in the tooltip.
+  RunWarning->setToolTip(text);
+  RunWarning->setText(RunWarning->fontMetrics().elidedText(text, Qt::ElideRight,
+                                                           std::max(RunWarning->width(), 300)));
 }
 
 // Ends a run at once, without showing its outcome: the window is about to close.
@@ -647,10 +707,60 @@ void TForm1::StopBuildingExecute() {
   // During a run Yes stops the run; between runs it ends the program.
   const bool duringRun = Run != nullptr;
   if (!Dialogs.AskYesNo(this, "Stop?")) return;
-  if (!duringRun)
-    Dialogs.ExitNow();
-  else if (Run)  // the run may have ended while the question was open
-    Run->RequestStop();
+  if (duringRun) {
+    if (Run) Run->RequestStop();  // the run may have ended while the question was open
+    return;
+  }
+  if (!ConfirmUnsavedEdits("Tarvo2 ends")) return;
+  SaveWindowSettings();
+  Dialogs.ExitNow();
+}
+
+// Shows a run of the results list as its end did: its report in the editor (the run's table stays
+// the one Grow Tree runs) and its trees in the Tree view.
+void TForm1::ResultsListRunChosen(int index) {
+  const TRunRecord& run = ResultsList->Record(index);
+  if (Run || !run.HasReport ||
+      !ConfirmUnsavedEdits("the report of run " + QString::number(index + 1) + " replaces them")) {
+    ResultsList->MarkShown(ShownRun);
+    if (!Run && !run.HasReport)
+      Dialogs.ShowNote(this, QString("Run %1 %2 without a report to show.%3")
+                                 .arg(index + 1)
+                                 .arg(EndText(run), run.Error.isEmpty() ? "" : "\n" + run.Error));
+    return;
+  }
+  {
+    const QScopedValueRollback<bool> quiet(ShowCaretPosition, false);
+    RichEdit1->setPlainText(run.Report);
+  }
+  EditorFormat = run.ReportFormat;
+  UpdateEditorReadOnly();
+  LastLoadedFileName = kReportFileName;
+  const bool latest = index + 1 == ResultsList->Count();
+  SetCurrentFile(CurrentFileName, latest
+                                      ? QString(kReportFileName)
+                                      : QString("%1 (run %2)").arg(kReportFileName).arg(index + 1));
+  EditorShowsReport = true;
+  EditorHoldsReport = true;
+  SetPanel(1, QString());
+  SetPanel(2, QString());
+  TreeView->SetTrees(run.Trees, CaptionOf(run));
+  GiveTreeViewRoom();
+  ShownRun = index;
+  ResultsList->MarkShown(ShownRun);
+}
+
+void TForm1::HelpGuideExecute() {
+  if (!UserGuide) {
+    const QString fileName = FindUserGuide();
+    if (fileName.isEmpty())
+      throw std::runtime_error(
+          "TARVO.TXT, the user guide, is neither in the working folder nor installed.");
+    UserGuide = new TUserGuide(fileName, this);
+  }
+  UserGuide->show();
+  UserGuide->raise();
+  UserGuide->activateWindow();
 }
 
 void TForm1::Action1Execute() {
@@ -663,9 +773,34 @@ bool TForm1::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
+// Exit and the window's close button: unsaved edits are asked about first (Cancel keeps the
+// window open); a run in progress is stopped.
 void TForm1::closeEvent(QCloseEvent* event) {
+  bool mayClose = false;
+  Perform([&] { mayClose = ConfirmUnsavedEdits("Tarvo2 closes"); });
+  if (!mayClose) {
+    event->ignore();
+    return;
+  }
   StopRunAndWait();
+  SaveWindowSettings();
   QMainWindow::closeEvent(event);
+}
+
+void TForm1::SaveWindowSettings() {
+  QSettings settings = WindowSettings();
+  settings.setValue("window/docks", saveState());
+  settings.setValue("window/treeViewSized", TreeViewSized);
+}
+
+// The first time it shows, the Tree view takes half the window's height (the results list two
+// fifths of its width); later their sizes are the user's, kept between starts.
+void TForm1::GiveTreeViewRoom() {
+  if (TreeViewSized || TreeView->isHidden()) return;
+  TreeViewSized = true;
+  resizeDocks({TreeView}, {height() / 2}, Qt::Vertical);
+  if (!ResultsList->isHidden())
+    resizeDocks({ResultsList, TreeView}, {width() * 2 / 5, width() * 3 / 5}, Qt::Horizontal);
 }
 
 void TForm1::RichEdit1SelectionChange() {

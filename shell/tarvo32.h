@@ -2,27 +2,27 @@
 // the parameter panel with its file param.par, and the status bar that shows the run's progress.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <string>
 #include <vector>
 
 #include "engine_run.h"
+#include "results_list.h"
 #include "tarvo/parameters.h"
 #include "text_file.h"
 
 class QAction;
-class QComboBox;
 class QDialog;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 class QStatusBar;
 class TDialogs;
 class TFindDialog;
+class TParameterPanel;
 class TRunProgress;
 class TTuneDialog;
+class TUserGuide;
 class TTreeView;
 
 class TForm1 : public QMainWindow {
@@ -39,6 +39,7 @@ class TForm1 : public QMainWindow {
 
   const QString& currentFileName() const { return CurrentFileName; }
   const QString& lastLoadedFileName() const { return LastLoadedFileName; }
+  const QString& tableFileName() const { return TableFileName; }
   const tarvo::RunParameters& parameters() const { return Parameters; }
   bool isRunning() const { return Run != nullptr; }
 
@@ -64,7 +65,9 @@ class TForm1 : public QMainWindow {
   void TuneSettingChosen(double recursiveComplexity, double homogeneity);
   void StopBuildingExecute();
   void Action1Execute();
+  void HelpGuideExecute();
   void OKClick();
+  void ResultsListRunChosen(int index);
 
  private slots:
   void RichEdit1SelectionChange();
@@ -84,6 +87,9 @@ class TForm1 : public QMainWindow {
   void Perform(Command command);
   void LoadEditor(const QString& fileName, TBrokenUtf8 broken = TBrokenUtf8::WholeFileAsLatin1);
   void SaveEditor(const QString& fileName);
+  void UpdateEditorReadOnly();
+  QString TableToRun();
+  bool ConfirmUnsavedEdits(const QString& before);
   void SetCurrentFile(const QString& fileName, const QString& shownName);
   void SetPanel(int panel, const QString& text);
   void ShowWarnings(const std::vector<std::string>& warnings);
@@ -95,6 +101,9 @@ class TForm1 : public QMainWindow {
   void SetRunning(bool running);
   void RunEnded(const TRunOutcome& outcome);
   void StopRunAndWait();
+  void GiveTreeViewRoom();
+  void SaveWindowSettings();
+  bool SettlePanelEdits();
 
   TDialogs& Dialogs;
   QDialog* AboutBox = nullptr;
@@ -105,6 +114,11 @@ class TForm1 : public QMainWindow {
   // The editor shows a run's report that has not been given a name with Save As: Save asks for
   // one, so that the report never lands on the table.
   bool EditorShowsReport = false;
+  // The editor shows a run's report, named or not: Grow Tree runs TableFileName without asking.
+  bool EditorHoldsReport = false;
+  // What Grow Tree and Tune run on: the last table opened or saved, untitled.txt after New. A
+  // report, the guide or another text that is not a table never becomes it.
+  QString TableFileName = "untitled.txt";
   TTextFormat EditorFormat;
   tarvo::RunParameters Parameters;
   // What read from param.par for the run in progress without an error but probably not as meant.
@@ -113,26 +127,26 @@ class TForm1 : public QMainWindow {
   // while a run uses panel 1 for its progress.
   bool ShowCaretPosition = true;
 
-  // The run in progress, or none.
+  // The run in progress, or none, and what the results list will keep of it.
   TEngineRun* Run = nullptr;
+  TRunRecord RunRecord;
+  QElapsedTimer RunClock;
+  int ShownRun = -1;  // the row of the results list whose report the editor shows, or -1
   TEngineRun::TTreeStartHook TreeStartHook;
 
   QPlainTextEdit* RichEdit1 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QLabel* Panels[3] = {};
   TRunProgress* RunProgress = nullptr;
-  QGroupBox* GroupBox1 = nullptr;
-  QLineEdit* Recursive_Embedding = nullptr;
-  QLineEdit* Homogeneity = nullptr;
-  QLineEdit* VariantsNumber = nullptr;
-  QLineEdit* FeatureToPredict = nullptr;
-  QLineEdit* FoldsCrossValidate = nullptr;
-  QComboBox* ColumnList = nullptr;
-  QPushButton* OK = nullptr;
+  QLabel* RunWarning = nullptr;          // what the last run read but probably not as meant
+  TParameterPanel* GroupBox1 = nullptr;  // with its edits and OK
   TFindDialog* FindDialog = nullptr;
   TFindDialog* ReplaceDialog = nullptr;
   TTuneDialog* TuneDialog = nullptr;
-  TTreeView* TreeView = nullptr;  // the trees of the last run
+  TUserGuide* UserGuide = nullptr;
+  TTreeView* TreeView = nullptr;  // the trees of the run shown
+  TResultsList* ResultsList = nullptr;
+  bool TreeViewSized = false;  // the Tree view has had its first size: now the user's
 
   QAction* FileNew = nullptr;
   QAction* FileOpen1 = nullptr;
@@ -150,4 +164,5 @@ class TForm1 : public QMainWindow {
   QAction* StopBuilding = nullptr;
   QAction* TuneParams = nullptr;
   QAction* Action1 = nullptr;
+  QAction* HelpGuide = nullptr;
 };

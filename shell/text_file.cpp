@@ -23,6 +23,19 @@ QString FirstLineEnd(const QByteArray& bytes) {
   return "\n";
 }
 
+// Text holds no NUL byte and few control codes besides tab, the line ends, form feed and the
+// end-of-data mark (26).
+bool LooksBinary(const QByteArray& bytes) {
+  qsizetype controls = 0;
+  for (const char byte : bytes) {
+    const auto code = static_cast<unsigned char>(byte);
+    if (code == 0) return true;
+    if (code < 32 && code != '\t' && code != '\n' && code != '\r' && code != '\f' && code != 26)
+      ++controls;
+  }
+  return controls * 20 > bytes.size();
+}
+
 // The length of the valid UTF-8 sequence that starts at bytes[i]; 0 when none starts there
 // (a stray continuation byte, a cut or overlong sequence, a surrogate, beyond U+10FFFF).
 int Utf8SequenceLength(const QByteArray& bytes, qsizetype i) {
@@ -96,6 +109,8 @@ QString LoadTextFile(const QString& name, TTextFormat& format, TBrokenUtf8 broke
     text = QString::fromLatin1(bytes);
   }
   format.LineEnd = FirstLineEnd(bytes);
+  // A report is written back from the bytes it was read from, whatever they are.
+  format.Binary = broken == TBrokenUtf8::WholeFileAsLatin1 && LooksBinary(bytes);
 
   // The editor knows only "\n" between lines.
   text.replace("\r\n", "\n");

@@ -8,6 +8,8 @@
 struct TTextFormat {
   bool Latin1 = false;     // UTF-8 unless the bytes were not valid UTF-8
   QString LineEnd = "\n";  // "\n", "\r\n" or "\r": the file's first line end
+  // A table's bytes that are not text (a NUL byte, or mostly control codes); never a report's.
+  bool Binary = false;
   // A file shown with only its broken bytes as Latin-1 cannot be written back from its text
   // alone: while the text is unchanged, saving writes these bytes.
   QByteArray KeptBytes;

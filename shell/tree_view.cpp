@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
 #include <QImage>
@@ -17,6 +18,7 @@
 #include <stdexcept>
 
 #include "dialogs.h"
+#include "tarvo/numbers.h"
 #include "tree_graphviz.h"
 #include "tree_labels.h"
 
@@ -112,9 +114,14 @@ TTreeView::TTreeView(TDialogs& dialogs, QWidget* parent)
 
   VariantBox = new QComboBox;
   VariantBox->setObjectName("VariantSelector");
+  // Always wide enough for its texts with their CV errors.
+  VariantBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  VariantBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   connect(VariantBox, &QComboBox::currentIndexChanged, this, &TTreeView::ShowVariant);
   Legend = new QLabel;
   Legend->setObjectName("TreeLegend");
+  // A long legend gives way rather than widen the dock; saved pictures hold all of it.
+  Legend->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
   // The zoom commands work while the focus is anywhere in the dock.
   auto command = [&](const QString& text, const QKeySequence& keys, auto slot) {
@@ -147,12 +154,17 @@ TTreeView::TTreeView(TDialogs& dialogs, QWidget* parent)
   setWidget(body);
 }
 
-void TTreeView::SetTrees(std::vector<tarvo::TreeDescription> trees) {
+void TTreeView::SetTrees(std::vector<tarvo::TreeDescription> trees, TTreeCaption caption) {
   Trees = std::move(trees);
+  Caption = std::move(caption);
   const QSignalBlocker quiet(VariantBox);
   VariantBox->clear();
-  for (const tarvo::TreeDescription& tree : Trees) {
-    VariantBox->addItem(QString("Variant %1").arg(tree.Variant));
+  for (size_t i = 0; i < Trees.size(); ++i) {
+    const QString error = i < static_cast<size_t>(Caption.Errors.size())
+                              ? Caption.Errors[static_cast<qsizetype>(i)]
+                              : QString();
+    VariantBox->addItem(QString("Variant %1").arg(Trees[i].Variant) +
+                        (error.isEmpty() ? QString() : ", CV error " + error));
   }
   // Shown first, so that the view has its size when the tree is fitted into it.
   setVisible(!Trees.empty());
@@ -210,36 +222,107 @@ void TTreeView::ShowLegend(const tarvo::TreeDescription& tree) {
   Legend->setText(text);
 }
 
-void TTreeView::SavePicture(const QString& fileName) {
+QString TTreeView::PictureTitle() const {
+  const int index = VariantBox->currentIndex();
+  if (index < 0 || index >= static_cast<int>(Trees.size())) return QString();
+  const tarvo::TreeDescription& tree = Trees[static_cast<size_t>(index)];
+  const tarvo::RunParameters& p = Caption.Parameters;
+  const auto fixed = [](double value, int decimals) {
+    return QString::fromStdString(tarvo::FormatReal(value, 1, decimals));
+  };
+  QString title = QString("%1: %2 (%3); look-ahead %4, homogeneity %5, folds %6; variant %7")
+                      .arg(QFileInfo(Caption.Table).fileName(),
+                           QString::fromStdString(tarvo::ToUtf8(tree.PredictedName)),
+                           tree.Classification ? "classification" : "regression",
+                           fixed(p.RecursiveComplexity, 2), fixed(p.Homogeneity, 3))
+                      .arg(p.FoldsCrossValidate)
+                      .arg(tree.Variant);
+  const QString error = index < Caption.Errors.size() ? Caption.Errors[index] : QString();
+  if (!error.isEmpty()) title += ", CV error " + error;
+  return title;
+}
+
+qreal TTreeView::HeadingHeight() const {
+  const int index = VariantBox->currentIndex();
+  const bool legend = index >= 0 && index < static_cast<int>(Trees.size()) &&
+                      Trees[static_cast<size_t>(index)].Classification;
+  const qreal line = QFontMetricsF(Fonts.Title).height();
+  return kMargin + line * (legend ? 2.5 : 1.5);
+}
+
+QSizeF TTreeView::PictureSize() const {
+  const QSizeF tree = Scene->sceneRect().size();
+  const qreal title = QFontMetricsF(Fonts.Title).horizontalAdvance(PictureTitle()) + 2 * kMargin;
+  return QSizeF(std::max(tree.width(), title), HeadingHeight() + tree.height());
+}
+
+void TTreeView::PaintPicture(QPainter& painter) const {
+  const QSizeF size = PictureSize();
+  painter.fillRect(QRectF(QPointF(0, 0), size), Qt::white);
+  const QFontMetricsF metrics(Fonts.Title);
+  painter.setPen(Qt::black);
+  painter.setFont(Fonts.Title);
+  qreal y = kMargin + metrics.ascent();
+  painter.drawText(QPointF(kMargin, y), PictureTitle());
+  // The legend: each class's colour and name, on one line under the title.
+  const int index = VariantBox->currentIndex();
+  const tarvo::TreeDescription& tree = Trees[static_cast<size_t>(index)];
+  if (tree.Classification) {
+    y += metrics.height();
+    qreal x = kMargin;
+    const qreal square = metrics.ascent() * 0.8;
+    for (size_t c = 0; c < tree.ClassNames.size(); ++c) {
+      painter.fillRect(QRectF(x, y - square, square, square),
+                       QColor(tarvo::ClassColour(static_cast<int32_t>(c))));
+      x += square + 4;
+      const QString name = QString::fromStdString(tarvo::ToUtf8(tree.ClassNames[c]));
+      painter.drawText(QPointF(x, y), name);
+      x += metrics.horizontalAdvance(name) + 14;
+    }
+  }
   const QRectF source = Scene->sceneRect();
+  Scene->render(&painter, QRectF(QPointF(0, HeadingHeight()), source.size()), source);
+}
+
+void TTreeView::SavePicture(const QString& fileName) {
+  if (Trees.empty()) throw std::runtime_error("There is no tree to save.");
+  const QSizeF size = PictureSize();
   if (QFileInfo(fileName).suffix().compare("svg", Qt::CaseInsensitive) == 0) {
     QSvgGenerator svg;
     svg.setFileName(fileName);
-    svg.setSize(source.size().toSize());
-    svg.setViewBox(QRectF(QPointF(0, 0), source.size()));
-    svg.setTitle(windowTitle());
+    svg.setSize(size.toSize());
+    svg.setViewBox(QRectF(QPointF(0, 0), size));
+    svg.setTitle(PictureTitle());
     QPainter painter;
     if (!painter.begin(&svg))
       throw std::runtime_error("Cannot write file " + fileName.toStdString());
-    painter.fillRect(QRectF(QPointF(0, 0), source.size()), Qt::white);
-    Scene->render(&painter, QRectF(QPointF(0, 0), source.size()), source);
+    PaintPicture(painter);
     painter.end();
     return;
   }
   // An image at twice the picture's size, so that its text stays sharp when printed.
-  QImage image((source.size() * 2).toSize(), QImage::Format_ARGB32);
+  QImage image((size * 2).toSize(), QImage::Format_ARGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
-  Scene->render(&painter, QRectF(image.rect()), source);
+  painter.scale(2, 2);
+  PaintPicture(painter);
   painter.end();
   if (!image.save(fileName))
     throw std::runtime_error("Cannot write file " + fileName.toStdString());
 }
 
 void TTreeView::SavePictureAs() {
-  const QString fileName = Dialogs.AskSaveFileName(
-      this, "Save Picture As", QString(), "SVG Pictures (*.svg);;PNG Images (*.png)", "svg");
+  QString filter;
+  QString fileName =
+      Dialogs.AskSaveFileName(this, "Save Picture As", QString(),
+                              "SVG Pictures (*.svg);;PNG Images (*.png)", "svg", &filter);
   if (fileName.isEmpty()) return;
+  // A name without a picture's suffix takes the one of the filter chosen.
+  const QString suffix = QFileInfo(fileName).suffix().toLower();
+  if (suffix != "svg" && suffix != "png") {
+    const QString wanted = SuffixOfFilter(filter);
+    fileName += "." + (wanted.isEmpty() ? QString("svg") : wanted);
+  }
   try {
     SavePicture(fileName);
   } catch (const std::exception& error) {

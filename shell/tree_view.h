@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "tarvo/parameters.h"
 #include "tarvo/tree_description.h"
 #include "tree_items.h"
 
@@ -37,6 +38,13 @@ class TZoomView : public QGraphicsView {
   QPointF Focus;
 };
 
+// What a saved picture's title and the variant box tell about the run the trees come from.
+struct TTreeCaption {
+  QString Table;  // the file the run read
+  tarvo::RunParameters Parameters;
+  QStringList Errors;  // each tree's cross-validation error as the report gives it, or empty
+};
+
 class TTreeView : public QDockWidget {
   Q_OBJECT
 
@@ -44,13 +52,17 @@ class TTreeView : public QDockWidget {
   TTreeView(TDialogs& dialogs, QWidget* parent = nullptr);
 
   // The trees of a run, in the order the report holds them; shows the first, and hides the dock
-  // when the run reported none (a fault of the table).
-  void SetTrees(std::vector<tarvo::TreeDescription> trees);
+  // when the run reported none (a fault of the table, or no run: Clear).
+  void SetTrees(std::vector<tarvo::TreeDescription> trees, TTreeCaption caption = {});
+  void Clear() { SetTrees({}); }
   // Draws the tree at index (0-based) of the last run.
   void ShowVariant(int index);
-  // Writes the picture shown to fileName: SVG when it ends in .svg, else an image by its suffix.
+  // Writes the picture shown, with its title and legend, to fileName: SVG when it ends in .svg,
+  // else an image by its suffix.
   void SavePicture(const QString& fileName);
   void SavePictureAs();
+  // The title of a saved picture of the tree shown: table, target, parameters, variant, error.
+  QString PictureTitle() const;
 
   QGraphicsScene* scene() const { return Scene; }
   QComboBox* variantSelector() const { return VariantBox; }
@@ -58,9 +70,14 @@ class TTreeView : public QDockWidget {
  private:
   void DrawTree(const tarvo::TreeDescription& tree);
   void ShowLegend(const tarvo::TreeDescription& tree);
+  // Paints the title, the legend and the tree into a picture of size PictureSize().
+  void PaintPicture(QPainter& painter) const;
+  QSizeF PictureSize() const;
+  qreal HeadingHeight() const;
 
   TDialogs& Dialogs;
   std::vector<tarvo::TreeDescription> Trees;
+  TTreeCaption Caption;
   TTreeFonts Fonts;
   QGraphicsScene* Scene;
   TZoomView* View;

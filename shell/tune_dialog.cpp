@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
-#include <QThread>
 #include <QVBoxLayout>
 #include <limits>
 
+#include "background_task.h"
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
 #include "tuning_plot.h"
@@ -47,7 +47,23 @@ TTuneDialog::TTuneDialog(QWidget* parent) : QDialog(parent) {
   setObjectName("TuneDialog");
   setWindowTitle("Tune Parameters");
   setModal(false);
+  Search = new TBackgroundTask(this);
+  connect(Search, &TBackgroundTask::Finished, this, &TTuneDialog::SearchFinished);
 
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(CreateSettings());
+  layout->addLayout(CreateResults(), 1);
+  CreateProgress();
+  layout->addWidget(ProgressBar);
+  layout->addWidget(StatusLabel);
+  layout->addWidget(Honesty);
+  layout->addLayout(CreateButtons());
+  resize(900, 420);
+  UpdateButtons();
+}
+
+// The grid to try and the time budget.
+QHBoxLayout* TTuneDialog::CreateSettings() {
   GridEdit = new QLineEdit(this);
   GridEdit->setObjectName("GridEdit");
   GridEdit->setPlaceholderText("rc=1,2,2.5,3 h=0.01,0.05,0.1,0.2");
@@ -69,7 +85,11 @@ TTuneDialog::TTuneDialog(QWidget* parent) : QDialog(parent) {
   settings->addWidget(GridEdit, 1);
   settings->addWidget(budgetLabel);
   settings->addWidget(BudgetEdit);
+  return settings;
+}
 
+// The rows of the search, sortable by their numbers, and their plot.
+QHBoxLayout* TTuneDialog::CreateResults() {
   RowsTable = new QTableWidget(0, 7, this);
   RowsTable->setObjectName("RowsTable");
   RowsTable->setHorizontalHeaderLabels(
@@ -80,12 +100,17 @@ TTuneDialog::TTuneDialog(QWidget* parent) : QDialog(parent) {
   RowsTable->setSelectionMode(QAbstractItemView::SingleSelection);
   RowsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   RowsTable->setSortingEnabled(true);
+  connect(RowsTable, &QTableWidget::itemSelectionChanged, this, &TTuneDialog::UpdateButtons);
 
   Plot = new TTuningPlot(this);
   auto* results = new QHBoxLayout;
   results->addWidget(RowsTable, 3);
   results->addWidget(Plot, 2);
+  return results;
+}
 
+// The progress bar, the status line and the note on the best row's error.
+void TTuneDialog::CreateProgress() {
   ProgressBar = new QProgressBar(this);
   ProgressBar->setObjectName("ProgressBar");
   ProgressBar->setRange(0, 1000);
@@ -93,12 +118,14 @@ TTuneDialog::TTuneDialog(QWidget* parent) : QDialog(parent) {
   StatusLabel = new QLabel(this);
   StatusLabel->setObjectName("StatusLabel");
   StatusLabel->setWordWrap(true);
-  auto* honesty = new QLabel(
+  Honesty = new QLabel(
       "The best row's CV error is optimistic: the setting was chosen on the same folds that "
       "measured it.",
       this);
-  honesty->setWordWrap(true);
+  Honesty->setWordWrap(true);
+}
 
+QHBoxLayout* TTuneDialog::CreateButtons() {
   StartButton = new QPushButton("&Start", this);
   StartButton->setObjectName("StartButton");
   StopButton = new QPushButton("S&top", this);
@@ -106,35 +133,28 @@ TTuneDialog::TTuneDialog(QWidget* parent) : QDialog(parent) {
   UseTheseButton = new QPushButton("&Use these", this);
   UseTheseButton->setObjectName("UseTheseButton");
   UseTheseButton->setToolTip("Write the selected row's look-ahead and homogeneity to param.par");
-  auto* closeButton = new QPushButton("Close", this);
+  CloseButton = new QPushButton("Close", this);
+  connect(StartButton, &QPushButton::clicked, this, &TTuneDialog::StartClick);
+  connect(StopButton, &QPushButton::clicked, this, &TTuneDialog::StopClick);
+  connect(UseTheseButton, &QPushButton::clicked, this, &TTuneDialog::UseTheseClick);
+  connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(StartButton);
   buttons->addWidget(StopButton);
   buttons->addStretch(1);
   buttons->addWidget(UseTheseButton);
-  buttons->addWidget(closeButton);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(settings);
-  layout->addLayout(results, 1);
-  layout->addWidget(ProgressBar);
-  layout->addWidget(StatusLabel);
-  layout->addWidget(honesty);
-  layout->addLayout(buttons);
-  resize(900, 420);
-
-  connect(StartButton, &QPushButton::clicked, this, &TTuneDialog::StartClick);
-  connect(StopButton, &QPushButton::clicked, this, &TTuneDialog::StopClick);
-  connect(UseTheseButton, &QPushButton::clicked, this, &TTuneDialog::UseTheseClick);
-  connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
-  connect(RowsTable, &QTableWidget::itemSelectionChanged, this, &TTuneDialog::UpdateButtons);
-  UpdateButtons();
+  buttons->addWidget(CloseButton);
+  return buttons;
 }
 
 TTuneDialog::~TTuneDialog() {
-  if (!Worker) return;
+  // The search writes Result until it returns: it must end before the members go.
   StopRequested = true;
-  Worker->wait();
+  Search->Wait();
+}
+
+bool TTuneDialog::IsRunning() const {
+  return Search->IsRunning();
 }
 
 void TTuneDialog::SetTable(const QString& fileName, const tarvo::RunParameters& base) {
@@ -156,13 +176,11 @@ void TTuneDialog::StartClick() {
   options.CancelRequested = &StopRequested;
   // The callbacks run on the worker; the dialog's own thread fills the table.
   options.RowDone = [this](const tarvo::TuningRow& row) {
-    QMetaObject::invokeMethod(
-        this, [this, row] { AddRow(row); }, Qt::QueuedConnection);
+    Search->Post([this, row] { AddRow(row); });
   };
   options.Progress = [this](const tarvo::TuningProgress& where) {
     const double fraction = where.Fraction();
-    QMetaObject::invokeMethod(
-        this, [this, fraction] { ShowProgress(fraction); }, Qt::QueuedConnection);
+    Search->Post([this, fraction] { ShowProgress(fraction); });
   };
 
   RowsTable->setRowCount(0);
@@ -174,15 +192,17 @@ void TTuneDialog::StartClick() {
   WorkerError.clear();
   const std::string file = QFile::encodeName(TableFileName).toStdString();
   const tarvo::RunParameters base = Base;
-  Worker = QThread::create([this, file, base, options] {
-    try {
-      Result = tarvo::TuneParameters(base, file, options);
-    } catch (const std::exception& error) {
-      WorkerError = QString::fromLocal8Bit(error.what());
-    }
-  });
-  connect(Worker, &QThread::finished, this, &TTuneDialog::SearchFinished);
-  Worker->start();
+  try {
+    Search->Start([this, file, base, options] {
+      try {
+        Result = tarvo::TuneParameters(base, file, options);
+      } catch (const std::exception& error) {
+        WorkerError = QString::fromLocal8Bit(error.what());
+      }
+    });
+  } catch (const std::exception& error) {
+    StatusLabel->setText(QString("Cannot start the search: %1").arg(error.what()));
+  }
   UpdateButtons();
 }
 
@@ -219,8 +239,6 @@ void TTuneDialog::ShowProgress(double fraction) {
 }
 
 void TTuneDialog::SearchFinished() {
-  Worker->deleteLater();
-  Worker = nullptr;
   ProgressBar->setValue(1000);
   QString status;
   switch (Result.End) {

@@ -14,7 +14,8 @@ class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
-class QThread;
+class QHBoxLayout;
+class TBackgroundTask;
 class TTuningPlot;
 
 class TTuneDialog : public QDialog {
@@ -27,7 +28,7 @@ class TTuneDialog : public QDialog {
 
   // The table the next search runs on, and the parameters it keeps for the others.
   void SetTable(const QString& fileName, const tarvo::RunParameters& base);
-  bool IsRunning() const { return Worker != nullptr; }
+  bool IsRunning() const;
 
  signals:
   // "Use these" was pressed on a row.
@@ -41,11 +42,15 @@ class TTuneDialog : public QDialog {
   void ShowProgress(double fraction);
   void SearchFinished();
   void UpdateButtons();
+  QHBoxLayout* CreateSettings();
+  QHBoxLayout* CreateResults();
+  void CreateProgress();
+  QHBoxLayout* CreateButtons();
 
   QString TableFileName;
   tarvo::RunParameters Base;
   std::atomic<bool> StopRequested{false};
-  QThread* Worker = nullptr;
+  TBackgroundTask* Search;
   // Written by the worker, read once it has finished.
   tarvo::TuningResult Result;
   QString WorkerError;
@@ -59,4 +64,6 @@ class TTuneDialog : public QDialog {
   QPushButton* StartButton;
   QPushButton* StopButton;
   QPushButton* UseTheseButton;
+  QPushButton* CloseButton;
+  QLabel* Honesty;
 };

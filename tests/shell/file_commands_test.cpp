@@ -97,6 +97,27 @@ class TFileCommandsTest : public TShellTest {
     QCOMPARE(ReadBytes(table), QByteArray("text"));
   }
 
+  void NewAndOpenAskBeforeDroppingUnsavedEdits() {
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, "old\n");
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    TypeOver(form, "typed");
+    Trigger(form, "FileNew");  // Cancel
+    Trigger(form, "FileOpen1");
+    QCOMPARE(EditorText(form), QString("typed"));
+    QCOMPARE(dialogs.OpenAsked, 0);
+    dialogs.OpenAnswers << table;
+    dialogs.ChoiceAnswers << 1;  // Discard
+    Trigger(form, "FileOpen1");
+    QCOMPARE(EditorText(form), QString("old\n"));
+    QCOMPARE(dialogs.Questions.size(), 3);
+    QVERIFY(dialogs.Questions[0].startsWith("untitled.txt has unsaved edits. Save them before"));
+    // Nothing unsaved: nothing asked.
+    Trigger(form, "FileNew");
+    QCOMPARE(dialogs.Questions.size(), 3);
+  }
+
   void SaveWritesTheCurrentFileAndRenamesNothing() {
     const QString table = folder_->Path("table.txt");
     WriteBytes(table, "old\n");

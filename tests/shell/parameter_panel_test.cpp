@@ -170,13 +170,61 @@ class TParameterPanelTest : public TShellTest {
     Trigger(form, "FileOpen1");
     Trigger(form, "ParamDialog");
     Child<QLineEdit>(form, "FeatureToPredict")->setText("0");
+    dialogs.ChoiceAnswers << 1;  // run without the panel's changes
     GrowTree(form);
+    QCOMPARE(dialogs.Questions.size(), 1);
     QVERIFY(EditorText(form).contains("Variant N  1"));
     QVERIFY(!Child<QGroupBox>(form, "GroupBox1")->isHidden());
     QCOMPARE(Child<QLineEdit>(form, "FeatureToPredict")->text(), QString("0"));
     // With the report in the editor, the column list is the table's that the run read.
     Trigger(form, "ParamDialog");
     QCOMPARE(Child<QComboBox>(form, "ColumnList")->itemText(4), QString("5  weight (numeric)"));
+  }
+
+  void RunAppliesThePanelWhenAsked() {
+    PrepareRunFiles();
+    const QString table = folder_->Path("table.txt");
+    CopyFileHere(TARVO_EXAMPLE_TABLE, table);
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    Trigger(form, "ParamDialog");
+    Child<QLineEdit>(form, "FoldsCrossValidate")->setText("5");
+    Trigger(form, "TreeBuild");  // cancelled: no run, nothing written
+    QVERIFY(!form.isRunning());
+    QCOMPARE(ReadBytes("param.par"), kDefaults);
+    dialogs.ChoiceAnswers << 0;  // apply
+    GrowTree(form);
+    QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050  100   1   1   5"));
+    QVERIFY(Child<QGroupBox>(form, "GroupBox1")->isHidden());
+    QVERIFY(EditorText(form).contains("5-fold crossvalidate error"));
+    QCOMPARE(dialogs.Questions.size(), 2);
+    // Filled again and unchanged: nothing to ask.
+    Trigger(form, "ParamDialog");
+    GrowTree(form);
+    QCOMPARE(dialogs.Questions.size(), 2);
+  }
+
+  void ReturnInTheColumnListGoesOnToFeatureToPredict() {
+    WriteBytes("param.par", kDefaults);
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText("2 2 ?\n0(2) 1\nkind size\n");
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    Trigger(form, "ParamDialog");
+    auto* columns = Child<QComboBox>(form, "ColumnList");
+    columns->setFocus();
+    QTest::keyClick(columns, Qt::Key_Down);
+    QTest::keyClick(columns, Qt::Key_Return);
+    QVERIFY(!Child<QGroupBox>(form, "GroupBox1")->isHidden());
+    QCOMPARE(QApplication::focusWidget(), Child<QLineEdit>(form, "FeatureToPredict"));
+    QTest::keyClicks(QApplication::focusWidget(), "1");
+    QCOMPARE(Child<QLineEdit>(form, "FeatureToPredict")->text(), QString("1"));
+    QCOMPARE(EditorText(form), QString("2 2 ?\n0(2) 1\nkind size\n"));
+    QCOMPARE(ReadBytes("param.par"), kDefaults);
   }
 
   void PanelWorksFromTheKeyboard() {

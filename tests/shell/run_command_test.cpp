@@ -69,7 +69,7 @@ class TRunCommandTest : public TShellTest {
     const QString table = QueueExampleTable(dialogs);
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
-    Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText(ExampleTable("stature"));
+    TypeOver(form, QString::fromLatin1(ExampleTable("stature")));
 
     GrowTree(form);
     QCOMPARE(dialogs.Errors, QStringList());
@@ -150,15 +150,19 @@ class TRunCommandTest : public TShellTest {
     QVERIFY(EditorText(form).startsWith(" Error: wrong number of predicted feature"));
     QCOMPARE(form.parameters().FeatureToPredict, 0);
     QCOMPARE(form.parameters().TargetWeight, 0.0);
-    // The status bar says why, over the panels, which keep their texts.
-    const QString message = form.statusBar()->currentMessage();
-    QVERIFY2(message.startsWith("Warning: param.par: cannot be read"), qPrintable(message));
+    // The status bar says why, beside the panels, which keep their texts.
+    const QLabel* warning = Child<QLabel>(form, "RunWarning");
+    QVERIFY2(warning->toolTip().startsWith("Warning: param.par: cannot be read"),
+             qPrintable(warning->toolTip()));
+    QVERIFY(warning->text().startsWith("Warning: param.par"));
+    QCOMPARE(form.statusBar()->currentMessage(), QString());
     QCOMPARE(PanelText(form, 0), QString("output.txt"));
 
     // Once Parameters has created the file, the next run grows a tree.
     Trigger(form, "ParamDialog");
     GrowTree(form);
     QVERIFY(EditorText(form).contains("Variant N  1"));
+    QCOMPARE(Child<QLabel>(form, "RunWarning")->text(), QString());
   }
 
   void EngineErrorIsShownAndTheEditorKeepsItsText() {
@@ -220,6 +224,7 @@ class TRunCommandTest : public TShellTest {
     const QString table = QueueExampleTable(dialogs);
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
+    TypeOver(form, QString::fromLatin1(ExampleTable("stature")));
     // A folder where the table was: the save fails even for a privileged user.
     QVERIFY(QFile::remove(table));
     QVERIFY(QDir().mkdir(table));
@@ -282,6 +287,8 @@ class TRunCommandTest : public TShellTest {
     QTRY_COMPARE(bar->value(), 1);
     QVERIFY(gate.Held());
     QCOMPARE(bar->maximum(), 11);
+    // Before the first search ends, panel 1 counts no node yet, never the caret's old place.
+    QCOMPARE(PanelText(form, 1), QString(" Node 0"));
     QVERIFY(bar->isVisibleTo(&form));
     QVERIFY(Child<QPlainTextEdit>(form, "RichEdit1")->isReadOnly());
     // The open Replace dialog cannot change the table either.

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <clocale>
@@ -21,13 +22,15 @@ class TScriptedDialogs : public TDialogs {
  public:
   QStringList OpenAnswers;  // taken in turn; none left means Cancel
   QStringList SaveAnswers;
+  QString SaveFilterAnswer;  // the filter the save dialog reports as chosen
   bool AnswerYes = false;
+  QList<int> ChoiceAnswers;  // button indexes taken in turn; none left means Cancel (-1)
 
   int OpenAsked = 0;
   int SaveAsked = 0;
   QString SaveTitle;
   QString SaveFolder;
-  QStringList Questions;
+  QStringList Questions;  // of AskYesNo and AskChoice, in the order asked
   QStringList Errors;
   QStringList Notes;
   QStringList ModalShown;  // object names of the dialogs shown modally
@@ -38,15 +41,20 @@ class TScriptedDialogs : public TDialogs {
     return OpenAnswers.isEmpty() ? QString() : OpenAnswers.takeFirst();
   }
   QString AskSaveFileName(QWidget*, const QString& title, const QString& folder, const QString&,
-                          const QString&) override {
+                          const QString&, QString* chosenFilter) override {
     ++SaveAsked;
     SaveTitle = title;
     SaveFolder = folder;
+    if (chosenFilter) *chosenFilter = SaveFilterAnswer;
     return SaveAnswers.isEmpty() ? QString() : SaveAnswers.takeFirst();
   }
   bool AskYesNo(QWidget*, const QString& question) override {
     Questions << question;
     return AnswerYes;
+  }
+  int AskChoice(QWidget*, const QString& question, const QStringList&) override {
+    Questions << question;
+    return ChoiceAnswers.isEmpty() ? -1 : ChoiceAnswers.takeFirst();
   }
   void ShowError(QWidget*, const QString& message) override { Errors << message; }
   void ShowNote(QWidget*, const QString& message) override { Notes << message; }
@@ -69,6 +77,11 @@ class TWorkingFolder {
   QTemporaryDir folder_;
 };
 
+// The window's settings go to the test's own folder, never to the user's.
+inline void IsolateSettings(const TWorkingFolder& folder) {
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.Path("settings"));
+}
+
 // The fixture of every window test: the program's number locale, and a fresh working folder for
 // each test function.
 class TShellTest : public QObject {
@@ -83,6 +96,7 @@ class TShellTest : public QObject {
   void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
   void init() {
     folder_ = std::make_unique<TWorkingFolder>();
+    IsolateSettings(*folder_);
     PrepareFolder();
   }
   void cleanup() { folder_.reset(); }
@@ -120,6 +134,13 @@ T* Child(QObject& parent, const char* name) {
 
 inline void Trigger(TForm1& form, const char* command) {
   Child<QAction>(form, command)->trigger();
+}
+
+// Replaces the editor's text as typing would: an edit, unlike setPlainText, which loads.
+inline void TypeOver(TForm1& form, const QString& text) {
+  auto* editor = Child<QPlainTextEdit>(form, "RichEdit1");
+  editor->selectAll();
+  editor->insertPlainText(text);
 }
 
 inline QString EditorText(TForm1& form) {

@@ -10,6 +10,7 @@
 #include <QXmlStreamReader>
 #include <clocale>
 
+#include "report_figures.h"
 #include "shell_test_support.h"
 #include "tarvo/engine.h"
 #include "tree_collector.h"
@@ -68,6 +69,7 @@ class TTreeViewTest : public QObject {
   void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
   void init() {
     folder_ = std::make_unique<TWorkingFolder>();
+    IsolateSettings(*folder_);
     PrepareRunFiles();
   }
   void cleanup() { folder_.reset(); }
@@ -146,6 +148,91 @@ class TTreeViewTest : public QObject {
     const QImage png(folder_->Path("tree.png"));
     QVERIFY(!png.isNull());
     QVERIFY(png.width() > 100 && png.height() > 50);
+  }
+
+  void SavedPictureHasTitleAndLegendAndFollowsTheFilter() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    GrowTree(form, dialogs, ReadBytes(TARVO_EXAMPLE_TABLE), "1.000 1.000 0.050  100   1   1  10");
+    // The variant box and the title give the error that the report gives.
+    const QRegularExpression errorLine("crossvalidate error +(\\S+)");
+    const QString error = errorLine.match(EditorText(form)).captured(1);
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(Child<QComboBox>(form, "VariantSelector")->itemText(0),
+             "Variant 1, CV error " + error);
+
+    // A bare name takes the suffix of the filter chosen.
+    dialogs.SaveAnswers << folder_->Path("tree") << folder_->Path("named.svg");
+    dialogs.SaveFilterAnswer = "PNG Images (*.png)";
+    Child<QToolButton>(form, "SavePictureAs")->click();
+    QVERIFY(!QImage(folder_->Path("tree.png")).isNull());
+    QVERIFY(!QFile::exists(folder_->Path("tree.svg")));
+    Child<QToolButton>(form, "SavePictureAs")->click();
+    QCOMPARE(dialogs.Errors, QStringList());
+
+    QFile svg(folder_->Path("named.svg"));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&svg);
+    QString title;
+    QStringList texts;
+    while (!xml.atEnd()) {
+      if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+      if (xml.name() == QLatin1String("title")) title = xml.readElementText();
+      if (xml.name() == QLatin1String("text")) texts << xml.readElementText().trimmed();
+    }
+    const QString expected =
+        "table.txt: sort (classification); look-ahead 1.00, homogeneity 0.050, folds 10; "
+        "variant 1, CV error " +
+        error;
+    QCOMPARE(title, expected);
+    QVERIFY(texts.contains(expected));
+    // The legend names every class; the boxes alone need not.
+    for (const tarvo::TreeDescription& tree : ReportedTrees())
+      for (const std::string& name : tree.ClassNames)
+        QVERIFY2(texts.contains(QString::fromStdString(name)), name.c_str());
+  }
+
+  void TreeIsClearedWithTheTableAndKeepsItsRoom() {
+    int kept = 0;
+    {
+      TScriptedDialogs dialogs;
+      TForm1 form(dialogs);
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      GrowTree(form, dialogs, ReadBytes(TARVO_EXAMPLE_TABLE), "1.000 1.000 0.050  100   1   1  10");
+      TTreeView* view = Child<TTreeView>(form, "TreeView");
+      // Half the window the first time.
+      QTRY_VERIFY2(view->height() > form.height() * 2 / 5,
+                   qPrintable(QString::number(view->height())));
+      form.resizeDocks({view}, {120}, Qt::Vertical);
+      QTRY_VERIFY(view->height() < form.height() / 3);
+      kept = view->height();
+
+      WriteBytes(folder_->Path("other.txt"), "3 1 ?\n");
+      dialogs.OpenAnswers << folder_->Path("other.txt");
+      Trigger(form, "FileOpen1");
+      QVERIFY(view->isHidden());
+      QVERIFY(view->scene()->items().isEmpty());
+      form.close();
+    }
+    // The next start keeps the size the user gave it.
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    GrowTree(form, dialogs, ReadBytes(TARVO_EXAMPLE_TABLE), "1.000 1.000 0.050  100   1   1  10");
+    QTRY_COMPARE(Child<TTreeView>(form, "TreeView")->height(), kept);
+  }
+
+  // Each tree's part of the report gives its own error; a variant without one stays empty.
+  void CrossValidationErrorsFollowTheTrees() {
+    const QString stars(60, '*');
+    const QString report = stars +
+                           "\nVariant N  1\n 10-fold  relative crossvalidate error 0.987\n" +
+                           stars + "\n No rule is found for given parameters\n" + stars +
+                           "\nVariant N  3\n\n  5-fold crossvalidate error 0.250\n";
+    QCOMPARE(CrossValidationErrors(report), QStringList({"relative 0.987", "", "0.250"}));
+    QCOMPARE(CrossValidationErrors("No input file found.\n"), QStringList());
   }
 
   void TreeOfOneNodeShowsOneNode() {

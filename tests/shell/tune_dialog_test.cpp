@@ -61,6 +61,7 @@ class TTuneDialogTest : public QObject {
   void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
   void init() {
     folder_ = std::make_unique<TWorkingFolder>();
+    IsolateSettings(*folder_);
     PrepareRunFiles();
     WriteBytes("param.par", "1.000 1.000 0.050  100   1   2  10");
   }

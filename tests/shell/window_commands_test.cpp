@@ -55,7 +55,7 @@ class TWindowCommandsTest : public TShellTest {
     QCOMPARE(
         Captions(menus[2]->menu()->actions()),
         QStringList({"Pa&rameters", "&Grow Tree", "Stop Tree Growing", "&Tune Parameters..."}));
-    QCOMPARE(Captions(menus[3]->menu()->actions()), QStringList({"&About Tarvo"}));
+    QCOMPARE(Captions(menus[3]->menu()->actions()), QStringList({"&User Guide", "&About Tarvo"}));
 
     QList<QString> tools;
     for (const QAction* action : Child<QToolBar>(form, "ToolBar1")->actions())
@@ -205,6 +205,60 @@ class TWindowCommandsTest : public TShellTest {
     QCOMPARE(dialogs.ExitRequests, 1);
     QCOMPARE(dialogs.Questions.size(), 1);
     QCOMPARE(ReadBytes(table), QByteArray("on disk"));
+  }
+
+  void StopBetweenRunsAsksAboutUnsavedEdits() {
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, "on disk");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    dialogs.AnswerYes = true;
+    TForm1 form(dialogs);
+    QVERIFY(Child<QAction>(form, "StopBuilding")->toolTip().contains("ends Tarvo2"));
+    Trigger(form, "FileOpen1");
+    TypeOver(form, "edited");
+    Trigger(form, "StopBuilding");  // Cancel
+    QCOMPARE(dialogs.ExitRequests, 0);
+    QCOMPARE(dialogs.Questions.size(), 2);
+    QVERIFY(dialogs.Questions[1].startsWith("table.txt has unsaved edits."));
+    dialogs.ChoiceAnswers << 0;  // Save
+    Trigger(form, "StopBuilding");
+    QCOMPARE(dialogs.ExitRequests, 1);
+    QCOMPARE(ReadBytes(table), QByteArray("edited"));
+  }
+
+  void ExitAsksAboutUnsavedEdits() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    TypeOver(form, "typed");
+    Trigger(form, "FileExit1");  // Cancel
+    QVERIFY(form.isVisible());
+    dialogs.ChoiceAnswers << 0;  // Save, but its name is cancelled: still open
+    Trigger(form, "FileExit1");
+    QVERIFY(form.isVisible());
+    QCOMPARE(dialogs.SaveAsked, 1);
+    dialogs.ChoiceAnswers << 1;  // Discard
+    form.close();
+    QVERIFY(!form.isVisible());
+    QCOMPARE(dialogs.Questions.size(), 3);
+  }
+
+  void UserGuideShowsTarvoTxtBesideTheEditor() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "HelpGuide");
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QVERIFY2(dialogs.Errors[0].startsWith("TARVO.TXT, the user guide, is neither"),
+             qPrintable(dialogs.Errors[0]));
+    WriteBytes("TARVO.TXT", "THE GUIDE\r\n");
+    Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText("table");
+    Trigger(form, "HelpGuide");
+    QCOMPARE(Child<QPlainTextEdit>(form, "GuideText")->toPlainText(), QString("THE GUIDE\n"));
+    QVERIFY(Child<QDialog>(form, "UserGuide")->isVisible());
+    QCOMPARE(EditorText(form), QString("table"));
+    QCOMPARE(form.currentFileName(), QString("untitled.txt"));
   }
 
   void AboutShowsTheBoxModally() {

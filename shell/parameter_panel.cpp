@@ -1,0 +1,182 @@
+// The parameter panel's widgets, what they show and how their texts become run parameters.
+#include "parameter_panel.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <stdexcept>
+#include <string>
+
+#include "tarvo/numbers.h"
+
+namespace {
+
+// The text of a parameter edit as a real; refuses it, naming the field, when it is not a number.
+double RealOf(QLineEdit& edit, const char* field) {
+  double value = 0;
+  if (!tarvo::ParseRealToken(edit.text().trimmed().toStdString(), value)) {
+    edit.setFocus();
+    edit.selectAll();
+    throw std::runtime_error(std::string(field) + " must be a number; \"" +
+                             edit.text().toStdString() + "\" is not.");
+  }
+  return value;
+}
+
+int32_t IntegerOf(QLineEdit& edit, const char* field) {
+  int32_t value = 0;
+  if (!tarvo::ParseIntegerToken(edit.text().trimmed().toStdString(), value)) {
+    edit.setFocus();
+    edit.selectAll();
+    throw std::runtime_error(std::string(field) + " must be a whole number; \"" +
+                             edit.text().toStdString() + "\" is not.");
+  }
+  return value;
+}
+
+}  // namespace
+
+TParameterPanel::TParameterPanel(QWidget* parent) : QGroupBox("Parameters", parent) {
+  setObjectName("GroupBox1");
+  setGeometry(24, 96, 393, 231);
+  setAutoFillBackground(true);
+  // The mnemonics stay clear of the menu bar's letters (F, E, R, H).
+  Recursive_Embedding =
+      AddEdit("Recursive_Embedding", "Recursive&Complexity", 152, 48,
+              "Look-ahead of the split search: the whole part is the number of levels a candidate "
+              "split is grown further before it is judged (1 or more); a fraction f thins the "
+              "features of the deeper searches. Two decimals are kept.");
+  Homogeneity = AddEdit("Homogeneity", "Ho&mogeneity", 152, 88,
+                        "When a node stops growing. Classification: the error frequency below "
+                        "which a node counts as pure (0 to 1). Regression: the level of the "
+                        "chi-square test, one of 0.001, 0.005, 0.01 or 0.05. Three decimals are "
+                        "kept.");
+  VariantsNumber = AddEdit("VariantsNumber", "&VariantsNumber", 328, 48,
+                           "How many trees to grow (1 to 255); each later tree may not use the "
+                           "feature at the root of the one before.");
+  FeatureToPredict = AddEdit("FeatureToPredict", "Feature&ToPredict", 328, 88,
+                             "The number of the column to predict, from 1. A nominal column "
+                             "gives classification trees, a numeric one regression trees. The "
+                             "list below shows the columns of the open table.");
+  FoldsCrossValidate = AddEdit("FoldsCrossValidate", "Fol&dsCrossValidate", 328, 128,
+                               "The number of folds of the cross-validation that estimates each "
+                               "tree's error (2 to 255); 1 or less grows the trees without it.");
+  CreateColumnList();
+  CreateOkButton();
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr,
+                               Qt::WidgetWithChildrenShortcut);
+  connect(escape, &QShortcut::activated, this, &TParameterPanel::CloseRequested);
+  hide();
+}
+
+// A one-line edit with its label to its left; Return in it means OK.
+QLineEdit* TParameterPanel::AddEdit(const char* name, const char* caption, int left, int top,
+                                    const char* meaning) {
+  auto* line = new QLineEdit(this);
+  line->setObjectName(name);
+  line->setGeometry(left, top, 41, line->sizeHint().height());
+  line->setToolTip(meaning);
+  auto* label = new QLabel(caption, this);
+  label->setBuddy(line);
+  label->setToolTip(meaning);
+  label->adjustSize();
+  label->move(left - 6 - label->width(), top + (line->height() - label->height()) / 2);
+  connect(line, &QLineEdit::returnPressed, this, &TParameterPanel::OkRequested);
+  return line;
+}
+
+// The columns of the open table; picking one fills FeatureToPredict, which stays editable.
+void TParameterPanel::CreateColumnList() {
+  ColumnList = new QComboBox(this);
+  ColumnList->setObjectName("ColumnList");
+  ColumnList->setGeometry(16, 188, 220, ColumnList->sizeHint().height());
+  ColumnList->setToolTip(
+      "The columns of the open table, read from its header: pick the one to predict (Return "
+      "takes the pick to FeatureToPredict)");
+  auto* columnLabel = new QLabel("Col&umn to predict:", this);
+  columnLabel->setBuddy(ColumnList);
+  columnLabel->adjustSize();
+  columnLabel->move(16, 188 - 4 - columnLabel->height());
+  connect(ColumnList, &QComboBox::activated, this, [this](int index) {
+    FeatureToPredict->setText(QString::number(ColumnList->itemData(index).toInt()));
+  });
+  connect(FeatureToPredict, &QLineEdit::textEdited, this, [this](const QString& text) {
+    ColumnList->setCurrentIndex(ColumnList->findData(text.trimmed().toInt()));
+  });
+  ColumnList->installEventFilter(this);
+}
+
+void TParameterPanel::CreateOkButton() {
+  OK = new QPushButton("OK", this);
+  OK->setObjectName("OK");
+  OK->setGeometry(275 - 24, 261 - 96, 41, 41);
+  OK->setAutoDefault(true);  // Return on the button presses it
+  OK->setToolTip(
+      "Write the values to param.par and close the panel (Return in a field); Escape closes it "
+      "without writing");
+  connect(OK, &QPushButton::clicked, this, &TParameterPanel::OkRequested);
+}
+
+// Return in the column list confirms the pick and goes on to FeatureToPredict: it neither applies
+// the panel nor lets the next keys fall into the editor.
+bool TParameterPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ColumnList && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      FeatureToPredict->setFocus();
+      FeatureToPredict->selectAll();
+      return true;
+    }
+  }
+  return QGroupBox::eventFilter(watched, event);
+}
+
+void TParameterPanel::Fill(const tarvo::RunParameters& parameters) {
+  Recursive_Embedding->setText(
+      QString::fromStdString(tarvo::FormatReal(parameters.RecursiveComplexity, 3, 2)));
+  Homogeneity->setText(QString::fromStdString(tarvo::FormatReal(parameters.Homogeneity, 4, 3)));
+  VariantsNumber->setText(QString::number(parameters.VariantsNumber));
+  FeatureToPredict->setText(QString::number(parameters.FeatureToPredict));
+  FoldsCrossValidate->setText(QString::number(parameters.FoldsCrossValidate));
+  FilledTexts = EditTexts();
+}
+
+void TParameterPanel::SetColumns(const QList<TTableColumn>& columns, int32_t featureToPredict) {
+  ColumnList->clear();
+  for (const TTableColumn& column : columns)
+    ColumnList->addItem(QString("%1  %2 (%3)")
+                            .arg(column.Number)
+                            .arg(column.Name, column.Nominal ? "nominal" : "numeric"),
+                        column.Number);
+  ColumnList->setPlaceholderText(ColumnList->count() ? "Pick a column" : "No table is open");
+  ColumnList->setCurrentIndex(ColumnList->findData(featureToPredict));
+}
+
+void TParameterPanel::Open() {
+  show();
+  raise();
+  Recursive_Embedding->setFocus();
+  Recursive_Embedding->selectAll();
+}
+
+tarvo::RunParameters TParameterPanel::Read(const tarvo::RunParameters& base) {
+  tarvo::RunParameters parameters = base;
+  parameters.RecursiveComplexity = RealOf(*Recursive_Embedding, "RecursiveComplexity");
+  parameters.Homogeneity = RealOf(*Homogeneity, "Homogeneity");
+  parameters.VariantsNumber = IntegerOf(*VariantsNumber, "VariantsNumber");
+  parameters.FeatureToPredict = IntegerOf(*FeatureToPredict, "FeatureToPredict");
+  parameters.FoldsCrossValidate = IntegerOf(*FoldsCrossValidate, "FoldsCrossValidate");
+  return parameters;
+}
+
+bool TParameterPanel::HasUnappliedEdits() const {
+  return EditTexts() != FilledTexts;
+}
+
+QStringList TParameterPanel::EditTexts() const {
+  return {Recursive_Embedding->text(), Homogeneity->text(), VariantsNumber->text(),
+          FeatureToPredict->text(), FoldsCrossValidate->text()};
+}

@@ -1,0 +1,58 @@
+// The parameter panel GroupBox1: the edits of the five run parameters the user sets, the column
+// list of the open table and the OK button, laid over the editor and not modal.
+#pragma once
+
+#include <QGroupBox>
+#include <QList>
+#include <QStringList>
+
+#include "table_header.h"
+#include "tarvo/parameters.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+class TParameterPanel : public QGroupBox {
+  Q_OBJECT
+
+ public:
+  explicit TParameterPanel(QWidget* parent = nullptr);
+
+  // Shows the parameters in the edits; what the edits held before is replaced.
+  void Fill(const tarvo::RunParameters& parameters);
+  // Lists the table's columns and picks the one to predict.
+  void SetColumns(const QList<TTableColumn>& columns, int32_t featureToPredict);
+  // Shows the panel with the first edit's text selected for typing.
+  void Open();
+  // The edits as run parameters, the other values taken from base. Every edit is converted
+  // before anything is returned: a text that is not a number throws, naming the field, and
+  // leaves the focus on it.
+  tarvo::RunParameters Read(const tarvo::RunParameters& base);
+  // The edits hold text other than what Fill put there.
+  bool HasUnappliedEdits() const;
+
+ signals:
+  // OK, or Return in an edit or on the button.
+  void OkRequested();
+  // Escape: the panel closes without writing anything.
+  void CloseRequested();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QLineEdit* AddEdit(const char* name, const char* caption, int left, int top, const char* meaning);
+  void CreateColumnList();
+  void CreateOkButton();
+  QStringList EditTexts() const;
+
+  QLineEdit* Recursive_Embedding;
+  QLineEdit* Homogeneity;
+  QLineEdit* VariantsNumber;
+  QLineEdit* FeatureToPredict;
+  QLineEdit* FoldsCrossValidate;
+  QComboBox* ColumnList = nullptr;
+  QPushButton* OK = nullptr;
+  QStringList FilledTexts;  // what Fill put in the edits
+};

@@ -1,0 +1,187 @@
+// Which file Grow Tree and Tune read, that a table nobody edited keeps its bytes, and the results
+// list that keeps the session's runs.
+#include <QComboBox>
+#include <QTreeWidget>
+
+#include "shell_test_support.h"
+
+namespace {
+
+const QByteArray kGuide = "How to use Tarvo\nOpen a table, then Grow Tree.\n";
+
+// The example table with CR LF and LF mixed: saving it would make every line end CR LF.
+QByteArray MixedLineEnds() {
+  QByteArray table = ReadBytes(TARVO_EXAMPLE_TABLE).replace("\r\n", "\n");
+  return table.replace("\n1 ", "\r\n1 ");
+}
+
+QTreeWidget& Rows(TForm1& form) {
+  return *Child<QTreeWidget>(form, "RunRows");
+}
+
+}  // namespace
+
+class TRunTableTest : public TShellTest {
+  Q_OBJECT
+
+ private:
+  void PrepareFolder() override { PrepareRunFiles(); }
+  void Open(TForm1& form, TScriptedDialogs& dialogs, const QString& name) {
+    dialogs.OpenAnswers << name;
+    Trigger(form, "FileOpen1");
+  }
+
+ private slots:
+  void TableWithoutEditsIsNeverWritten_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("readOnly");
+    QTest::newRow("mixed line ends") << MixedLineEnds() << false;
+    QTest::newRow("read-only") << MixedLineEnds() << true;
+    QTest::newRow("binary") << QByteArray("40 5 ?\n\x00\x01\x02\r\xff\xfe\n\r\n\x1b", 16) << false;
+  }
+  void TableWithoutEditsIsNeverWritten() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, readOnly);
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, bytes);
+    if (readOnly) QVERIFY(QFile::setPermissions(table, QFileDevice::ReadOwner));
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Open(form, dialogs, table);
+    GrowTree(form);
+    GrowTree(form);
+    Trigger(form, "TuneParams");
+    QCOMPARE(ReadBytes(table), bytes);
+    QCOMPARE(Rows(form).topLevelItemCount(), 2);
+    if (bytes.contains('\0')) {
+      // Said once, on Open, and shown read-only; the engine then judges the table.
+      QCOMPARE(dialogs.Notes.size(), 1);
+      QVERIFY(dialogs.Notes[0].startsWith("table.txt is not a text file"));
+      QVERIFY(EditorText(form).contains("Error"));
+    } else {
+      QCOMPARE(dialogs.Notes, QStringList());
+      QVERIFY(EditorText(form).contains("Variant N  1"));
+    }
+    QCOMPARE(dialogs.Errors, QStringList());
+  }
+
+  void RunAfterSavingTheReportStillRunsTheTable() {
+    const QString table = folder_->Path("table.txt");
+    CopyFileHere(TARVO_EXAMPLE_TABLE, table);
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Open(form, dialogs, table);
+    GrowTree(form);
+    const QString report = folder_->Path("report1.txt");
+    dialogs.SaveAnswers << report;
+    Trigger(form, "FileSave");
+    QCOMPARE(form.currentFileName(), report);
+    // The panel lists the columns of the table, not of the report shown.
+    Trigger(form, "ParamDialog");
+    QCOMPARE(Child<QComboBox>(form, "ColumnList")->count(), 5);
+    GrowTree(form);
+    QCOMPARE(dialogs.Errors, QStringList());
+    QCOMPARE(dialogs.Questions, QStringList());
+    QVERIFY(EditorText(form).contains("input file: " + table));
+    QCOMPARE(form.tableFileName(), table);
+    QCOMPARE(ReadBytes(report), ReadBytes("output.txt"));
+    QVERIFY(!Child<QWidget>(form, "TreeView")->isHidden());
+  }
+
+  void TextThatIsNotATableOffersTheLastTable() {
+    const QString table = folder_->Path("table.txt");
+    CopyFileHere(TARVO_EXAMPLE_TABLE, table);
+    WriteBytes("TARVO.TXT", kGuide);
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    // Before any table: said, and nothing runs.
+    Open(form, dialogs, folder_->Path("TARVO.TXT"));
+    Trigger(form, "TreeBuild");
+    QVERIFY(!form.isRunning());
+    QCOMPARE(dialogs.Notes.size(), 1);
+    QVERIFY2(dialogs.Notes[0].startsWith("TARVO.TXT is not a table"), qPrintable(dialogs.Notes[0]));
+    QVERIFY(!QFile::exists("output.txt"));
+
+    Open(form, dialogs, table);
+    Open(form, dialogs, folder_->Path("TARVO.TXT"));
+    Trigger(form, "TreeBuild");  // answered No
+    QVERIFY(!form.isRunning());
+    QCOMPARE(dialogs.Questions.size(), 1);
+    QVERIFY(dialogs.Questions[0].contains("Grow Tree on the last table, " + table));
+    QCOMPARE(EditorText(form), QString::fromLatin1(kGuide));
+
+    dialogs.AnswerYes = true;
+    GrowTree(form);
+    QVERIFY(EditorText(form).contains("input file: " + table));
+    QCOMPARE(ReadBytes("TARVO.TXT"), kGuide);
+    QCOMPARE(dialogs.Errors, QStringList());
+  }
+
+  // The text after Save As is not the file's: the run reads the file as saved, and the edits it
+  // would replace are asked about first.
+  void EditsAfterSaveAsAreAskedAboutBeforeTheRun() {
+    const QString table = folder_->Path("typed.txt");
+    TScriptedDialogs dialogs;
+    dialogs.SaveAnswers << table;
+    TForm1 form(dialogs);
+    const QByteArray saved = ReadBytes(TARVO_EXAMPLE_TABLE).replace("\r\n", "\n");
+    TypeOver(form, QString::fromLatin1(saved));
+    Trigger(form, "FileSaveAs1");
+    QCOMPARE(form.tableFileName(), table);
+    TypeOver(form, "not kept");
+    Trigger(form, "TreeBuild");  // Cancel
+    QVERIFY(!form.isRunning());
+    QCOMPARE(EditorText(form), QString("not kept"));
+    dialogs.ChoiceAnswers << 1;  // Discard
+    GrowTree(form);
+    QVERIFY(EditorText(form).contains("input file: " + table));
+    QCOMPARE(ReadBytes(table), saved);
+    QCOMPARE(dialogs.Questions.size(), 2);
+  }
+
+  void ResultsListShowsEachRunAgain() {
+    const QString table = folder_->Path("table.txt");
+    CopyFileHere(TARVO_EXAMPLE_TABLE, table);
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Open(form, dialogs, table);
+    GrowTree(form);
+    const QString first = EditorText(form);
+    WriteBytes("param.par", "1.000 1.000 0.050  100   1   2  5");
+    GrowTree(form);
+    const QString second = EditorText(form);
+    QVERIFY(first != second);
+
+    QTreeWidget& rows = Rows(form);
+    QCOMPARE(rows.topLevelItemCount(), 2);
+    QCOMPARE(rows.currentItem(), rows.topLevelItem(1));
+    QCOMPARE(rows.topLevelItem(0)->text(1), QString("table.txt"));
+    QCOMPARE(rows.topLevelItem(1)->text(5),
+             QString("look-ahead 1.00, homogeneity 0.050, variants 1, column 2, folds 5"));
+    QCOMPARE(rows.topLevelItem(0)->text(4), QString("complete"));
+    QVERIFY(rows.topLevelItem(0)->text(3).contains('.'));
+
+    rows.setCurrentItem(rows.topLevelItem(0));
+    QCOMPARE(EditorText(form), first);
+    QCOMPARE(PanelText(form, 0), QString("output.txt (run 1)"));
+    QCOMPARE(form.currentFileName(), table);
+    // Unsaved edits are not dropped without asking: Cancel keeps them and the row shown.
+    TypeOver(form, "my notes");
+    rows.setCurrentItem(rows.topLevelItem(1));
+    QCOMPARE(EditorText(form), QString("my notes"));
+    QCOMPARE(rows.currentItem(), rows.topLevelItem(0));
+    dialogs.ChoiceAnswers << 1;  // Discard
+    rows.setCurrentItem(rows.topLevelItem(1));
+    QCOMPARE(EditorText(form), second);
+    QCOMPARE(PanelText(form, 0), QString("output.txt"));
+    QCOMPARE(dialogs.Questions.size(), 2);
+
+    // A run shown again runs its table again, as after the run itself.
+    GrowTree(form);
+    QCOMPARE(rows.topLevelItemCount(), 3);
+    QCOMPARE(ReadBytes(table), ReadBytes(TARVO_EXAMPLE_TABLE));
+  }
+};
+
+QTEST_MAIN(TRunTableTest)
+#include "run_table_test.moc"
