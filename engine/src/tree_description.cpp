@@ -99,7 +99,7 @@ class TTreeDescriber {
 TreeDescription DescribeTree(const TRunState& run) {
   TreeDescription tree;
   tree.TableName = run.InputFileName;
-  tree.LookAhead = run.RecursiveComplexity;
+  tree.LookAhead = run.Parameters.RecursiveComplexity;
   tree.Variant = run.VariantNumber;
   tree.Classification = run.Target.ClassificationMode;
   const int32_t predicted =
