@@ -7,10 +7,12 @@
 
 #include "about.h"
 #include "dialogs.h"
+#include "startup_options.h"
 #include "tarvo32.h"
 #include "working_folder.h"
 
 int main(int argc, char** argv) {
+  if (const auto status = AnswerStartupOptions(argc, argv)) return *status;
   QApplication application(argc, argv);
   // Number texts are never localised; the application has just set the locale from the environment.
   std::setlocale(LC_NUMERIC, "C");

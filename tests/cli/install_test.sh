@@ -65,6 +65,12 @@ if [ -x "$prefix/bin/tarvo2" ]; then
   mkdir "$work/home" "$work/desktop"
   [ -f "$prefix/share/applications/tarvo2.desktop" ] || fail "no desktop entry"
   [ -f "$prefix/share/icons/hicolor/48x48/apps/tarvo2.png" ] || fail "no icon"
+  # --help and --version answer without a display and leave no folder behind; a failed write is an error.
+  (cd "$work/desktop" && env -u DISPLAY -u QT_QPA_PLATFORM HOME=$work/home "$prefix/bin/tarvo2" --help) |
+    grep -q '^Usage: tarvo2' || fail "tarvo2 --help"
+  [ "$(env -u DISPLAY HOME=$work/home "$prefix/bin/tarvo2" -V)" = "tarvo2 2.0" ] || fail "tarvo2 -V"
+  env -u DISPLAY HOME=$work/home "$prefix/bin/tarvo2" --version >/dev/full 2>/dev/null && fail "tarvo2 --version >/dev/full exits 0"
+  [ ! -e "$work/home/Tarvo" ] || fail "tarvo2 --help set up ~/Tarvo"
   cd "$work/desktop"
   HOME=$work/home QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 "$prefix/bin/tarvo2" \
     >"$work/tarvo2.log" 2>&1 &
