@@ -16,8 +16,8 @@
 #include "run_parameters.h"
 #include "tarvo/engine.h"
 #include "terminal_progress.h"
-#include "tune_command.h"
 #include "tree_collector.h"
+#include "tune_command.h"
 
 namespace {
 
@@ -39,6 +39,7 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
   options.CancelRequested = CatchInterrupt();
   options.ReportFileName = report.FileName();
   options.ChiSquareFileName = ChooseChiSquareFile(line.ChiSquareFile);
+  options.Prune = line.Prune.value_or(tarvo::PruneRule::None);
   const PictureOptions pictures{line.DotFile.value_or(""), line.SvgFile.value_or(""),
                                 line.SvgVariant};
   tarvo::TreeCollector trees;
