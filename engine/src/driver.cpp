@@ -213,8 +213,9 @@ RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
   run.InputFileName = std::move(inputFileName);
   run.ChiSquareFileName = options.ChiSquareFileName;
   run.Prune = options.Prune;
-  // Pruning cuts back what growth overshoots: a pruned run's splits pay only for their leaves.
-  if (run.Prune != PruneRule::None) run.CostWeight = kPruneSplitCost;
+  // Pruning cuts back what growth overshoots: the splits of a run that prunes pay only for their
+  // leaves. Without folds to choose on, nothing is pruned and the trees grow as described.
+  if (run.Prune != PruneRule::None && run.FoldsCrossValidate > 1) run.CostWeight = kPruneSplitCost;
   run.Progress = options.Progress;
   run.CancelRequested = options.CancelRequested;
   run.Observer = options.Observer;
