@@ -214,7 +214,7 @@ RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
   run.ChiSquareFileName = options.ChiSquareFileName;
   run.Prune = options.Prune;
   // Pruning cuts back what growth overshoots: the splits of a run that prunes pay only for their
-  // leaves. Without folds to choose on, nothing is pruned and the trees grow as described.
+  // leaves. Without folds to choose on, nothing is pruned and the trees grow as without it.
   if (run.Prune != PruneRule::None && run.FoldsCrossValidate > 1) run.CostWeight = kPruneSplitCost;
   run.Progress = options.Progress;
   run.CancelRequested = options.CancelRequested;

@@ -12,9 +12,9 @@ enum class PruneRule {
 };
 
 // A pruned run grows past the size that the stop tests give by default, for pruning to cut back.
-// Its splits carry no fixed cost (the described run's 0.1 per split), so that growth goes deeper;
-// and unless the caller sets them it grows with the target weight and, in a classification run,
-// the homogeneity below (a regression run keeps its chi-square level). A target weight below 1
+// Its splits carry no fixed cost (0.1 per split in a run without pruning), so that growth goes
+// deeper; and unless the caller sets them it grows with the target weight and, in a classification
+// run, the homogeneity below (a regression run keeps its chi-square level). A target weight below 1
 // keeps each split's branches few, which pruning needs: it collapses a node whole.
 constexpr double kPruneSplitCost = 0.0;
 constexpr double kPruneTargetWeight = 0.5;
