@@ -1,8 +1,16 @@
 // Choosing the pruned size of a tree on the run's folds, nested for the fold trees.
 #include "tree_pruning.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "cross_validation.h"
 #include "tarvo/numbers.h"
@@ -93,6 +101,8 @@ void TTreePruner::PruneGrownTree() {
 void TTreePruner::GrowFoldTrees() {
   fold_.clear();
   fold_.resize(folds_ + 1);
+  std::vector<TGrowJob> jobs;
+  std::vector<int32_t> jobFold;
   for (int32_t f = 1; f <= folds_; ++f) {
     TFold& fold = fold_[f];
     run_.Active = saved_;
@@ -106,20 +116,27 @@ void TTreePruner::GrowFoldTrees() {
       }
     }
     if (run_.Target.RegressionMode) fold.Spread = TrainingSpread(run_);
-    run_.ShowProgress(
-        2, " Variant " + std::to_string(run_.VariantNumber) + " Fold " + std::to_string(f));
     if (fold.Training == 0) continue;
-    run_.Tree.NodesUsed = run_.Tree.BranchesUsed = 0;
-    grower_.GrowTree();
-    fold.Tree = std::make_unique<TPrunableTree>(*run_.Root(), run_.C());
-    fold.Rows = PruningRows(*fold.Tree);
+    jobs.push_back(TGrowJob{
+        run_.Active,
+        " Variant " + std::to_string(run_.VariantNumber) + " Fold " + std::to_string(f), nullptr});
+    jobFold.push_back(f);
   }
   run_.Active = saved_;
+  GrowTrees(jobs);
+  for (size_t j = 0; j < jobs.size(); ++j) {
+    TFold& fold = fold_[jobFold[j]];
+    fold.Tree = std::move(jobs[j].Tree);
+    fold.Rows = PruningRows(*fold.Tree);
+  }
 }
 
 void TTreePruner::GrowPairTrees() {
   // The tree without folds f and g serves both the fold tree without f (tested on g) and the
   // one without g (tested on f): each pair is grown once.
+  std::vector<TGrowJob> jobs;
+  std::vector<std::pair<int32_t, int32_t>> jobPair;
+  std::vector<double> jobSpread;
   for (int32_t f = 1; f < folds_; ++f) {
     for (int32_t g = f + 1; g <= folds_; ++g) {
       run_.Active = saved_;
@@ -133,26 +150,148 @@ void TTreePruner::GrowPairTrees() {
         }
       }
       if (training == 0) continue;
-      const double spread = run_.Target.RegressionMode ? TrainingSpread(run_) : 0.0;
-      run_.ShowProgress(2, " Variant " + std::to_string(run_.VariantNumber) + " Folds " +
-                               std::to_string(f) + "," + std::to_string(g));
-      run_.Tree.NodesUsed = run_.Tree.BranchesUsed = 0;
-      grower_.GrowTree();
-      const TPrunableTree pair(*run_.Root(), run_.C());
-      const int32_t outer[2][2] = {{f, g}, {g, f}};
-      for (const auto& [chooser, tested] : outer) {
-        TFold& fold = fold_[chooser];
-        const int32_t count = static_cast<int32_t>(fold_[tested].Test.size());
-        if (!fold.Tree || count == 0) continue;
-        for (size_t r = 0; r < fold.Rows.size(); ++r) {
-          const double e = ErrorOnFold(pair, RowProbe(fold.Rows, r), tested, spread);
-          fold.Rows[r].Error += e * count / fold.Training;
-          fold.Rows[r].Folds.push_back(FoldError{e, count});
-        }
-      }
+      jobSpread.push_back(run_.Target.RegressionMode ? TrainingSpread(run_) : 0.0);
+      jobs.push_back(TGrowJob{run_.Active,
+                              " Variant " + std::to_string(run_.VariantNumber) + " Folds " +
+                                  std::to_string(f) + "," + std::to_string(g),
+                              nullptr});
+      jobPair.emplace_back(f, g);
     }
   }
   run_.Active = saved_;
+  GrowTrees(jobs);
+  // The errors are added in pair order, so that every fold's sums run over the other folds in
+  // increasing order whichever thread grew which tree.
+  for (size_t j = 0; j < jobs.size(); ++j) {
+    const auto [f, g] = jobPair[j];
+    const int32_t outer[2][2] = {{f, g}, {g, f}};
+    for (const auto& [chooser, tested] : outer) {
+      TFold& fold = fold_[chooser];
+      const int32_t count = static_cast<int32_t>(fold_[tested].Test.size());
+      if (!fold.Tree || count == 0) continue;
+      for (size_t r = 0; r < fold.Rows.size(); ++r) {
+        const double e = ErrorOnFold(*jobs[j].Tree, RowProbe(fold.Rows, r), tested, jobSpread[j]);
+        fold.Rows[r].Error += e * count / fold.Training;
+        fold.Rows[r].Folds.push_back(FoldError{e, count});
+      }
+    }
+    jobs[j].Tree.reset();
+  }
+}
+
+void TTreePruner::GrowTrees(std::vector<TGrowJob>& jobs) {
+  const int32_t threads = std::min(run_.SearchThreads, static_cast<int32_t>(jobs.size()));
+  if (threads > 1) {
+    GrowTreesSideBySide(jobs, threads);
+    return;
+  }
+  for (TGrowJob& job : jobs) {
+    run_.Active = job.Active;
+    run_.ShowProgress(2, job.Label);
+    run_.Tree.NodesUsed = run_.Tree.BranchesUsed = 0;
+    grower_.GrowTree();
+    job.Tree = std::make_unique<TPrunableTree>(*run_.Root(), run_.C());
+  }
+  run_.Active = saved_;
+}
+
+namespace {
+
+// A run state that grows trees as the run's own would: the table, the target, the settings and
+// the feature mask of the run, with pools, records and working arrays of its own, and no report,
+// progress or observer. It stops when stop is set.
+std::unique_ptr<TRunState> GrowingState(const TRunState& run, const std::atomic<bool>* stop) {
+  auto state = std::make_unique<TRunState>();
+  state->TargetWeight = run.TargetWeight;
+  state->RecursiveComplexity = run.RecursiveComplexity;
+  state->Homogeneity = run.Homogeneity;
+  state->MonteCarlo = run.MonteCarlo;
+  state->VariantsNumber = run.VariantsNumber;
+  state->FeatureToPredict = run.FeatureToPredict;
+  state->FoldsCrossValidate = run.FoldsCrossValidate;
+  state->Prune = run.Prune;
+  state->CancelRequested = stop;
+  state->SearchThreads = 1;
+  state->Random = run.Random;
+  state->Table = run.Table;
+  state->Target = run.Target;
+  state->ValueRanks = run.ValueRanks;
+  state->LeafWeight = run.LeafWeight;
+  state->CostWeight = run.CostWeight;
+  state->FeatureCost = run.FeatureCost;
+  state->BaseLookAhead = run.BaseLookAhead;
+  state->HomogeneityCount = run.HomogeneityCount;
+  state->ChiSquareTable = run.ChiSquareTable;
+  state->PredictorMask = run.PredictorMask;
+  state->TargetValue = run.TargetValue;
+  state->TargetClass = run.TargetClass;
+  state->Tree.Create(run.N());
+  state->VariantNumber = run.VariantNumber;
+  state->TreeCount = run.TreeCount;
+  state->FeatureScore.assign(run.FeatureScore.size(), kMissingScore);
+  state->FeatureScoreCount.assign(run.FeatureScoreCount.size(), 0.0);
+  state->LeafMergeShortcut = run.LeafMergeShortcut;
+  return state;
+}
+
+}  // namespace
+
+void TTreePruner::GrowTreesSideBySide(std::vector<TGrowJob>& jobs, int32_t threads) {
+  std::mutex mutex;
+  std::condition_variable finished;
+  size_t next = 0, done = 0;
+  std::exception_ptr error;
+  std::atomic<bool> stop{false};
+  bool cancelled = false;
+  {
+    std::vector<std::jthread> workers;
+    for (int32_t t = 0; t < threads; ++t) {
+      workers.emplace_back([&] {
+        std::unique_ptr<TRunState> state = GrowingState(run_, &stop);
+        TTreeGrower grower(*state, 1);
+        for (;;) {
+          size_t j = 0;
+          {
+            const std::lock_guard<std::mutex> hold(mutex);
+            if (error || next == jobs.size()) return;
+            j = next++;
+          }
+          try {
+            state->Active = jobs[j].Active;
+            state->Tree.NodesUsed = state->Tree.BranchesUsed = 0;
+            grower.GrowTree();
+            jobs[j].Tree = std::make_unique<TPrunableTree>(*state->Root(), state->C());
+          } catch (...) {
+            const std::lock_guard<std::mutex> hold(mutex);
+            if (!error) error = std::current_exception();
+            stop = true;
+            finished.notify_all();
+            return;
+          }
+          const std::lock_guard<std::mutex> hold(mutex);
+          ++done;
+          finished.notify_all();
+        }
+      });
+    }
+    // The caller's thread tells the progress, and passes a stop request on to the workers.
+    size_t told = 0;
+    std::unique_lock<std::mutex> lock(mutex);
+    while (done < jobs.size() && !error && !cancelled) {
+      finished.wait_for(lock, std::chrono::milliseconds(50));
+      for (; told < done; ++told) {
+        ++run_.TreesStarted;
+        if (run_.Progress) run_.Progress->TreeStarted(run_.TreesStarted);
+        run_.ShowProgress(2, jobs[told].Label);
+      }
+      if (run_.CancelRequested && run_.CancelRequested->load(std::memory_order_relaxed)) {
+        stop = true;
+        cancelled = true;
+      }
+    }
+  }  // the lock is released, then the workers are joined
+  if (cancelled) throw RunCancelled();
+  if (error) std::rethrow_exception(error);
 }
 
 double TTreePruner::ErrorOnFold(const TPrunableTree& tree, double alpha, int32_t fold,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cost_complexity.h"
@@ -57,8 +58,18 @@ class TTreePruner {
 
  private:
   struct TFold;
+  // A tree to grow on the objects of Active; Label is shown on status panel 2 when it is done.
+  struct TGrowJob {
+    std::vector<char> Active;
+    std::string Label;
+    std::unique_ptr<TPrunableTree> Tree;
+  };
   void GrowFoldTrees();
   void GrowPairTrees();
+  // Grows every job's tree: with more than one search thread, as many trees at a time, each on a
+  // run state of its own; the trees are those the run's own state would grow one by one.
+  void GrowTrees(std::vector<TGrowJob>& jobs);
+  void GrowTreesSideBySide(std::vector<TGrowJob>& jobs, int32_t threads);
   // The error of the tree at complexity alpha on the objects of the fold.
   double ErrorOnFold(const TPrunableTree& tree, double alpha, int32_t fold, double spread) const;
   void Store(const TPrunableTree& tree, double alpha);
