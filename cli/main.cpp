@@ -16,8 +16,8 @@
 #include "run_parameters.h"
 #include "tarvo/engine.h"
 #include "terminal_progress.h"
-#include "tree_collector.h"
 #include "tune_command.h"
+#include "tree_collector.h"
 
 namespace {
 
