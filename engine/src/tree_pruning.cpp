@@ -49,6 +49,16 @@ size_t ChooseRow(const std::vector<TPruningRow>& rows, PruneRule rule) {
   return chosen;
 }
 
+namespace {
+
+// Folds that tested nothing (a table with fewer objects than folds) say nothing about the size:
+// the tree is then kept as grown.
+size_t Choose(const std::vector<TPruningRow>& rows, PruneRule rule) {
+  return rows.front().Folds.empty() ? 0 : ChooseRow(rows, rule);
+}
+
+}  // namespace
+
 struct TTreePruner::TFold {
   std::vector<int32_t> Test;            // the fold's objects that took part in the tree, increasing
   int32_t Training = 0;                 // the objects of the other folds that did
@@ -85,14 +95,14 @@ void TTreePruner::PruneGrownTree() {
     }
     rows_[r].StandardError = FoldStandardError(rows_[r].Folds);
   }
-  chosen_ = ChooseRow(rows_, run_.Prune);
+  chosen_ = Choose(rows_, run_.Prune);
 
   GrowPairTrees();
   for (int32_t f = 1; f <= folds_; ++f) {
     TFold& fold = fold_[f];
     if (!fold.Tree) continue;
     for (TPruningRow& row : fold.Rows) row.StandardError = FoldStandardError(row.Folds);
-    fold.Chosen = ChooseRow(fold.Rows, run_.Prune);
+    fold.Chosen = Choose(fold.Rows, run_.Prune);
   }
   run_.Active = saved_;
   Store(*tree_, rows_[chosen_].Alpha);
