@@ -184,6 +184,25 @@ void DeclareFiles(CLI::App& app, CommandLine& line) {
       ->group(group);
 }
 
+void DeclarePruning(CLI::App& app, CommandLine& line) {
+  app.add_option_function<std::string>(
+         "--prune",
+         [&line](const std::string& text) {
+           tarvo::PruneRule rule = tarvo::PruneRule::None;
+           if (!tarvo::ParsePruneRule(text, rule)) {
+             throw CLI::ValidationError("--prune: '" + text + "' is not min, 1se or none");
+           }
+           line.Prune = rule;
+         },
+         "cut every tree back to the size that cross-validation on\n"
+         "the run's folds chooses: min (least error) or 1se (the\n"
+         "smallest tree within one standard error of it); none [none].\n"
+         "Unless given, --target-weight and --homogeneity then take\n"
+         "the growth settings of pruning (see the README)")
+      ->type_name("RULE")
+      ->group("Pruning (not kept in the parameter file)");
+}
+
 void DeclareTuning(CLI::App& app, CommandLine& line) {
   const std::string group = "Tuning (look-ahead and homogeneity chosen by cross-validation)";
   CLI::Option* tune = app.add_flag("--tune", line.Tune,
@@ -257,6 +276,8 @@ std::optional<std::string> CheckValues(const CommandLine& line) {
   if (line.Tune && (line.DotFile || line.SvgFile || line.ReportFile)) {
     return "--tune writes no report and no picture: --output, --dot and --svg do not go with it";
   }
+  // The tuning runs grow their trees without pruning; its growth settings would mislead them.
+  if (line.Tune && line.Prune) return "--prune does not go with --tune";
   if (line.WriteParam && line.Format != ResultFormat::Text) {
     // The file written is said in a line of text, which would break the rows of a script.
     return "--write-param prints its line of text; it does not go with --format";
@@ -276,6 +297,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // as GNU tools
   DeclareRunParameters(app, line);
   DeclareFiles(app, line);
+  DeclarePruning(app, line);
   DeclareTuning(app, line);
   DeclarePictures(app, line);
   app.set_help_flag("-h,--help", "show this text and exit")->group("Other options");

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "result_table.h"
+#include "tarvo/pruning.h"
 
 struct CommandLine {
   std::string Table;
@@ -15,6 +16,8 @@ struct CommandLine {
   std::optional<int32_t> MonteCarlo, Variants, Folds;
   std::optional<std::string> Target;  // a column number, or a name from the table's header
   std::optional<std::string> ParameterFile, ChiSquareFile, ReportFile;
+  // --prune: kept apart from the seven run parameters (param.par stays as it is).
+  std::optional<tarvo::PruneRule> Prune;
   // Pictures of the reported trees; they change nothing in the run.
   std::optional<std::string> DotFile, SvgFile;
   int32_t SvgVariant = 1;

@@ -107,6 +107,7 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
   options.CancelRequested = CatchInterrupt();
   options.ReportFileName = report.FileName();
   options.ChiSquareFileName = ChooseChiSquareFile(line.ChiSquareFile);
+  options.Prune = line.Prune.value_or(tarvo::PruneRule::None);
   const PictureOptions pictures{line.DotFile.value_or(""), line.SvgFile.value_or(""),
                                 line.SvgVariant};
   tarvo::TreeCollector trees;

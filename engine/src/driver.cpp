@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -18,6 +19,7 @@
 #include "tarvo/engine.h"
 #include "tree_description.h"
 #include "tree_growing.h"
+#include "tree_pruning.h"
 
 namespace tarvo {
 
@@ -91,12 +93,21 @@ void SetUpTrainingObjects(TRunState& run) {
   }
 }
 
-void PredictAndCrossValidate(TRunState& run, TTreeGrower& grower, int32_t minimumFolds) {
+void PredictAndCrossValidate(TRunState& run, TTreeGrower& grower, int32_t minimumFolds,
+                             TTreePruner* pruner = nullptr) {
   if (run.Table.PredictCount > 0)
     PredictObjects(run, run.Table.PredictData, run.Table.PredictCount, true);
   if (run.Parameters.FoldsCrossValidate > minimumFolds) {
-    run.Competence[run.TreeCount] = CrossValidate(run, grower);
+    run.Competence[run.TreeCount] = pruner ? pruner->CrossValidate() : CrossValidate(run, grower);
   }
+}
+
+// With pruning, the tree just grown is cut back to its chosen size before anything reads it.
+std::unique_ptr<TTreePruner> PruneGrownTree(TRunState& run, TTreeGrower& grower) {
+  if (run.Prune == PruneRule::None) return nullptr;
+  auto pruner = std::make_unique<TTreePruner>(run, grower);
+  pruner->PruneGrownTree();
+  return pruner;
 }
 
 // Returns false when the report holds a fault of the table or of the run parameters.
@@ -129,20 +140,26 @@ bool Run(TRunState& run) {
 
   // The first tree is cross-validated with more than one fold, the later variants with more than
   // two.
-  const int32_t firstTrees =
-      1 + (run.Parameters.FoldsCrossValidate > 1 ? run.Parameters.FoldsCrossValidate : 0);
-  const int32_t laterTrees =
-      1 + (run.Parameters.FoldsCrossValidate > 2 ? run.Parameters.FoldsCrossValidate : 0);
+  const int32_t folds = run.Parameters.FoldsCrossValidate;
+  int32_t firstTrees = 1 + (folds > 1 ? folds : 0);
+  int32_t laterTrees = 1 + (folds > 2 ? folds : 0);
+  if (run.Prune != PruneRule::None && folds > 1) {
+    // Every tree, its fold trees and the trees without each pair of folds.
+    const int64_t k = folds;
+    firstTrees = laterTrees = static_cast<int32_t>(1 + k + k * (k - 1) / 2);
+  }
   run.PlanTrees(firstTrees + (trees - 1) * laterTrees);
   TTreeGrower grower(run, run.SearchThreads);
   run.VariantNumber = 1;
   run.TreeCount = 1;
   run.Tree.NodesUsed = run.Tree.BranchesUsed = 0;
   grower.GrowTree();
+  std::unique_ptr<TTreePruner> pruner = PruneGrownTree(run, grower);
   run.FirstTree.Leaves = run.LeafCount;
   WriteTreeReport(run);
   ShowTreeToObserver(run);
-  PredictAndCrossValidate(run, grower, 1);
+  PredictAndCrossValidate(run, grower, 1, pruner.get());
+  if (pruner) pruner->WritePruningTable();
 
   for (int32_t variant = 2; variant <= run.Parameters.VariantsNumber; ++variant) {
     // A tree that did not split its root ends the variants: nothing is forbidden any more.
@@ -151,11 +168,14 @@ bool Run(TRunState& run) {
     run.VariantNumber = variant;
     run.Tree.NodesUsed = run.Tree.BranchesUsed = 0;
     grower.GrowTree();
+    pruner = PruneGrownTree(run, grower);
     WriteTreeReport(run);
     ShowTreeToObserver(run);
-    if (!run.Root()->FirstBranch) continue;  // reported, but it does not count
-    ++run.TreeCount;
-    PredictAndCrossValidate(run, grower, 2);
+    if (run.Root()->FirstBranch) {  // otherwise reported, but it does not count
+      ++run.TreeCount;
+      PredictAndCrossValidate(run, grower, 2, pruner.get());
+    }
+    if (pruner) pruner->WritePruningTable();
   }
   if (run.Table.PredictCount > 0 && run.TreeCount > 1) VoteTrees(run);
 
@@ -190,6 +210,12 @@ RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
   run.Parameters = parameters;
   run.InputFileName = std::move(inputFileName);
   run.ChiSquareFileName = options.ChiSquareFileName;
+  run.Prune = options.Prune;
+  // Pruning cuts back what growth overshoots: the splits of a run that prunes pay only for their
+  // leaves. Without folds to choose on, nothing is pruned and the trees grow as without it.
+  if (run.Prune != PruneRule::None && run.Parameters.FoldsCrossValidate > 1) {
+    run.CostWeight = kPruneSplitCost;
+  }
   run.Progress = options.Progress;
   run.CancelRequested = options.CancelRequested;
   run.Observer = options.Observer;

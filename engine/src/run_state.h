@@ -12,6 +12,7 @@
 #include "run_random.h"
 #include "tarvo/engine.h"
 #include "tarvo/parameters.h"
+#include "tarvo/pruning.h"
 #include "tree_records.h"
 #include "value_ranks.h"
 
@@ -26,6 +27,7 @@ struct TRunState {
   RunParameters Parameters{0.0, 0.0, 0.0, 0, 0, 0, 0};  // as the caller passed them
   std::string InputFileName;
   std::string ChiSquareFileName = "prog.par";
+  PruneRule Prune = PruneRule::None;  // how the trees are cut back after growing
 
   ProgressSink* Progress = nullptr;
   const std::atomic<bool>* CancelRequested = nullptr;  // the caller's stop request, may be null

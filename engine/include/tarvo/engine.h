@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tarvo/parameters.h"
+#include "tarvo/pruning.h"
 
 namespace tarvo {
 
@@ -52,6 +53,9 @@ struct RunOptions {
   int32_t SearchThreads = 0;  // threads of the search; 0 means one per core
   std::string ReportFileName = "output.txt";
   std::string ChiSquareFileName = "prog.par";
+  // Cost-complexity pruning of every tree, its size chosen on the run's folds; with it the
+  // report adds a pruning table after each tree. None keeps the report as it is.
+  PruneRule Prune = PruneRule::None;
 };
 
 // One fold of a cross-validation: its error (relative to the training spread in a regression
