@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,11 @@ struct TFeatureMask;
 
 enum TFeatureType : uint8_t { ftNumeric = 0, ftNominal = 2 };
 
-constexpr double MissingCode = 9999.0;
+// A missing value in the run's columns. No table value can take it: a table file's numbers are
+// finite, and a table in memory refuses infinite values.
+constexpr double MissingCode = std::numeric_limits<double>::infinity();
+// The number that a table file writes for a missing value.
+constexpr double kFileMissingNumber = 9999.0;
 // The printed outer bounds of a numeric feature's first and last interval. Values beyond them are
 // valid, so those branches are open on their outer side (TBranchRec::OpenBelow and OpenAbove).
 constexpr double kOpenBound = 1e17;
@@ -62,6 +67,13 @@ struct TTargetDescription {
 
   const std::string& ClassName(int32_t code) const;  // empty text for a code without a name
 };
+
+// Fills the target description from the predicted column and adds the companion column
+// (FeatureCount becomes FileColumns + 1): the part of the target not in use points at the last
+// column. FeatureType, DeclaredValues, ValueTable and FeatureName must hold FileColumns + 2
+// entries.
+void DescribeTarget(int32_t featureToPredict, double targetWeight, TInputTable& table,
+                    TTargetDescription& target);
 
 // Reads one table file. Every routine that can fail has written its message to the report when
 // it returns false; the caller then ends the run.

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "tarvo/csv_table.h"
 #include "tarvo/parameters.h"
+#include "tarvo/table.h"
 
 namespace tarvo {
 
@@ -52,6 +54,11 @@ struct RunOptions {
   int32_t SearchThreads = 0;  // threads of the search; 0 means one per core
   std::string ReportFileName = "output.txt";
   std::string ChiSquareFileName = "prog.par";
+  // How a run on a file reads it: a described table file, or CSV or TSV with these options.
+  TableFormat InputFormat = TableFormat::Described;
+  CsvOptions Csv;
+  // The name of a table in memory, for the report's "input file:" line.
+  std::string TableName;
 };
 
 // One fold of a cross-validation: its error (relative to the training spread in a regression
@@ -79,10 +86,17 @@ struct RunResult {
   FirstTreeFigures FirstTree;
 };
 
-// The fuller entry: parameters in, report out. A classification run leaves the number of file
+// The fuller entry: parameters and a table file in (read as options.InputFormat says), report
+// out. A classification run leaves the number of file
 // columns in parameters.FeatureToPredict, as the described entry does.
 RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
                     const RunOptions& options);
+
+// The same run on a table in memory; toPredict, when given, holds objects to predict with the
+// table's columns (their predicted column may be unknown). A table that FindTableFault refuses is
+// a fault of the table: the report holds its message.
+RunResult RunEngine(RunParameters& parameters, const Table& table, const RunOptions& options,
+                    const Table* toPredict = nullptr);
 
 // Runs the engine once on inputFileName with the seven run parameters in param.par order.
 // The product is output.txt in the current working directory; faults of the table are reported
