@@ -41,6 +41,13 @@ constexpr const char* kHelpText =
     "                            copy installed with the program]\n"
     "  -o, --output=FILE         write the report to FILE; - writes it to standard output\n"
     "                            [output.txt]\n"
+    "      --table-format=FORMAT the format of TABLE: csv, tsv or table (a table file); by\n"
+    "                            default .csv is CSV, .tsv and .tab are TSV, others tables\n"
+    "      --nominal=COL[,COL...]  columns of a CSV or TSV table that are nominal even when\n"
+    "                            their values are numbers (names or numbers)\n"
+    "\n"
+    "A CSV or TSV table has a header row of column names; an empty field, NA or ? is a\n"
+    "missing value. Without --target its last column is predicted.\n"
     "\n"
     "Tuning (look-ahead and homogeneity chosen by cross-validation):\n"
     "      --tune                run the table once per setting of a grid and print each\n"
@@ -132,6 +139,10 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   app.add_option("--param", line.ParameterFile)->type_name("FILE");
   app.add_option("--prog", line.ChiSquareFile)->type_name("FILE");
   app.add_option("-o,--output", line.ReportFile)->type_name("FILE");
+  app.add_option("--table-format", line.TableFormat)
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"csv", "tsv", "table"}));
+  app.add_option("--nominal", line.Nominal)->type_name("COL[,COL...]");
   app.add_flag("--tune", line.Tune);
   app.add_option("--grid", line.Grid)->type_name("TEXT");
   app.add_option("--budget", texts.budget)->type_name("SECONDS");
@@ -170,6 +181,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
       !CheckFileName("--svg", line.SvgFile, error)) {
     return UsageError(error);
   }
+  if (line.Nominal && line.Nominal->empty()) return UsageError("--nominal: no column given");
   if (!line.Tune && (line.Grid || line.Budget || line.WriteParam)) {
     return UsageError("--grid, --budget and --write-param go with --tune");
   }

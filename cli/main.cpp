@@ -14,10 +14,11 @@
 #include "picture_options.h"
 #include "report_output.h"
 #include "run_parameters.h"
+#include "table_input.h"
 #include "tarvo/engine.h"
 #include "terminal_progress.h"
-#include "tune_command.h"
 #include "tree_collector.h"
+#include "tune_command.h"
 
 namespace {
 
@@ -39,6 +40,8 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
   options.CancelRequested = CatchInterrupt();
   options.ReportFileName = report.FileName();
   options.ChiSquareFileName = ChooseChiSquareFile(line.ChiSquareFile);
+  options.InputFormat = TableFormatOf(line);
+  options.Csv.NominalColumns = NominalColumnsOf(line);
   const PictureOptions pictures{line.DotFile.value_or(""), line.SvgFile.value_or(""),
                                 line.SvgVariant};
   tarvo::TreeCollector trees;
@@ -58,8 +61,10 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
     }
     if (!result.TableFault) return kExitComplete;
     std::fprintf(stderr, "%s\n", result.FaultMessage.c_str());
-    // Without options the run is the window's Grow Tree, for which a fault is a normal end.
-    return line.HasOptions ? kExitTableFault : kExitComplete;
+    // Without options the run on a table file is the window's Grow Tree, for which a fault is a
+    // normal end.
+    const bool growTree = !line.HasOptions && options.InputFormat == tarvo::TableFormat::Described;
+    return growTree ? kExitComplete : kExitTableFault;
   } catch (const tarvo::RunCancelled&) {
     terminal.EndLine();
     std::fputs("tarvo-run: interrupted; the report is incomplete\n", stderr);
@@ -85,6 +90,7 @@ int main(int argc, char** argv) {
   const std::optional<int> status = ResolveParameters(line, parameters, warnings);
   PrintWarnings(warnings);
   if (status) return *status;
+  PredictLastColumnOfCsv(line, parameters);
   if (line.Tune) return RunTuneCommand(line, parameters);
   return RunTable(line, parameters);
 }

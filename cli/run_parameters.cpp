@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exit_status.h"
+#include "table_input.h"
 #include "tarvo/numbers.h"
 #include "tarvo/table_columns.h"
 
@@ -42,7 +43,7 @@ std::optional<int> ResolveTarget(const CommandLine& line, int32_t& featureToPred
   const std::string& target = *line.Target;
   if (tarvo::ParseIntegerToken(target, featureToPredict)) return std::nullopt;
   std::vector<tarvo::TableColumn> columns;
-  if (!tarvo::ReadTableColumns(line.Table, columns)) return std::nullopt;
+  if (!tarvo::ReadTableColumns(line.Table, TableFormatOf(line), columns)) return std::nullopt;
   const int32_t column = tarvo::FindTableColumn(columns, target);
   if (column == 0) {
     std::string names;

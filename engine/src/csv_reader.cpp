@@ -329,7 +329,8 @@ bool ReadCsvTable(std::istream& in, const std::string& name, const CsvOptions& o
     if (fields.size() < names.size()) {
       records.Fail(records.Line(), fields.size() + 1,
                    "the row ends after " + std::to_string(fields.size()) +
-                       " fields; the header has " + std::to_string(names.size()));
+                       (fields.size() == 1 ? " field" : " fields") + "; the header has " +
+                       std::to_string(names.size()));
       fault = records.Fault();
       return false;
     }
