@@ -2,6 +2,8 @@
 // in memory and its report. The Scale_ series give the exponent of time against objects.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -31,7 +33,16 @@ void BM_LargeTable(benchmark::State& state, TargetKind target, double recursiveC
   const auto objects = static_cast<int32_t>(state.range(0));
   tarvo::Table table;
   std::string error;
-  std::istringstream csv(tarvo::synthetic::MakeCsvTable(LargeShape(target, objects)));
+  const std::string text = tarvo::synthetic::MakeCsvTable(LargeShape(target, objects));
+  // For runs of other programs on the same tables: $TARVO_BENCH_CSV_DIR/classes_20000.csv, ...
+  if (const char* folder = std::getenv("TARVO_BENCH_CSV_DIR")) {
+    std::ofstream(std::string(folder) + "/" +
+                      (target == TargetKind::kClasses ? "classes_" : "numbers_") +
+                      std::to_string(objects) + ".csv",
+                  std::ios::binary)
+        << text;
+  }
+  std::istringstream csv(text);
   if (!tarvo::ReadCsvTable(csv, "large.csv", tarvo::CsvOptions{}, table, error)) {
     state.SkipWithError(error.c_str());
     return;

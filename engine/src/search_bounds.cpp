@@ -232,7 +232,7 @@ bool TSplitSearch::DispersionIntervalsCannotWin(TFrame& frame, int32_t f, double
   // Over thousands of groups the last interval may reach far back before its cost passes the
   // best; after kMostSteps starts the rest are bounded below together, which keeps the work
   // linear in the groups and the value a lower bound (it only makes the test weaker).
-  constexpr int32_t kMostSteps = 64;
+  constexpr int32_t kMostSteps = 256;
   for (int32_t j = 0; j < v; ++j) {
     one[j] = perSquares * deviations(0, j) + perLeaf;
     // The last interval is groups i..j; its squared deviations only grow as i falls.

@@ -7,6 +7,10 @@
 
 namespace tarvo {
 
+// A table's columns and the companion column must fit a feature mask.
+static_assert(kMaxTableColumns + 1 <= kMaxFeatures);
+static_assert(kMaxTableClasses <= kMaxClasses);
+
 namespace {
 
 // The run's columns are indexed from 1, index 0 unused; missing values take MissingCode.

@@ -11,7 +11,7 @@
 namespace tarvo {
 
 constexpr int kMaxClasses = 12;
-constexpr int kMaxFeatures = 60;  // 59 file columns and the companion column
+constexpr int kMaxFeatures = 256;  // 255 columns of a table in memory and the companion column
 
 using TClassCounts = std::array<int32_t, kMaxClasses + 1>;  // classes 1..12, entry 0 unused
 
@@ -51,7 +51,7 @@ struct TPathStep {
 using TNodePath = std::vector<TPathStep>;  // step k at index k - 1; grows as deep as the tree
 
 struct TFeatureMask {
-  std::array<bool, kMaxFeatures + 1> Allowed{};  // features 1..60, entry 0 unused
+  std::array<bool, kMaxFeatures + 1> Allowed{};  // features 1..256, entry 0 unused
   bool& operator[](int f) { return Allowed[f]; }
   bool operator[](int f) const { return Allowed[f]; }
 };

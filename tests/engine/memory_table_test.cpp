@@ -88,12 +88,42 @@ TEST(TableFault, NamesWhatTheRunCannotTake) {
 
   Table wide;
   for (int c = 0; c <= kMaxTableColumns; ++c) wide.AddNumericColumn("c", {1.0});
-  EXPECT_EQ(FindTableFault(wide, 1), "Error in input table: 60 columns, at most 59");
+  EXPECT_EQ(FindTableFault(wide, 1), "Error in input table: 256 columns, at most 255");
 
   Table otherColumns = good;
   otherColumns.Columns[1].ValueNames.push_back("white");
   EXPECT_EQ(FindTableFault(good, 3, &otherColumns),
             "Error in input table: the objects to predict do not have the columns of the table");
+}
+
+TEST_F(MemoryTable, WideTableSplitsOnItsLastPredictors) {
+  // 254 noise columns and the one that tells the class, beyond any table file's 59.
+  Table table;
+  const int objects = 40;
+  for (int c = 1; c < kMaxTableColumns - 1; ++c) {
+    std::vector<double> noise;
+    for (int o = 0; o < objects; ++o) noise.push_back((o * 7 + c * 13) % 5);
+    table.AddNumericColumn("n" + std::to_string(c), noise);
+  }
+  std::vector<double> signal;
+  std::vector<std::string> classes;
+  for (int o = 0; o < objects; ++o) {
+    signal.push_back(o);
+    classes.push_back(o < 20 ? "low" : "high");
+  }
+  table.AddNumericColumn("signal", signal);
+  table.AddNominalColumn("cls", classes);
+  ASSERT_EQ(table.Columns.size(), static_cast<size_t>(kMaxTableColumns));
+  WriteProgPar();
+  RunParameters p;
+  p.FeatureToPredict = kMaxTableColumns;
+  p.FoldsCrossValidate = 1;
+  const RunResult result = RunEngine(p, table, RunOptions{});
+  ASSERT_FALSE(result.TableFault) << result.FaultMessage;
+  const std::string report = ReadBytes("output.txt");
+  EXPECT_NE(report.find("Number of features= 255"), std::string::npos);
+  EXPECT_NE(report.find(" signal <=   19.50,"), std::string::npos) << report.substr(0, 600);
+  EXPECT_NE(report.find("frequency for the tree is   0.00"), std::string::npos);
 }
 
 TEST_F(MemoryTable, FaultIsTheReportsOneLine) {

@@ -37,7 +37,7 @@ struct Table {
 };
 
 // How far a table in memory may go. A described table file keeps its own, smaller limits.
-inline constexpr int32_t kMaxTableColumns = 59;    // the predicted column included
+inline constexpr int32_t kMaxTableColumns = 255;   // the predicted column included
 inline constexpr int32_t kMaxTableClasses = 12;    // values of a nominal predicted column
 inline constexpr int32_t kMaxNominalValues = 255;  // values of any other nominal column
 
