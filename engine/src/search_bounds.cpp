@@ -230,9 +230,12 @@ bool TSplitSearch::DispersionIntervalsCannotWin(TFrame& frame, int32_t f, double
     return lowest - (relative + 1e-10 * weight * largestSquare / root) >= toBeat;
   };
   // Over thousands of groups the last interval may reach far back before its cost passes the
-  // best; after kMostSteps starts the rest are bounded below together, which keeps the work
-  // linear in the groups and the value a lower bound (it only makes the test weaker).
-  constexpr int32_t kMostSteps = 256;
+  // best. Beyond a table file's 500 groups, after kMostSteps starts the rest are bounded below
+  // together: the work stays linear in the groups, and the value a lower bound (the test is only
+  // weaker).
+  constexpr int32_t kAllStepsUpTo = 500;
+  constexpr int32_t kMostSteps = 32;
+  const int32_t mostSteps = v > kAllStepsUpTo ? kMostSteps : v;
   for (int32_t j = 0; j < v; ++j) {
     one[j] = perSquares * deviations(0, j) + perLeaf;
     // The last interval is groups i..j; its squared deviations only grow as i falls.
@@ -240,7 +243,7 @@ bool TSplitSearch::DispersionIntervalsCannotWin(TFrame& frame, int32_t f, double
     for (int32_t i = j; i >= 1; --i) {
       const double cost = perSquares * deviations(i, j) + perLeaf;
       if (cost >= best) break;
-      if (j - i == kMostSteps) {
+      if (j - i == mostSteps) {
         // Every start at i or below costs at least this interval, and the groups before it at
         // least a leaf.
         best = std::min(best, perLeaf + cost);
