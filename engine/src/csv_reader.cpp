@@ -1,11 +1,10 @@
 // Reading CSV and TSV tables: records and quoting, then each column's kind and values.
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <fstream>
-#include <optional>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "input_table.h"
 #include "system_error_text.h"

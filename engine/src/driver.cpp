@@ -217,9 +217,9 @@ namespace {
 
 // One run: the state made from the parameters and options, the report opened, the table taken by
 // `load`, and the trees grown and reported.
-template <typename LoadTable>
+template <typename Load>
 RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
-                        const RunOptions& options, LoadTable load) {
+                        const RunOptions& options, Load load) {
   TRunState run;
   int32_t threads = options.SearchThreads;
   if (threads <= 0) {

@@ -2,6 +2,7 @@
 // the line and column for every kind of bad file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <streambuf>
