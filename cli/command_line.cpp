@@ -24,7 +24,10 @@ constexpr const char* kDescription =
     "\n"
     "The run parameters come from param.par in the current folder, else from the defaults of\n"
     "the window's parameter panel (shown below in brackets); each option overrides its\n"
-    "parameter. The report is output.txt there.\n";
+    "parameter. The report is output.txt there.\n"
+    "\n"
+    "TABLE may also be a CSV or TSV table: a header row of column names, and an empty\n"
+    "field, NA or ? for a missing value; without --target its last column is predicted.\n";
 
 constexpr const char* kFooter =
     "Progress is shown on stderr when it is a terminal. Ctrl+C stops the run.\n"
@@ -184,6 +187,26 @@ void DeclareFiles(CLI::App& app, CommandLine& line) {
       ->group(group);
 }
 
+void DeclareTableInput(CLI::App& app, CommandLine& line) {
+  const std::string group = "CSV and TSV tables";
+  app.add_option("--table-format", line.TableFormat,
+                 "the format of TABLE: csv, tsv or table (a table file); by\n"
+                 "default .csv is CSV, .tsv and .tab are TSV, others tables")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"csv", "tsv", "table"}))
+      ->group(group);
+  app.add_option_function<std::string>(
+         "--nominal",
+         [&line](const std::string& columns) {
+           if (columns.empty()) throw CLI::ValidationError("--nominal: no column given");
+           line.Nominal = columns;
+         },
+         "columns of a CSV or TSV table that are nominal even when\n"
+         "their values are numbers (names or numbers)")
+      ->type_name("COL[,COL...]")
+      ->group(group);
+}
+
 void DeclarePruning(CLI::App& app, CommandLine& line) {
   app.add_option_function<std::string>(
          "--prune",
@@ -297,6 +320,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // as GNU tools
   DeclareRunParameters(app, line);
   DeclareFiles(app, line);
+  DeclareTableInput(app, line);
   DeclarePruning(app, line);
   DeclareTuning(app, line);
   DeclarePictures(app, line);

@@ -15,6 +15,9 @@ struct CommandLine {
   std::optional<double> TargetWeight, LookAhead, Homogeneity;
   std::optional<int32_t> MonteCarlo, Variants, Folds;
   std::optional<std::string> Target;  // a column number, or a name from the table's header
+  // The table's format (csv, tsv or table) where its name does not tell, and the columns of a
+  // CSV or TSV table that are nominal even when their values are numbers.
+  std::optional<std::string> TableFormat, Nominal;
   std::optional<std::string> ParameterFile, ChiSquareFile, ReportFile;
   // --prune: kept apart from the seven run parameters (param.par stays as it is).
   std::optional<tarvo::PruneRule> Prune;

@@ -18,6 +18,7 @@
 #include "picture_options.h"
 #include "report_output.h"
 #include "run_parameters.h"
+#include "table_input.h"
 #include "tarvo/engine.h"
 #include "terminal_progress.h"
 #include "tree_collector.h"
@@ -77,8 +78,10 @@ int TableFault(const CommandLine& line, const tarvo::RunResult& result, int open
   }
   std::fprintf(stderr, "tarvo-run: %s: %s\n", line.Table.c_str(),
                Trimmed(result.FaultMessage).c_str());
-  // Without options the run is the window's Grow Tree, for which a fault is a normal end.
-  return line.HasOptions ? kExitTableFault : kExitComplete;
+  // Without options the run on a table file is the window's Grow Tree, for which a fault is a
+  // normal end.
+  const bool growTree = !line.HasOptions && TableFormatOf(line) == tarvo::TableFormat::Described;
+  return growTree ? kExitComplete : kExitTableFault;
 }
 
 int Interrupted(ReportOutput& report) {
@@ -108,6 +111,8 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
   options.ReportFileName = report.FileName();
   options.ChiSquareFileName = ChooseChiSquareFile(line.ChiSquareFile);
   options.Prune = line.Prune.value_or(tarvo::PruneRule::None);
+  options.InputFormat = TableFormatOf(line);
+  options.Csv.NominalColumns = NominalColumnsOf(line);
   const PictureOptions pictures{line.DotFile.value_or(""), line.SvgFile.value_or(""),
                                 line.SvgVariant};
   tarvo::TreeCollector trees;
@@ -153,6 +158,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> notes;
   std::optional<int> status = ResolveParameters(line, parameters, notes);
   if (!status) status = RefuseFileClashes(line);
+  if (!status) PredictLastColumnOfCsv(line, parameters, notes);
   if (!status) status = line.Tune ? RunTuneCommand(line, parameters) : RunTable(line, parameters);
   if (*status != kExitUsage) PrintNotes(notes);
   return *status;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exit_status.h"
+#include "table_input.h"
 #include "tarvo/numbers.h"
 #include "tarvo/table_columns.h"
 
@@ -58,7 +59,7 @@ std::optional<int> ResolveTarget(const CommandLine& line, int32_t& featureToPred
   if (!line.Target) return std::nullopt;
   const std::string& target = *line.Target;
   std::vector<tarvo::TableColumn> columns;
-  const bool header = tarvo::ReadTableColumns(line.Table, columns);
+  const bool header = tarvo::ReadTableColumns(line.Table, TableFormatOf(line), columns);
   int32_t number = 0;
   if (tarvo::ParseIntegerToken(target, number)) {
     if (header && (number < 1 || static_cast<size_t>(number) > columns.size())) {

@@ -78,6 +78,8 @@ void TEngineRun::Run() {
   options.Progress = &progress;
   options.CancelRequested = &StopRequested;
   options.ReportFileName = kReportFileName;
+  // A .csv, .tsv or .tab file is read as such a table; any other name as a table file.
+  options.InputFormat = tarvo::TableFormatOfName(InputFileName);
   tarvo::TreeCollector trees;
   options.Observer = &trees;
 

@@ -16,6 +16,8 @@
 #include "rule_report.h"
 #include "run_state.h"
 #include "system_error_text.h"
+#include "table_loading.h"
+#include "tarvo/csv_table.h"
 #include "tarvo/engine.h"
 #include "tree_description.h"
 #include "tree_growing.h"
@@ -110,16 +112,55 @@ std::unique_ptr<TTreePruner> PruneGrownTree(TRunState& run, TTreeGrower& grower)
   return pruner;
 }
 
-// Returns false when the report holds a fault of the table or of the run parameters.
-bool Run(TRunState& run) {
+// Takes the run's table from a table in memory; false when the report holds its fault.
+bool LoadMemoryTable(TRunState& run, const Table& table, const Table* toPredict) {
+  const std::string fault = FindTableFault(table, run.Parameters.FeatureToPredict, toPredict);
+  if (!fault.empty()) {
+    run.Report.Line(fault);
+    run.Report.Close();
+    return false;
+  }
+  LoadTable(table, toPredict, run.Parameters.FeatureToPredict, run.Parameters.TargetWeight,
+            run.Table, run.Target, run.PredictorMask);
+  return true;
+}
+
+// Reads the table file named by the run, in its format, and takes the run's table from it; false
+// when the report holds a fault of the file.
+bool LoadTableFile(TRunState& run, const RunOptions& options) {
+  Table training, toPredict;
+  if (options.InputFormat != TableFormat::Described) {
+    CsvOptions csv = options.Csv;
+    csv.Separator = options.InputFormat == TableFormat::Tsv ? '\t' : ',';
+    std::string fault;
+    if (!ReadCsvTable(run.InputFileName, csv, training, fault)) {
+      run.Report.Line(fault);
+      run.Report.Close();
+      return false;
+    }
+    return LoadMemoryTable(run, training, nullptr);
+  }
+  // The file's own reader checks its limits with its own messages, in the order it meets them.
+  // It reads into the run's own table, which a fault leaves as the reader left it.
   TableReader reader(run.Report, run.InputFileName);
   if (!reader.LoadTrainingPart(run.Parameters.FeatureToPredict, run.Parameters.TargetWeight,
                                run.Table, run.Target, run.PredictorMask)) {
     return false;
   }
+  // A value first met in the prediction rows takes a code of its own but no name: the names are
+  // those of the training rows.
+  const std::vector<std::vector<TValueRec>> trainingValues = run.Table.ValueTable;
+  if (!reader.LoadPredictionSection(run.Table)) return false;
+  run.Table.ValueTable = trainingValues;
+  TablesOfInput(run.Table, training, toPredict);
+  return LoadMemoryTable(run, training, &toPredict);
+}
+
+// Grows, reports, predicts, cross-validates and votes on the table the run holds. Returns false
+// when the report holds a fault of the run parameters.
+bool GrowAndReport(TRunState& run) {
   SetUpTrainingObjects(run);
   run.Tree.Create(run.N());
-  if (!reader.LoadPredictionSection(run.Table)) return false;
   if (!CheckRunParameters(run)) return false;
   RankFeatureValues(run.Table, run.ValueRanks);
 
@@ -197,8 +238,13 @@ void RefuseTableThatIsTheReport(const std::string& table, const std::string& rep
 
 }  // namespace
 
-RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
-                    const RunOptions& options) {
+namespace {
+
+// One run: the state made from the parameters and options, the report opened, the table taken by
+// `load`, and the trees grown and reported.
+template <typename Load>
+RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
+                        const RunOptions& options, Load load) {
   TRunState run;
   int32_t threads = options.SearchThreads;
   if (threads <= 0) {
@@ -208,7 +254,7 @@ RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
   run.SearchThreads = threads;
   run.Random.Seed(5);
   run.Parameters = parameters;
-  run.InputFileName = std::move(inputFileName);
+  run.InputFileName = tableName;
   run.ChiSquareFileName = options.ChiSquareFileName;
   run.Prune = options.Prune;
   // Pruning cuts back what growth overshoots: the splits of a run that prunes pay only for their
@@ -219,14 +265,13 @@ RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
   run.Progress = options.Progress;
   run.CancelRequested = options.CancelRequested;
   run.Observer = options.Observer;
-  RefuseTableThatIsTheReport(run.InputFileName, options.ReportFileName);
   if (!run.Report.Open(options.ReportFileName)) {
     const int error = errno;
     throw EngineError("Cannot create file " + options.ReportFileName + WithSystemReason(error));
   }
   RunResult result;
   try {
-    result.TableFault = !Run(run);
+    result.TableFault = !(load(run) && GrowAndReport(run));
   } catch (const RunCancelled&) {
     run.Report.KeepPart();  // a stopped run leaves the part written so far
     throw;
@@ -237,6 +282,21 @@ RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
   // The predicted column's number is overwritten by the last column's in a classification run.
   if (run.Target.ClassificationMode) parameters.FeatureToPredict = run.Table.FileColumns;
   return result;
+}
+
+}  // namespace
+
+RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
+                    const RunOptions& options) {
+  RefuseTableThatIsTheReport(inputFileName, options.ReportFileName);
+  return RunWithReport(parameters, inputFileName, options,
+                       [&](TRunState& run) { return LoadTableFile(run, options); });
+}
+
+RunResult RunEngine(RunParameters& parameters, const Table& table, const RunOptions& options,
+                    const Table* toPredict) {
+  return RunWithReport(parameters, options.TableName, options,
+                       [&](TRunState& run) { return LoadMemoryTable(run, table, toPredict); });
 }
 
 void RunEngine(double& TargetWeight, double& RecursiveComplexity, double& Homogeneity,

@@ -69,6 +69,38 @@ bool ParseNumber(const std::string& token, double& value) {
   return invalid;
 }
 
+void DescribeTarget(int32_t featureToPredict, double targetWeight, TInputTable& table,
+                    TTargetDescription& target) {
+  const int32_t columns = table.FileColumns;
+  const int32_t companion = columns + 1;
+  // Exactly one part of the target is in use: the class part when the predicted column is
+  // nominal, the numeric part otherwise. The other part points at the last column of the file.
+  target.ClassFeature = target.RegressionFeature = featureToPredict;
+  target.ErrorWeight = target.DispersionWeight = targetWeight;
+  if (table.FeatureType[featureToPredict] == ftNumeric) {
+    target.ErrorWeight = 0.0;
+    target.ClassFeature = columns;
+  } else {
+    target.DispersionWeight = 0.0;
+    target.RegressionFeature = columns;
+  }
+  target.ClassificationMode = target.ErrorWeight != 0.0;
+  target.RegressionMode = target.DispersionWeight != 0.0;
+  table.FeatureCount = companion;
+  if (!target.RegressionMode) {
+    table.FeatureType[companion] = ftNumeric;
+    table.FeatureName[companion] = std::string("Y");
+  }
+  if (!target.ClassificationMode) {
+    table.FeatureType[companion] = ftNominal;
+    table.FeatureName[companion] = std::string("W");
+    table.DeclaredValues[companion] = 1;
+    table.ValueTable[companion] = {TValueRec{1, "1"}};
+  }
+  target.NumberOfClasses =
+      target.ClassificationMode ? table.DeclaredValues[target.ClassFeature] : 0;
+}
+
 TableReader::TableReader(ReportFile& report, std::string fileName)
     : report_(report), fileName_(std::move(fileName)) {}
 
@@ -217,7 +249,8 @@ bool TableReader::ReadRows(TInputTable& table, TDataTable& rowsTable, bool isPre
                           FormatInteger(c, 3) + " :wrong value " + token,
                       true);
         }
-        rowsTable[c][r] = value;
+        // The value 9999 stands for a missing value in a table file.
+        rowsTable[c][r] = value == kFileMissingNumber ? MissingCode : value;
       }
     }
   }
@@ -271,32 +304,7 @@ bool TableReader::LoadTrainingPart(int32_t featureToPredict, double targetWeight
   }
   if (!lineEnded) SkipRestOfLine();
 
-  // Exactly one part of the target is in use: the class part when the predicted column is
-  // nominal, the numeric part otherwise. The other part points at the last column of the file.
-  target.ClassFeature = target.RegressionFeature = featureToPredict;
-  target.ErrorWeight = target.DispersionWeight = targetWeight;
-  if (table.FeatureType[featureToPredict] == ftNumeric) {
-    target.ErrorWeight = 0.0;
-    target.ClassFeature = columns;
-  } else {
-    target.DispersionWeight = 0.0;
-    target.RegressionFeature = columns;
-  }
-  target.ClassificationMode = target.ErrorWeight != 0.0;
-  target.RegressionMode = target.DispersionWeight != 0.0;
-  table.FeatureCount = companion;
-  if (!target.RegressionMode) {
-    table.FeatureType[companion] = ftNumeric;
-    table.FeatureName[companion] = std::string("Y");
-  }
-  if (!target.ClassificationMode) {
-    table.FeatureType[companion] = ftNominal;
-    table.FeatureName[companion] = std::string("W");
-    table.DeclaredValues[companion] = 1;
-    table.ValueTable[companion] = {TValueRec{1, "1"}};
-  }
-  target.NumberOfClasses =
-      target.ClassificationMode ? table.DeclaredValues[target.ClassFeature] : 0;
+  DescribeTarget(featureToPredict, targetWeight, table, target);
   if (target.NumberOfClasses > kMaxClasses) {
     return Fail("Error in input file: too much classes", true);
   }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -13,14 +14,18 @@ class ReportFile;
 
 enum TFeatureType : uint8_t { ftNumeric = 0, ftNominal = 2 };
 
-constexpr double MissingCode = 9999.0;
+// A missing value in the run's columns. No table value can take it: a table file's numbers are
+// finite, and a table in memory refuses infinite values.
+constexpr double MissingCode = std::numeric_limits<double>::infinity();
+// The number that a table file writes for a missing value.
+constexpr double kFileMissingNumber = 9999.0;
 // The printed outer bounds of a numeric feature's first and last interval. Values beyond them are
 // valid, so those branches are open on their outer side (TBranchRec::OpenBelow and OpenAbove).
 constexpr double kOpenBound = 1e17;
 constexpr int kMaxObjects = 500;
 constexpr int kMaxFileColumns = 59;
 constexpr int kMaxClasses = 12;
-constexpr int kMaxFeatures = 60;  // 59 file columns and the companion column
+constexpr int kMaxFeatures = 256;  // 255 columns of a table in memory and the companion column
 constexpr int kTokenLength = 20;
 // A table is read into memory whole; a larger file is refused with a message.
 constexpr size_t kMaxTableBytes = 256u << 20;
@@ -36,7 +41,7 @@ struct TValueRec {
 
 // The features a search or a run may use.
 struct TFeatureMask {
-  std::array<bool, kMaxFeatures + 1> Allowed{};  // features 1..60, entry 0 unused
+  std::array<bool, kMaxFeatures + 1> Allowed{};  // features 1..256, entry 0 unused
   bool& operator[](int f) { return Allowed[f]; }
   bool operator[](int f) const { return Allowed[f]; }
 };
@@ -71,6 +76,13 @@ struct TTargetDescription {
 
   const std::string& ClassName(int32_t code) const;  // empty text for a code without a name
 };
+
+// Fills the target description from the predicted column and adds the companion column
+// (FeatureCount becomes FileColumns + 1): the part of the target not in use points at the last
+// column. FeatureType, DeclaredValues, ValueTable and FeatureName must hold FileColumns + 2
+// entries.
+void DescribeTarget(int32_t featureToPredict, double targetWeight, TInputTable& table,
+                    TTargetDescription& target);
 
 // Reads one table file. Every routine that can fail has written its message to the report when
 // it returns false; the caller then ends the run.

@@ -7,19 +7,14 @@
 
 namespace tarvo {
 
-TTreeAnswer RouteObject(const TNodeRec& node, const TDataTable& table, int32_t object) {
+TTreeAnswer RouteObject(const TNodeRec& node, const TDataTable& table, int32_t object,
+                        TBranchFinder& branches) {
   const TNodeRec* at = &node;
   for (;;) {
     if (!at->FirstBranch) break;
     const double x = table[at->Feature][object];
     if (!IsKnown(x)) break;
-    const TBranchRec* taken = nullptr;
-    for (const TBranchRec* b = at->FirstBranch; b; b = b->Next) {
-      if (BranchAccepts(*b, x)) {
-        taken = b;
-        break;
-      }
-    }
+    const TBranchRec* taken = branches.Find(*at, x);
     if (!taken) break;
     at = taken->Child;
   }
@@ -35,8 +30,9 @@ double PredictObjects(TRunState& run, const TDataTable& table, int32_t n, bool r
   double sum = 0.0, sumOfSquares = 0.0;
   double firstKnown = 0.0;
   bool allEqual = true;  // the known true values, tested exactly: sums of equal decimals leave dust
+  TBranchFinder branches;
   for (int32_t j = 1; j <= n; ++j) {
-    const TTreeAnswer answer = RouteObject(*run.Root(), table, j);
+    const TTreeAnswer answer = RouteObject(*run.Root(), table, j, branches);
     if (target.ClassificationMode) {
       const int32_t p = MajorityClass(answer.ClassCount, run.C()).Class;
       const double t = table[target.ClassFeature][j];

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "branch_finder.h"
 #include "run_state.h"
 
 namespace tarvo {
@@ -14,7 +15,8 @@ struct TTreeAnswer {
 };
 
 // Routes the object down from node while its values are known and accepted by a branch.
-TTreeAnswer RouteObject(const TNodeRec& node, const TDataTable& table, int32_t object);
+TTreeAnswer RouteObject(const TNodeRec& node, const TDataTable& table, int32_t object,
+                        TBranchFinder& branches);
 
 // Predicts objects 1..n of table with the tree in Root. With report, writes the prediction
 // section and stores each prediction in Votes under TreeCount, and returns the error over the

@@ -23,10 +23,11 @@ namespace {
 //   WithRest(j, head): head plus the cost of items j+1..count-1 as one interval;
 //   CannotWin(least): whether a partition of cost `least` cannot win.
 // perInterval is the cost one more interval adds. When an item may hold several groups, one
-// interval is also a partition (of two groups at least), and counts once more.
+// interval is also a partition (of two groups at least), and counts once more. After mostSteps
+// starts of the last interval, the earlier starts are bounded together from below.
 template <typename TCuts>
 bool BestCutCannotWin(TCuts& cuts, int32_t count, double perInterval, bool itemsHoldGroups,
-                      std::vector<double>& one, std::vector<double>& many) {
+                      int32_t mostSteps, std::vector<double>& one, std::vector<double>& many) {
   one.resize(count);
   many.resize(count);
   for (int32_t j = 0; j < count; ++j) {
@@ -37,6 +38,12 @@ bool BestCutCannotWin(TCuts& cuts, int32_t count, double perInterval, bool items
     for (int32_t i = j; i >= 1; --i) {
       const double last = cuts.Last(j, i);
       if (last >= best) break;
+      if (j - i == mostSteps) {
+        // Every start at i or below costs at least this interval, and the items before it at
+        // least an interval's worth.
+        best = std::min(best, perInterval + last);
+        break;
+      }
       best = std::min(best, std::min(one[i - 1], many[i - 1]) + last);
     }
     many[j] = best;
@@ -259,7 +266,7 @@ bool TSearchBounds::IntervalsCannotWinOver(const TSearchFrame& frame, int32_t f,
   const double lambda = perLeaf / perError;
   const double costTerm = run_.CostWeight * run_.FeatureCost[f];
   TClassCuts<kClassSlots> cuts(runs_, runClass_, lambda, perError, costTerm, toBeat);
-  return BestCutCannotWin(cuts, runs, lambda, true, oneInterval_, manyIntervals_);
+  return BestCutCannotWin(cuts, runs, lambda, true, runs, oneInterval_, manyIntervals_);
 }
 
 bool TSearchBounds::DispersionIntervalsCannotWin(TSearchFrame& frame, int32_t f, double toBeat) {
@@ -308,8 +315,15 @@ bool TSearchBounds::DispersionIntervalsCannotWin(TSearchFrame& frame, int32_t f,
     }
     return lowest - (relative + 1e-10 * weight * largestSquare / root) >= toBeat;
   };
+  // Over thousands of groups the last interval may reach far back before its cost passes the
+  // best. Beyond a table file's 500 groups, after kMostSteps starts the rest are bounded below
+  // together: the work stays linear in the groups, and the value a lower bound (the test is only
+  // weaker).
+  constexpr int32_t kAllStepsUpTo = 500;
+  constexpr int32_t kMostSteps = 32;
+  const int32_t mostSteps = v > kAllStepsUpTo ? kMostSteps : v;
   TDispersionCuts cuts(counts, sums, squares, v, perSquares, perLeaf, cannotWin);
-  return BestCutCannotWin(cuts, v, perLeaf, false, oneInterval_, manyIntervals_);
+  return BestCutCannotWin(cuts, v, perLeaf, false, mostSteps, oneInterval_, manyIntervals_);
 }
 
 }  // namespace tarvo

@@ -18,6 +18,17 @@ bool ReadTableColumns(const std::string& path, std::vector<TableColumn>& columns
   return true;
 }
 
+bool ReadTableColumns(const std::string& path, TableFormat format,
+                      std::vector<TableColumn>& columns) {
+  if (format == TableFormat::Described) return ReadTableColumns(path, columns);
+  columns.clear();
+  std::vector<std::string> names;
+  std::string fault;
+  if (!ReadCsvHeader(path, format == TableFormat::Tsv ? '\t' : ',', names, fault)) return false;
+  for (std::string& name : names) columns.push_back(TableColumn{std::move(name), false});
+  return true;
+}
+
 int32_t FindTableColumn(const std::vector<TableColumn>& columns, std::string_view name) {
   int32_t found = 0;
   for (size_t i = 0; i < columns.size(); ++i) {

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "tarvo/csv_table.h"
 #include "tarvo/parameters.h"
 #include "tarvo/pruning.h"
+#include "tarvo/table.h"
 
 namespace tarvo {
 
@@ -56,6 +58,11 @@ struct RunOptions {
   // Cost-complexity pruning of every tree, its size chosen on the run's folds; with it the
   // report adds a pruning table after each tree. None keeps the report as it is.
   PruneRule Prune = PruneRule::None;
+  // How a run on a file reads it: a described table file, or CSV or TSV with these options.
+  TableFormat InputFormat = TableFormat::Described;
+  CsvOptions Csv;
+  // The name of a table in memory, for the report's "input file:" line.
+  std::string TableName;
 };
 
 // One fold of a cross-validation: its error (relative to the training spread in a regression
@@ -83,10 +90,17 @@ struct RunResult {
   FirstTreeFigures FirstTree;
 };
 
-// The fuller entry: parameters in, report out. A classification run leaves the number of file
+// The fuller entry: parameters and a table file in (read as options.InputFormat says), report
+// out. A classification run leaves the number of file
 // columns in parameters.FeatureToPredict, as the described entry does.
 RunResult RunEngine(RunParameters& parameters, std::string inputFileName,
                     const RunOptions& options);
+
+// The same run on a table in memory; toPredict, when given, holds objects to predict with the
+// table's columns (their predicted column may be unknown). A table that FindTableFault refuses is
+// a fault of the table: the report holds its message.
+RunResult RunEngine(RunParameters& parameters, const Table& table, const RunOptions& options,
+                    const Table* toPredict = nullptr);
 
 // Runs the engine once on inputFileName with the seven run parameters in param.par order.
 // The product is output.txt in the current working directory; faults of the table are reported
