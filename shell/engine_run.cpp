@@ -42,10 +42,11 @@ bool MarkReportStopped(const QString& fileName) {
 
 }  // namespace
 
-TEngineRun::TEngineRun(const tarvo::RunParameters& parameters, std::string inputFileName,
-                       TTreeStartHook hook, QObject* parent)
+TEngineRun::TEngineRun(const tarvo::RunParameters& parameters, tarvo::PruneRule prune,
+                       std::string inputFileName, TTreeStartHook hook, QObject* parent)
     : TBackgroundTask(parent),
       Parameters(parameters),
+      Prune(prune),
       InputFileName(std::move(inputFileName)),
       Hook(std::move(hook)) {
   setObjectName("EngineRun");
@@ -78,6 +79,7 @@ void TEngineRun::Run() {
   options.Progress = &progress;
   options.CancelRequested = &StopRequested;
   options.ReportFileName = kReportFileName;
+  options.Prune = Prune;
   tarvo::TreeCollector trees;
   options.Observer = &trees;
 
