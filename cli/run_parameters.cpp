@@ -9,6 +9,7 @@
 #include "exit_status.h"
 #include "table_input.h"
 #include "tarvo/numbers.h"
+#include "tarvo/pruning.h"
 #include "tarvo/table_columns.h"
 
 namespace {
@@ -84,21 +85,6 @@ std::optional<int> ResolveTarget(const CommandLine& line, int32_t& featureToPred
   return std::nullopt;
 }
 
-// A pruned run grows larger trees unless the options set the growth parameters; a regression
-// run keeps its homogeneity, the level of its chi-square test.
-void UsePruningGrowth(const CommandLine& line, tarvo::RunParameters& parameters) {
-  if (!line.Prune || *line.Prune == tarvo::PruneRule::None) return;
-  if (!line.TargetWeight) parameters.TargetWeight = tarvo::kPruneTargetWeight;
-  if (line.Homogeneity) return;
-  std::vector<tarvo::TableColumn> columns;
-  const int32_t target = parameters.FeatureToPredict;
-  if (!tarvo::ReadTableColumns(line.Table, columns) || target < 1 ||
-      target > static_cast<int32_t>(columns.size()) || !columns[target - 1].Nominal) {
-    return;
-  }
-  parameters.Homogeneity = tarvo::kPruneHomogeneity;
-}
-
 }  // namespace
 
 std::string ParameterFileOf(const CommandLine& line) {
@@ -133,6 +119,8 @@ std::optional<int> ResolveParameters(const CommandLine& line, tarvo::RunParamete
   Override(parameters.VariantsNumber, line.Variants);
   Override(parameters.FoldsCrossValidate, line.Folds);
   if (std::optional<int> status = ResolveTarget(line, parameters.FeatureToPredict)) return status;
-  UsePruningGrowth(line, parameters);
+  // A pruned run grows larger trees unless the options set the growth parameters.
+  tarvo::UsePruneGrowth(line.Prune.value_or(tarvo::PruneRule::None), line.Table,
+                        line.TargetWeight.has_value(), line.Homogeneity.has_value(), parameters);
   return std::nullopt;
 }

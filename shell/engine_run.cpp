@@ -42,10 +42,11 @@ bool MarkReportStopped(const QString& fileName) {
 
 }  // namespace
 
-TEngineRun::TEngineRun(const tarvo::RunParameters& parameters, std::string inputFileName,
-                       TTreeStartHook hook, QObject* parent)
+TEngineRun::TEngineRun(const tarvo::RunParameters& parameters, tarvo::PruneRule prune,
+                       std::string inputFileName, TTreeStartHook hook, QObject* parent)
     : TBackgroundTask(parent),
       Parameters(parameters),
+      Prune(prune),
       InputFileName(std::move(inputFileName)),
       Hook(std::move(hook)) {
   setObjectName("EngineRun");
@@ -80,6 +81,7 @@ void TEngineRun::Run() {
   options.ReportFileName = kReportFileName;
   // A .csv, .tsv or .tab file is read as such a table; any other name as a table file.
   options.InputFormat = tarvo::TableFormatOfName(InputFileName);
+  options.Prune = Prune;
   tarvo::TreeCollector trees;
   options.Observer = &trees;
 

@@ -33,8 +33,8 @@ class TEngineRun : public TBackgroundTask {
   // here to look at the window while it lasts.
   using TTreeStartHook = std::function<void(int32_t tree, const std::atomic<bool>& stopRequested)>;
 
-  TEngineRun(const tarvo::RunParameters& parameters, std::string inputFileName, TTreeStartHook hook,
-             QObject* parent = nullptr);
+  TEngineRun(const tarvo::RunParameters& parameters, tarvo::PruneRule prune,
+             std::string inputFileName, TTreeStartHook hook, QObject* parent = nullptr);
   // Stops the run and waits for its thread.
   ~TEngineRun() override;
   TEngineRun(const TEngineRun&) = delete;
@@ -57,6 +57,7 @@ class TEngineRun : public TBackgroundTask {
   void Run();
 
   tarvo::RunParameters Parameters;
+  tarvo::PruneRule Prune;
   std::string InputFileName;
   TTreeStartHook Hook;
   std::atomic<bool> StopRequested{false};

@@ -1,6 +1,7 @@
 // The parameter panel's widgets, what they show and how their texts become run parameters.
 #include "parameter_panel.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -64,6 +65,7 @@ TParameterPanel::TParameterPanel(QWidget* parent) : QGroupBox("Parameters", pare
   FoldsCrossValidate = AddEdit("FoldsCrossValidate", "Fol&dsCrossValidate", 328, 128,
                                "The number of folds of the cross-validation that estimates each "
                                "tree's error (2 to 255); 1 or less grows the trees without it.");
+  CreatePruneChoice();
   CreateColumnList();
   CreateOkButton();
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr,
@@ -86,6 +88,31 @@ QLineEdit* TParameterPanel::AddEdit(const char* name, const char* caption, int l
   label->move(left - 6 - label->width(), top + (line->height() - label->height()) / 2);
   connect(line, &QLineEdit::returnPressed, this, &TParameterPanel::OkRequested);
   return line;
+}
+
+// Pruning and its rule, beside the first column of edits; the rule is chosen while pruning is on.
+void TParameterPanel::CreatePruneChoice() {
+  const char* meaning =
+      "Prune every tree back to the size that the run's cross-validation folds choose: min takes "
+      "the subtree with the least CV error, 1se the smallest one within one standard error of it "
+      "(FoldsCrossValidate must be 2 or more). A pruned run first grows larger trees: target "
+      "weight 0.5 and, predicting a nominal column, homogeneity 0, in place of param.par's. The "
+      "setting is kept in Tarvo2's own settings, not in param.par; OK applies it.";
+  Prune = new QCheckBox("&Prune", this);
+  Prune->setObjectName("Prune");
+  Prune->setToolTip(meaning);
+  Prune->adjustSize();
+  Prune->move(16, 128 + 2);
+  PruneRule = new QComboBox(this);
+  PruneRule->setObjectName("PruneRule");
+  PruneRule->addItem(tarvo::PruneRuleName(tarvo::PruneRule::Min),
+                     static_cast<int>(tarvo::PruneRule::Min));
+  PruneRule->addItem(tarvo::PruneRuleName(tarvo::PruneRule::OneSe),
+                     static_cast<int>(tarvo::PruneRule::OneSe));
+  PruneRule->setToolTip(meaning);
+  PruneRule->setGeometry(152 - 16, 128, 57, PruneRule->sizeHint().height());
+  PruneRule->setEnabled(false);
+  connect(Prune, &QCheckBox::toggled, PruneRule, &QWidget::setEnabled);
 }
 
 // The columns of the open table; picking one fills FeatureToPredict, which stays editable.
@@ -144,6 +171,12 @@ void TParameterPanel::Fill(const tarvo::RunParameters& parameters) {
   FilledTexts = EditTexts();
 }
 
+void TParameterPanel::FillPrune(const TPruneSetting& setting) {
+  Prune->setChecked(setting.On);
+  PruneRule->setCurrentIndex(PruneRule->findData(static_cast<int>(setting.Rule)));
+  FilledTexts = EditTexts();
+}
+
 void TParameterPanel::SetColumns(const QList<TTableColumn>& columns, int32_t featureToPredict) {
   ColumnList->clear();
   for (const TTableColumn& column : columns)
@@ -172,11 +205,20 @@ tarvo::RunParameters TParameterPanel::Read(const tarvo::RunParameters& base) {
   return parameters;
 }
 
+TPruneSetting TParameterPanel::ReadPrune() const {
+  TPruneSetting setting;
+  setting.On = Prune->isChecked();
+  setting.Rule = static_cast<tarvo::PruneRule>(PruneRule->currentData().toInt());
+  return setting;
+}
+
 bool TParameterPanel::HasUnappliedEdits() const {
   return EditTexts() != FilledTexts;
 }
 
 QStringList TParameterPanel::EditTexts() const {
-  return {Recursive_Embedding->text(), Homogeneity->text(), VariantsNumber->text(),
-          FeatureToPredict->text(), FoldsCrossValidate->text()};
+  return {Recursive_Embedding->text(), Homogeneity->text(),
+          VariantsNumber->text(),      FeatureToPredict->text(),
+          FoldsCrossValidate->text(),  Prune->isChecked() ? "prune" : "",
+          PruneRule->currentText()};
 }

@@ -1,14 +1,16 @@
-// The parameter panel GroupBox1: the edits of the five run parameters the user sets, the column
-// list of the open table and the OK button, laid over the editor and not modal.
+// The parameter panel GroupBox1: the edits of the five run parameters the user sets, the pruning
+// setting, the column list of the open table and the OK button, laid over the editor and not modal.
 #pragma once
 
 #include <QGroupBox>
 #include <QList>
 #include <QStringList>
 
+#include "prune_setting.h"
 #include "table_header.h"
 #include "tarvo/parameters.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -21,6 +23,8 @@ class TParameterPanel : public QGroupBox {
 
   // Shows the parameters in the edits; what the edits held before is replaced.
   void Fill(const tarvo::RunParameters& parameters);
+  // Shows the pruning setting; what the panel showed before is replaced.
+  void FillPrune(const TPruneSetting& setting);
   // Lists the table's columns and picks the one to predict.
   void SetColumns(const QList<TTableColumn>& columns, int32_t featureToPredict);
   // Shows the panel with the first edit's text selected for typing.
@@ -29,7 +33,8 @@ class TParameterPanel : public QGroupBox {
   // before anything is returned: a text that is not a number throws, naming the field, and
   // leaves the focus on it.
   tarvo::RunParameters Read(const tarvo::RunParameters& base);
-  // The edits hold text other than what Fill put there.
+  TPruneSetting ReadPrune() const;
+  // The edits or the pruning setting differ from what Fill and FillPrune put there.
   bool HasUnappliedEdits() const;
 
  signals:
@@ -43,6 +48,7 @@ class TParameterPanel : public QGroupBox {
 
  private:
   QLineEdit* AddEdit(const char* name, const char* caption, int left, int top, const char* meaning);
+  void CreatePruneChoice();
   void CreateColumnList();
   void CreateOkButton();
   QStringList EditTexts() const;
@@ -52,7 +58,9 @@ class TParameterPanel : public QGroupBox {
   QLineEdit* VariantsNumber;
   QLineEdit* FeatureToPredict;
   QLineEdit* FoldsCrossValidate;
+  QCheckBox* Prune = nullptr;
+  QComboBox* PruneRule = nullptr;
   QComboBox* ColumnList = nullptr;
   QPushButton* OK = nullptr;
-  QStringList FilledTexts;  // what Fill put in the edits
+  QStringList FilledTexts;  // what Fill and FillPrune put in the edits and the pruning setting
 };

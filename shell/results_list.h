@@ -9,6 +9,7 @@
 
 #include "engine_run.h"
 #include "tarvo/parameters.h"
+#include "tarvo/pruning.h"
 #include "tarvo/tree_description.h"
 #include "text_file.h"
 
@@ -17,7 +18,8 @@ class QTreeWidget;
 // What the window keeps of one run.
 struct TRunRecord {
   QString Table;                    // the file the run read
-  tarvo::RunParameters Parameters;  // as param.par gave them to the run
+  tarvo::RunParameters Parameters;  // as the run used them: param.par's, with a pruned run's growth
+  tarvo::PruneRule Prune = tarvo::PruneRule::None;
   QDateTime Started;
   qint64 Milliseconds = 0;
   TRunOutcome::TEnd End = TRunOutcome::TEnd::Completed;
@@ -55,5 +57,7 @@ class TResultsList : public QDockWidget {
 
 // How a run ended, in a word or two: "complete", "table fault", "stopped", "failed".
 QString EndText(const TRunRecord& run);
-// The run parameters that the panel shows, in one short line.
-QString ParametersText(const tarvo::RunParameters& parameters);
+// The run parameters that the panel shows, and the pruning rule when there is one, in one short
+// line.
+QString ParametersText(const tarvo::RunParameters& parameters,
+                       tarvo::PruneRule prune = tarvo::PruneRule::None);

@@ -30,6 +30,7 @@
 #include "dialogs.h"
 #include "find_replace.h"
 #include "parameter_panel.h"
+#include "prune_setting.h"
 #include "report_figures.h"
 #include "run_progress.h"
 #include "table_header.h"
@@ -43,7 +44,7 @@ namespace {
 const QString kUntitled = "untitled.txt";
 const QString kTextFilter = "Text Files (*.txt);;All Files (*)";
 
-// Where the window keeps its docks' sizes and places between starts.
+// Where the window keeps its docks' sizes and places, and the pruning setting, between starts.
 QSettings WindowSettings() {
   return QSettings(QSettings::UserScope, "Tarvo", "tarvo2");
 }
@@ -486,6 +487,7 @@ void TForm1::ParamDialogExecute() {
 
 void TForm1::FillParameterEdits() {
   GroupBox1->Fill(Parameters);
+  GroupBox1->FillPrune(ReadPruneSetting(WindowSettings()));
 }
 
 // The columns of the table that is open: the editor's text when it is a table; otherwise (a
@@ -514,6 +516,10 @@ void TForm1::OKClick() {
   // The panel stays open when the file cannot be written, so that OK can be pressed again.
   if (!tarvo::WriteParameterFile("param.par", Parameters))
     throw std::runtime_error("Cannot create file param.par");
+  QSettings settings = WindowSettings();
+  if (!WritePruneSetting(settings, GroupBox1->ReadPrune()))
+    throw std::runtime_error("Cannot save the pruning setting in " +
+                             settings.fileName().toStdString());
   HideParameterPanel();
 }
 
@@ -559,8 +565,9 @@ void TForm1::TuneSettingChosen(double recursiveComplexity, double homogeneity) {
   FillParameterEdits();
 }
 
-// Reads param.par, saves the table when the editor holds its unsaved edits, and starts the engine
-// on a thread of its own; RunEnded finishes the run. The window stays usable meanwhile.
+// Reads param.par and the pruning setting, saves the table when the editor holds its unsaved edits,
+// and starts the engine on a thread of its own; RunEnded finishes the run. The window stays usable
+// meanwhile.
 void TForm1::TreeBuildExecute() {
   if (Run) return;  // one run at a time
   if (!SettlePanelEdits()) return;
@@ -569,12 +576,20 @@ void TForm1::TreeBuildExecute() {
   const QString table = TableToRun();
   if (table.isEmpty()) return;
 
+  const std::string tableFile = QFile::encodeName(table).toStdString();
+  // A pruned run grows with its own target weight and homogeneity, as tarvo-run --prune does;
+  // param.par keeps its values.
+  const tarvo::PruneRule prune = ReadPruneSetting(WindowSettings()).RunRule();
+  tarvo::RunParameters runParameters = Parameters;
+  tarvo::UsePruneGrowth(prune, tableFile, false, false, runParameters);
+
   RunRecord = TRunRecord();
   RunRecord.Table = table;
-  RunRecord.Parameters = Parameters;
+  RunRecord.Parameters = runParameters;
+  RunRecord.Prune = prune;
   RunRecord.Started = QDateTime::currentDateTime();
   RunClock.start();
-  Run = new TEngineRun(Parameters, QFile::encodeName(table).toStdString(), TreeStartHook, this);
+  Run = new TEngineRun(runParameters, prune, tableFile, TreeStartHook, this);
   connect(Run, &TEngineRun::PanelTextChanged, this, &TForm1::SetPanel);
   connect(Run, &TEngineRun::TreesPlanned, RunProgress, &TRunProgress::PlanTrees);
   connect(Run, &TEngineRun::TreeStarted, RunProgress, &TRunProgress::TreeStarted);
@@ -620,7 +635,13 @@ void TForm1::SetRunning(bool running) {
 void TForm1::RunEnded(const TRunOutcome& outcome) {
   Run->deleteLater();
   Run = nullptr;
+  const tarvo::RunParameters read = Parameters;
   Parameters = outcome.Parameters;
+  if (RunRecord.Prune != tarvo::PruneRule::None) {
+    // The growth values were the pruned run's own: OK must not write them to param.par.
+    Parameters.TargetWeight = read.TargetWeight;
+    Parameters.Homogeneity = read.Homogeneity;
+  }
   SetRunning(false);
   TRunRecord record = std::move(RunRecord);
   record.Milliseconds = RunClock.elapsed();

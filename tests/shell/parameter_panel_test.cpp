@@ -1,9 +1,11 @@
 // The parameter panel and param.par: creating the file, filling the edits, applying them.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include "shell_test_support.h"
 
@@ -204,6 +206,49 @@ class TParameterPanelTest : public TShellTest {
     Trigger(form, "ParamDialog");
     GrowTree(form);
     QCOMPARE(dialogs.Questions.size(), 2);
+  }
+
+  // Pruning is kept in the window's settings, apart from param.par. A pruned run grows with its
+  // own homogeneity and target weight, which never reach param.par through a later OK.
+  void PruningIsKeptApartFromTheFileAndPrunesTheRun() {
+    PrepareRunFiles();
+    const QString table = folder_->Path("table.txt");
+    CopyFileHere(TARVO_EXAMPLE_TABLE, table);
+    {
+      TScriptedDialogs dialogs;
+      dialogs.OpenAnswers << table;
+      TForm1 form(dialogs);
+      Trigger(form, "FileOpen1");
+      GrowTree(form);
+      QVERIFY(EditorText(form).contains("Variant N  1"));
+      QVERIFY(!EditorText(form).contains(" Pruning ("));
+      Trigger(form, "ParamDialog");
+      auto* prune = Child<QCheckBox>(form, "Prune");
+      auto* rule = Child<QComboBox>(form, "PruneRule");
+      QVERIFY(!prune->isChecked());
+      QVERIFY(!rule->isEnabled());
+      prune->setChecked(true);
+      QVERIFY(rule->isEnabled());
+      rule->setCurrentIndex(rule->findText("min"));
+      PressOk(form);
+      QCOMPARE(dialogs.Errors, QStringList());
+      QCOMPARE(ReadBytes("param.par"), kDefaults);
+    }
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "ParamDialog");
+    QVERIFY(Child<QCheckBox>(form, "Prune")->isChecked());
+    QCOMPARE(Child<QComboBox>(form, "PruneRule")->currentText(), QString("min"));
+    Trigger(form, "FileOpen1");
+    GrowTree(form);
+    QCOMPARE(dialogs.Questions, QStringList());  // the open panel holds nothing unapplied
+    QVERIFY(EditorText(form).contains(" Pruning (min)"));
+    QCOMPARE(Child<QTreeWidget>(form, "RunRows")->topLevelItem(0)->text(5),
+             QString("look-ahead 1.00, homogeneity 0.000, variants 1, column 1, folds 10, "
+                     "prune min"));
+    PressOk(form);
+    QCOMPARE(ReadBytes("param.par"), kDefaults);
   }
 
   void ReturnInTheColumnListGoesOnToFeatureToPredict() {

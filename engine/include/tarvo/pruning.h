@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "tarvo/parameters.h"
+
 namespace tarvo {
 
 enum class PruneRule {
@@ -23,5 +25,12 @@ constexpr double kPruneHomogeneity = 0.0;
 // "none", "min" or "1se"; false for any other text.
 bool ParsePruneRule(const std::string& text, PruneRule& rule);
 const char* PruneRuleName(PruneRule rule);
+
+// Gives a pruned run the growth it prunes back from: the target weight kPruneTargetWeight and,
+// when the table file's predicted column is nominal, the homogeneity kPruneHomogeneity. A value
+// the caller has set itself (targetWeightSet, homogeneitySet) stays; so does the homogeneity when
+// the table's header does not read (the run reports that fault). The rule None changes nothing.
+void UsePruneGrowth(PruneRule rule, const std::string& tableFileName, bool targetWeightSet,
+                    bool homogeneitySet, RunParameters& parameters);
 
 }  // namespace tarvo
