@@ -21,5 +21,5 @@ TARVO_PACKAGES=(
   qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation xvfb xauth
   libgraphviz-dev graphviz pkg-config libxml2-utils
   clang libclang-rt-14-dev
-  libcli11-dev help2man dpkg-dev file
+  libcli11-dev nlohmann-json3-dev help2man dpkg-dev file
 )
