@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 
 #include "exit_status.h"
 #include "tarvo/numbers.h"
@@ -13,6 +14,7 @@ namespace {
 
 constexpr const char* kHelpText =
     "Usage: tarvo-run [OPTION]... TABLE\n"
+    "  or:  tarvo-run --apply=MODEL [-o FILE] TABLE\n"
     "Grow decision trees from the table file TABLE and write their rules, error estimates,\n"
     "predictions and vote to a report, as the window's Grow Tree does.\n"
     "\n"
@@ -56,6 +58,14 @@ constexpr const char* kHelpText =
     "                            h=0.01,0.05,0.1,0.2; a numeric target: h=0.001,0.005,0.01,0.05]\n"
     "      --budget=SECONDS      stop the search when the time is spent; 0: no limit [300]\n"
     "      --write-param         write the best setting into the parameter file\n"
+    "\n"
+    "Models (the trees kept in a file, to predict other tables):\n"
+    "      --save-model=FILE     write the run's trees to FILE as a model, besides the report\n"
+    "      --apply=MODEL         predict the objects of TABLE with the model in MODEL instead\n"
+    "                            of growing trees: CSV with the columns object, variant_1...,\n"
+    "                            vote to -o FILE, or to standard output; where TABLE holds the\n"
+    "                            true values, the test errors go to stderr. A value of a\n"
+    "                            nominal column that the model never saw counts as missing\n"
     "\n"
     "Pictures of the trees (the run and its report stay the same):\n"
     "      --dot=FILE            write every reported tree to FILE in Graphviz DOT, one\n"
@@ -119,6 +129,11 @@ bool CheckFileName(const char* name, const std::optional<std::string>& file, std
   return false;
 }
 
+bool IsSameFile(const std::string& a, const std::string& b) {
+  std::error_code ignored;
+  return a == b || std::filesystem::equivalent(a, b, ignored);
+}
+
 }  // namespace
 
 std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
@@ -138,11 +153,11 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   app.add_option("--monte-carlo", texts.monteCarlo)->type_name("N");
   app.add_option("--param", line.ParameterFile)->type_name("FILE");
   app.add_option("--prog", line.ChiSquareFile)->type_name("FILE");
-  app.add_option("-o,--output", line.ReportFile)->type_name("FILE");
-  app.add_option("--table-format", line.TableFormat)
-      ->type_name("FORMAT")
-      ->check(CLI::IsMember({"csv", "tsv", "table"}));
-  app.add_option("--nominal", line.Nominal)->type_name("COL[,COL...]");
+  const CLI::Option* output = app.add_option("-o,--output", line.ReportFile)->type_name("FILE");
+  const CLI::Option* tableFormat = app.add_option("--table-format", line.TableFormat)
+                                       ->type_name("FORMAT")
+                                       ->check(CLI::IsMember({"csv", "tsv", "table"}));
+  const CLI::Option* nominal = app.add_option("--nominal", line.Nominal)->type_name("COL[,COL...]");
   app.add_flag("--tune", line.Tune);
   app.add_option("--grid", line.Grid)->type_name("TEXT");
   app.add_option("--budget", texts.budget)->type_name("SECONDS");
@@ -150,6 +165,8 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   const CLI::Option* dot = app.add_option("--dot", line.DotFile)->type_name("FILE");
   const CLI::Option* svg = app.add_option("--svg", line.SvgFile)->type_name("FILE");
   const CLI::Option* variant = app.add_option("--variant", texts.svgVariant)->type_name("N");
+  const CLI::Option* saveModel = app.add_option("--save-model", line.SaveModel)->type_name("FILE");
+  const CLI::Option* apply = app.add_option("--apply", line.ApplyModel)->type_name("MODEL");
   const CLI::Option* table = app.add_option("TABLE", line.Table);
   try {
     app.parse(argc, argv);
@@ -178,12 +195,29 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
       !CheckFileName("--prog", line.ChiSquareFile, error) ||
       !CheckFileName("--output", line.ReportFile, error) ||
       !CheckFileName("--dot", line.DotFile, error) ||
-      !CheckFileName("--svg", line.SvgFile, error)) {
+      !CheckFileName("--svg", line.SvgFile, error) ||
+      !CheckFileName("--save-model", line.SaveModel, error) ||
+      !CheckFileName("--apply", line.ApplyModel, error)) {
     return UsageError(error);
   }
   if (line.Nominal && line.Nominal->empty()) return UsageError("--nominal: no column given");
   if (!line.Tune && (line.Grid || line.Budget || line.WriteParam)) {
     return UsageError("--grid, --budget and --write-param go with --tune");
+  }
+  if (line.SaveModel && line.Tune) return UsageError("--save-model does not go with --tune");
+  if (line.SaveModel && (IsSameFile(*line.SaveModel, line.Table) ||
+                         IsSameFile(*line.SaveModel, line.ReportFile.value_or("output.txt")))) {
+    return UsageError("--save-model: " + *line.SaveModel + " is the table or the report");
+  }
+  if (line.ApplyModel) {
+    // Applying a model grows nothing: only the table's own options and the output go with it.
+    for (const CLI::Option* option : app.get_options()) {
+      if (option->count() > 0 && option != apply && option != table && option != output &&
+          option != tableFormat && option != nominal) {
+        return UsageError("--apply takes TABLE, -o, --table-format and --nominal, not " +
+                          option->get_name());
+      }
+    }
   }
   std::optional<int32_t> svgVariant;
   if (!ConvertInteger("--variant", texts.svgVariant, svgVariant, error)) return UsageError(error);
@@ -192,7 +226,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   // The picture options leave the run as it is: parameters and exit statuses as without them.
   for (const CLI::Option* option : app.get_options()) {
     if (option != table && option != dot && option != svg && option != variant &&
-        option->count() > 0) {
+        option != saveModel && option->count() > 0) {
       line.HasOptions = true;
     }
   }

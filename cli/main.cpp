@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "apply_command.h"
 #include "command_line.h"
 #include "exit_status.h"
 #include "installed_files.h"
@@ -16,6 +17,7 @@
 #include "run_parameters.h"
 #include "table_input.h"
 #include "tarvo/engine.h"
+#include "tarvo/model_file.h"
 #include "terminal_progress.h"
 #include "tree_collector.h"
 #include "tune_command.h"
@@ -53,6 +55,14 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
       std::fprintf(stderr, "tarvo-run: %s\n", report.Error().c_str());
       return kExitRunError;
     }
+    if (!result.TableFault && line.SaveModel) {
+      try {
+        tarvo::SaveModel(*result.GrownModel, *line.SaveModel);
+      } catch (const tarvo::ModelError& error) {
+        std::fprintf(stderr, "tarvo-run: %s\n", error.what());
+        return kExitRunError;
+      }
+    }
     std::string pictureError;
     if (!result.TableFault && pictures.Wanted() &&
         !WritePictures(pictures, trees.Trees, pictureError)) {
@@ -85,6 +95,7 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
 int main(int argc, char** argv) {
   CommandLine line;
   if (const std::optional<int> status = ParseCommandLine(argc, argv, line)) return *status;
+  if (line.ApplyModel) return RunApplyCommand(line);
   tarvo::RunParameters parameters;
   std::vector<std::string> warnings;
   const std::optional<int> status = ResolveParameters(line, parameters, warnings);

@@ -20,7 +20,7 @@ namespace tarvo {
 
 namespace {
 
-using Json = nlohmann::json;
+using Json = nlohmann::ordered_json;  // members in the order written: format and version first
 
 constexpr const char* kFormatName = "tarvo-model";
 constexpr size_t kMaxModelBytes = size_t{1} << 30;
