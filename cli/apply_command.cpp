@@ -14,59 +14,16 @@
 
 #include "exit_status.h"
 #include "table_input.h"
-#include "tarvo/csv_table.h"
 #include "tarvo/model.h"
 #include "tarvo/model_file.h"
+#include "tarvo/model_input.h"
 #include "tarvo/numbers.h"
-#include "tarvo/table_columns.h"
-#include "tarvo/table_file.h"
 
 namespace {
 
 int Fail(int status, const std::string& message) {
   std::fprintf(stderr, "tarvo-run: %s\n", message.c_str());
   return status;
-}
-
-// The column a described table file's reader checks as the predicted one: the model's, when the
-// table has it, else a numeric column (whose count of values is never a fault), else the first.
-int32_t ColumnToCheck(const std::string& path, const tarvo::Model& model) {
-  std::vector<tarvo::TableColumn> columns;
-  if (!tarvo::ReadTableColumns(path, columns) || columns.empty()) return 1;
-  const std::string& predicted = model.Columns[model.PredictedColumn - 1].Name;
-  const int32_t found = tarvo::FindTableColumn(columns, predicted.substr(0, 20));
-  if (found > 0) return found;
-  for (size_t f = 0; f < columns.size(); ++f) {
-    if (!columns[f].Nominal) return static_cast<int32_t>(f) + 1;
-  }
-  return 1;
-}
-
-// Reads the objects of TABLE: a table file's rows, or a CSV or TSV table whose columns that the
-// model holds as nominal are read as nominal.
-bool ReadObjects(const CommandLine& line, const tarvo::Model& model, tarvo::Table& table,
-                 std::string& fault) {
-  const tarvo::TableFormat format = TableFormatOf(line);
-  if (format == tarvo::TableFormat::Described) {
-    tarvo::Table toPredict;
-    return tarvo::ReadTableFile(line.Table, ColumnToCheck(line.Table, model), table, toPredict,
-                                fault);
-  }
-  tarvo::CsvOptions options;
-  options.Separator = format == tarvo::TableFormat::Tsv ? '\t' : ',';
-  options.NominalColumns = NominalColumnsOf(line);
-  std::vector<std::string> names;
-  if (!tarvo::ReadCsvHeader(line.Table, options.Separator, names, fault)) return false;
-  for (const tarvo::ModelColumn& column : model.Columns) {
-    if (!column.Nominal) continue;
-    for (const std::string& name : names) {
-      if (name == column.Name) {
-        options.NominalColumns.push_back(name);
-        break;
-      }
-    }
-  }
-  return tarvo::ReadCsvTable(line.Table, options, table, fault);
 }
 
 // A field of the output, quoted when it holds the separator, a quote or a line end.
@@ -162,7 +119,12 @@ int RunApplyCommand(const CommandLine& line) {
     const tarvo::Model model = tarvo::LoadModel(modelFile);
     tarvo::Table table;
     std::string fault;
-    if (!ReadObjects(line, model, table, fault)) return Fail(kExitTableFault, fault);
+    tarvo::CsvOptions options;
+    options.NominalColumns = NominalColumnsOf(line);
+    if (!tarvo::ReadObjectsToPredict(model, line.Table, TableFormatOf(line), options, table,
+                                     fault)) {
+      return Fail(kExitTableFault, fault);
+    }
     const tarvo::Predictions predictions = tarvo::Predict(model, table);
     std::string error;
     if (!Deliver(destination, PredictionsText(model, predictions, ','), error)) {
