@@ -21,6 +21,7 @@ class QPushButton;
 class QStatusBar;
 class TDialogs;
 class TFindDialog;
+class TModelCommands;
 class TRunProgress;
 class TTuneDialog;
 class TTreeView;
@@ -132,7 +133,8 @@ class TForm1 : public QMainWindow {
   TFindDialog* FindDialog = nullptr;
   TFindDialog* ReplaceDialog = nullptr;
   TTuneDialog* TuneDialog = nullptr;
-  TTreeView* TreeView = nullptr;  // the trees of the last run
+  TTreeView* TreeView = nullptr;            // the trees of the last run
+  TModelCommands* ModelCommands = nullptr;  // Save Model and Apply Model
 
   QAction* FileNew = nullptr;
   QAction* FileOpen1 = nullptr;
