@@ -129,9 +129,12 @@ void AppendAll(std::string& text, std::initializer_list<std::string_view> pieces
   for (std::string_view piece : pieces) text += piece;
 }
 
-void CheckShape(const TableShape& shape) {
-  if (shape.objects < 1 || shape.objects > 500 || shape.predictObjects < 0 ||
-      shape.predictObjects > 500) {
+// A table file holds at most 500 objects and 500 to predict; a CSV table any number, but no
+// prediction section.
+void CheckShape(const TableShape& shape, bool csv) {
+  const int32_t most = csv ? INT32_MAX - 1 : 500;
+  if (shape.objects < 1 || shape.objects > most || shape.predictObjects < 0 ||
+      shape.predictObjects > (csv ? 0 : 500)) {
     throw std::invalid_argument("synthetic table: objects out of range");
   }
   if (shape.columns < kSignalColumns + 1 || shape.columns > 59) {
@@ -144,8 +147,11 @@ void CheckShape(const TableShape& shape) {
 
 }  // namespace
 
-std::string MakeTable(const TableShape& shape) {
-  CheckShape(shape);
+namespace {
+
+std::string WriteTable(const TableShape& shape, bool csv) {
+  CheckShape(shape, csv);
+  const char separator = csv ? ',' : ' ';
   const int32_t predictors = shape.columns - 1;
   std::vector<Column> columns(predictors + 1);
   for (int32_t i = 1; i <= predictors; ++i) columns[i] = PredictorColumn(shape, i);
@@ -169,20 +175,24 @@ std::string MakeTable(const TableShape& shape) {
   }
 
   std::string text;
-  AppendAll(text, {std::to_string(shape.objects), " ", std::to_string(shape.columns), " ?\r\n"});
-  for (int32_t i = 1; i <= predictors; ++i) {
+  if (!csv) {
+    AppendAll(text, {std::to_string(shape.objects), " ", std::to_string(shape.columns), " ?\r\n"});
+  }
+  for (int32_t i = 1; !csv && i <= predictors; ++i) {
     if (columns[i].kind == ColumnKind::kNominal) {
       AppendAll(text, {"0(", std::to_string(columns[i].values), ") "});
     } else {
       text += "1 ";
     }
   }
-  if (shape.target == TargetKind::kClasses) {
+  if (!csv && shape.target == TargetKind::kClasses) {
     AppendAll(text, {"0(", std::to_string(shape.classes), ")\r\n"});
-  } else {
+  } else if (!csv) {
     text += "1\r\n";
   }
-  for (int32_t i = 1; i <= predictors; ++i) AppendAll(text, {"x", std::to_string(i), " "});
+  for (int32_t i = 1; i <= predictors; ++i) {
+    AppendAll(text, {"x", std::to_string(i), std::string(1, separator)});
+  }
   text += shape.target == TargetKind::kClasses ? "class\r\n" : "y\r\n";
 
   auto writeRow = [&](const Object& o) {
@@ -196,7 +206,7 @@ std::string MakeTable(const TableShape& shape) {
       } else {
         text += static_cast<char>('a' + o.value[i]);
       }
-      text += " ";
+      text += separator;
     }
     if (o.targetMissing) {
       text += "?";
@@ -221,6 +231,16 @@ std::string MakeTable(const TableShape& shape) {
     }
   }
   return text;
+}
+
+}  // namespace
+
+std::string MakeTable(const TableShape& shape) {
+  return WriteTable(shape, false);
+}
+
+std::string MakeCsvTable(const TableShape& shape) {
+  return WriteTable(shape, true);
 }
 
 }  // namespace tarvo::synthetic

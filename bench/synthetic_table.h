@@ -33,7 +33,7 @@ enum class TargetKind { kClasses, kNumber };
 // depends on columns 1 to 4 with noise; the other predictors are noise.
 struct TableShape {
   TargetKind target = TargetKind::kClasses;
-  int32_t objects = 100;  // training rows, 1..500
+  int32_t objects = 100;  // training rows, 1..500 (any number in CSV)
   int32_t columns = 10;   // file columns, 5..59
   bool nominalPredictors = true;
   int32_t classes = 4;         // 2..12, classification only
@@ -46,5 +46,9 @@ struct TableShape {
 // The table text: counts and missing token "?", type tokens, names, rows, and the
 // "Predict P" section when asked for. Lines end with CR LF.
 std::string MakeTable(const TableShape& shape);
+
+// The same objects as CSV: a header of names, the rows with commas, "?" for a missing value, no
+// prediction section. Any number of objects.
+std::string MakeCsvTable(const TableShape& shape);
 
 }  // namespace tarvo::synthetic

@@ -116,12 +116,14 @@ Predictions Predict(const Model& model, const Table& table) {
   const std::vector<double>& truth = data[model.PredictedColumn];
   std::vector<TestErrorSum> treeErrors(model.Trees.size());
   TestErrorSum voteError;
+  std::vector<TTreeRouter> routers;
+  for (const ModelTree& tree : model.Trees) routers.emplace_back(tree);
   Predictions result;
   result.Objects.resize(n);
   for (int32_t j = 1; j <= n; ++j) {
     ObjectPrediction& object = result.Objects[j - 1];
-    for (const ModelTree& tree : model.Trees) {
-      const ModelNode& node = NodeReached(tree, data, j);
+    for (const TTreeRouter& router : routers) {
+      const ModelNode& node = router.NodeReached(data, j);
       object.Trees.push_back(AnswerOf(node, classification));
       if (classification) object.ClassCounts.push_back(node.ClassCounts);
     }

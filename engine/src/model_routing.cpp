@@ -1,7 +1,9 @@
 // Routing objects through kept trees, the vote, and the test error.
 #include "model_routing.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tarvo {
 
@@ -47,23 +49,71 @@ ModelTree ModelTreeOf(const TNodeRec& root, int32_t classes) {
   return tree;
 }
 
-const ModelNode& NodeReached(const ModelTree& tree, const TDataTable& data, int32_t object) {
-  const ModelNode* at = &tree.Nodes.front();
-  for (;;) {
-    if (at->Branches.empty()) break;
-    const double x = data[at->Feature][object];
-    if (!IsKnown(x)) break;
-    const ModelBranch* taken = nullptr;
-    for (const ModelBranch& b : at->Branches) {
-      if (ModelBranchAccepts(b, x)) {
-        taken = &b;
-        break;
-      }
+namespace {
+
+// Nodes with at most this many branches are only scanned.
+constexpr size_t kScannedBranches = 8;
+
+double UpperOf(const ModelBranch& b) {
+  return b.OpenAbove ? std::numeric_limits<double>::infinity() : b.High;
+}
+double LowerOf(const ModelBranch& b) {
+  return b.OpenBelow ? -std::numeric_limits<double>::infinity() : b.Low;
+}
+
+}  // namespace
+
+TTreeRouter::TTreeRouter(const ModelTree& tree) : tree_(tree), intervals_(tree.Nodes.size()) {
+  for (size_t n = 0; n < tree.Nodes.size(); ++n) {
+    const std::vector<ModelBranch>& branches = tree.Nodes[n].Branches;
+    if (branches.size() <= kScannedBranches) continue;
+    std::vector<int32_t> order;
+    for (size_t k = 0; k < branches.size(); ++k) {
+      if (!branches[k].Interval) break;
+      order.push_back(static_cast<int32_t>(k));
     }
-    if (!taken) break;
-    at = &tree.Nodes[taken->Child];
+    if (order.size() != branches.size()) continue;
+    std::sort(order.begin(), order.end(),
+              [&](int32_t a, int32_t b) { return UpperOf(branches[a]) < UpperOf(branches[b]); });
+    // Only disjoint intervals leave one candidate for a value: the first whose upper bound is
+    // not below it. Overlapping ones keep the scan, which takes the first in list order.
+    bool disjoint = true;
+    for (size_t k = 1; disjoint && k < order.size(); ++k) {
+      disjoint = LowerOf(branches[order[k]]) >= UpperOf(branches[order[k - 1]]);
+    }
+    if (!disjoint) continue;
+    for (int32_t k : order) intervals_[n].Highs.push_back(UpperOf(branches[k]));
+    intervals_[n].Branches = std::move(order);
   }
-  return *at;
+}
+
+const ModelBranch* TTreeRouter::BranchTaken(int32_t node, double x) const {
+  const std::vector<ModelBranch>& branches = tree_.Nodes[node].Branches;
+  const TIntervals& intervals = intervals_[node];
+  if (intervals.Branches.empty()) {
+    for (const ModelBranch& b : branches) {
+      if (ModelBranchAccepts(b, x)) return &b;
+    }
+    return nullptr;
+  }
+  const auto at = std::lower_bound(intervals.Highs.begin(), intervals.Highs.end(), x);
+  if (at == intervals.Highs.end()) return nullptr;
+  const ModelBranch& candidate = branches[intervals.Branches[at - intervals.Highs.begin()]];
+  return ModelBranchAccepts(candidate, x) ? &candidate : nullptr;
+}
+
+const ModelNode& TTreeRouter::NodeReached(const TDataTable& data, int32_t object) const {
+  int32_t at = 0;
+  for (;;) {
+    const ModelNode& node = tree_.Nodes[at];
+    if (node.Branches.empty()) break;
+    const double x = data[node.Feature][object];
+    if (!IsKnown(x)) break;
+    const ModelBranch* taken = BranchTaken(at, x);
+    if (!taken) break;
+    at = taken->Child;
+  }
+  return tree_.Nodes[at];
 }
 
 int32_t MajorityOf(const std::vector<int32_t>& classCounts) {

@@ -15,10 +15,29 @@ namespace tarvo {
 // The tree under root as a model tree, with classes 1..classes in its class counts.
 ModelTree ModelTreeOf(const TNodeRec& root, int32_t classes);
 
-// The node that answers for an object of data (values by column, then by object, 1-based;
-// MissingCode where unknown): a leaf, or the deepest node reached before a value that is unknown
-// or that no branch accepts.
-const ModelNode& NodeReached(const ModelTree& tree, const TDataTable& data, int32_t object);
+// Routes objects through one tree. A node with many interval branches (a numeric feature of a
+// large table may split into hundreds) finds its branch by binary search when the intervals are
+// disjoint: the one branch that a scan in list order would find.
+class TTreeRouter {
+ public:
+  explicit TTreeRouter(const ModelTree& tree);
+
+  // The node that answers for an object of data (values by column, then by object, 1-based;
+  // MissingCode where unknown): a leaf, or the deepest node reached before a value that is
+  // unknown or that no branch accepts.
+  const ModelNode& NodeReached(const TDataTable& data, int32_t object) const;
+
+ private:
+  // A node's disjoint intervals by their upper bounds; empty where the node's list is scanned.
+  struct TIntervals {
+    std::vector<double> Highs;
+    std::vector<int32_t> Branches;
+  };
+  const ModelBranch* BranchTaken(int32_t node, double x) const;
+
+  const ModelTree& tree_;
+  std::vector<TIntervals> intervals_;  // by node
+};
 
 // The largest class count, ties to the lowest class: a class number from 1.
 int32_t MajorityOf(const std::vector<int32_t>& classCounts);

@@ -15,8 +15,9 @@ void WritePredictionSection(TRunState& run, const ModelTree& tree) {
   const bool classification = target.ClassificationMode;
   out.Line("############ PREDICTION  ##########");
   TestErrorSum error;
+  const TTreeRouter router(tree);
   for (int32_t j = 1; j <= run.Table.PredictCount; ++j) {
-    const double answer = AnswerOf(NodeReached(tree, table, j), classification);
+    const double answer = AnswerOf(router.NodeReached(table, j), classification);
     run.Votes[j][run.TreeCount] = answer;
     out.Write("Object " + FormatInteger(j, 3) + "-> ");
     if (classification) {
@@ -52,9 +53,10 @@ double TestTreeInRoot(TRunState& run, const TDataTable& table, int32_t n) {
   const TTargetDescription& target = run.Target;
   const bool classification = target.ClassificationMode;
   const ModelTree tree = ModelTreeOf(*run.Root(), run.C());
+  const TTreeRouter router(tree);
   double error = 0.0;
   for (int32_t j = 1; j <= n; ++j) {
-    const double answer = AnswerOf(NodeReached(tree, table, j), classification);
+    const double answer = AnswerOf(router.NodeReached(table, j), classification);
     if (classification) {
       if (std::trunc(table[target.ClassFeature][j]) != answer) error += 1;
     } else {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "branch_finder.h"
 #include "tarvo/numbers.h"
 
 namespace tarvo {
@@ -46,8 +47,9 @@ class TRuleWriter {
 void TRuleWriter::FindLeaves(const TNodeRec& root) {
   // Each active object's leaf, found once for all the rules.
   leafOf_.assign(run_.N() + 1, nullptr);
+  TBranchFinder branches;
   for (int32_t o = 1; o <= run_.N(); ++o) {
-    if (run_.Active[o]) leafOf_[o] = LeafReached(run_.Table.Data, root, o);
+    if (run_.Active[o]) leafOf_[o] = branches.LeafReached(run_.Table.Data, root, o);
   }
 }
 

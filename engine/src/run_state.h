@@ -81,6 +81,9 @@ struct TRunState {
   // Whether the last level of the look-ahead runs numeric features through its own lean merge
   // sequence; tests turn it off to compare it with the general one.
   bool LeafMergeShortcut = true;
+  // Whether tree growing checks every leaf its queue gives against a walk of the whole tree;
+  // tests turn it on.
+  bool CheckLeafQueue = false;
   TRecordStore Records;
   // The records of the search's worker threads. They live as long as the run, like Records;
   // a record freed through any store goes back to the one that made it.

@@ -1,7 +1,9 @@
 // GrowTree, SearchSubtree, SelectFeatureSubset, StoreSubtree and FindLeafToExpand.
 #include "tree_growing.h"
 
+#include <algorithm>
 #include <cmath>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,7 +17,7 @@ TTreeGrower::TTreeGrower(TRunState& run, int32_t threads)
 
 void TTreeGrower::CollectObjects() {
   run_.ObjList.clear();
-  leafOf_.assign(run_.N() + 1, nullptr);
+  leafObjects_.clear();
   for (int32_t o = 1; o <= run_.N(); ++o) {
     if (run_.Active[o]) run_.ObjList.push_back(o);
   }
@@ -23,13 +25,43 @@ void TTreeGrower::CollectObjects() {
 
 void TTreeGrower::CollectLeafObjects(const TNodeRec* leaf) {
   run_.ObjList.clear();
-  for (int32_t o = 1; o <= run_.N(); ++o) {
-    if (leafOf_[o] == leaf) run_.ObjList.push_back(o);
-  }
+  const auto objects = leafObjects_.find(leaf);
+  if (objects == leafObjects_.end()) return;
+  run_.ObjList = std::move(objects->second);
+  leafObjects_.erase(objects);
 }
 
 void TTreeGrower::RouteObjects(const TNodeRec* from) {
-  for (int32_t o : run_.ObjList) leafOf_[o] = LeafReached(run_.Table.Data, *from, o);
+  // ObjList is in increasing order, and so is every leaf's list made from it.
+  for (int32_t o : run_.ObjList) {
+    if (const TNodeRec* leaf = branches_.LeafReached(run_.Table.Data, *from, o)) {
+      leafObjects_[leaf].push_back(o);
+    }
+  }
+}
+
+bool TTreeGrower::TakeLeafToExpand(TNodePath& path, int32_t& depth, std::vector<int32_t>& order) {
+  const bool found = leaves_.TakeBest(path, depth, order);
+  if (run_.CheckLeafQueue) {
+    TNodePath walked;
+    int32_t walkedDepth = 0;
+    const bool walkFound = FindLeafToExpand(walked, walkedDepth);
+    const auto sameStep = [](const TPathStep& a, const TPathStep& b) {
+      return a.Branch == b.Branch && a.Feature == b.Feature;
+    };
+    if (walkFound != found ||
+        (found && !std::equal(path.begin(), path.begin() + depth, walked.begin(),
+                              walked.begin() + walkedDepth, sameStep))) {
+      throw std::logic_error("the leaf queue and the tree walk chose different leaves");
+    }
+  }
+  return found;
+}
+
+void TTreeGrower::AddOpenLeaves(const TNodeRec& from, const TNodePath& path,
+                                const std::vector<int32_t>& order) {
+  leaves_.AddLeavesBelow(from, path, order, run_.Target.DispersionWeight, run_.Target.ErrorWeight,
+                         run_.C());
 }
 
 void TTreeGrower::ShowTotal(double total) {
@@ -38,6 +70,7 @@ void TTreeGrower::ShowTotal(double total) {
 
 void TTreeGrower::GrowTree() {
   run_.StartTree();
+  branches_.Clear();  // the records of the last tree are reused
   CollectObjects();
   double total = 0.0;
   TNodeRec* root = run_.Root();
@@ -60,8 +93,11 @@ void TTreeGrower::GrowTree() {
 
   TNodePath path;
   int32_t depth = 0;
+  std::vector<int32_t> order;
+  leaves_.Clear();
+  AddOpenLeaves(*root, path, order);
   while (run_.LeafCount < run_.N()) {
-    if (!FindLeafToExpand(path, depth)) break;
+    if (!TakeLeafToExpand(path, depth, order)) break;
     TNodeRec* leaf = path[depth - 1].Branch->Child;
     CollectLeafObjects(leaf);
     const int32_t objects = static_cast<int32_t>(run_.ObjList.size());
@@ -78,6 +114,7 @@ void TTreeGrower::GrowTree() {
       StoreSubtree(*grown.Root, leaf);
       if (!leaf->FirstBranch) leaf->Feature = -1;
       RouteObjects(leaf);
+      AddOpenLeaves(*leaf, path, order);
     } else {
       leaf->Feature = -1;
     }

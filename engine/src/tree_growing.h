@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
+#include "branch_finder.h"
 #include "feature_workers.h"
+#include "leaf_queue.h"
 #include "run_state.h"
 #include "split_search.h"
 
@@ -48,8 +51,19 @@ class TTreeGrower {
   TRunState& run_;
   std::unique_ptr<TFeatureWorkers> workers_;
   TSplitSearch search_;
-  std::vector<const TNodeRec*> leafOf_;  // [object]: its leaf in the kept tree, null for none
-  TNodePath walk_;                       // FindLeafToExpand's stack, kept between calls
+  // The leaf FindLeafToExpand would choose, from the queue of open leaves (the run's
+  // CheckLeafQueue compares the two).
+  bool TakeLeafToExpand(TNodePath& path, int32_t& depth, std::vector<int32_t>& order);
+  // Queues the open leaves below `from`, reached by path with the branch positions order.
+  void AddOpenLeaves(const TNodeRec& from, const TNodePath& path,
+                     const std::vector<int32_t>& order);
+
+  // The objects of each leaf of the kept tree, in increasing order, until it is expanded.
+  std::unordered_map<const TNodeRec*, std::vector<int32_t>> leafObjects_;
+  TLeafQueue leaves_;
+  TNodePath walk_;  // FindLeafToExpand's stack, kept between calls
+  // Routes objects through the kept tree, whose split nodes do not change while it grows.
+  TBranchFinder branches_;
 };
 
 }  // namespace tarvo
