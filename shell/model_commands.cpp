@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QIcon>
 #include <QMainWindow>
 #include <QTableWidget>
 #include <string>
@@ -32,12 +33,13 @@ std::string FileName(const QString& name) {
 TModelCommands::TModelCommands(TDialogs& dialogs, QMainWindow& window,
                                std::function<QString()> tableFileName)
     : QObject(&window), Dialogs(dialogs), Window(window), TableFileName(std::move(tableFileName)) {
-  SaveModelAction = new QAction("Save &Model...", this);
+  // The program's own icons: a model is saved like a file and applied like an opened one.
+  SaveModelAction = new QAction(QIcon(":/icons/saveas.png"), "Save &Model...", this);
   SaveModelAction->setObjectName("FileSaveModel");
   SaveModelAction->setStatusTip("Save the trees of the last run as a model file");
   SaveModelAction->setEnabled(false);
   connect(SaveModelAction, &QAction::triggered, this, &TModelCommands::SaveModelExecute);
-  ApplyModelAction = new QAction("&Apply Model...", this);
+  ApplyModelAction = new QAction(QIcon(":/icons/open.png"), "&Apply Model...", this);
   ApplyModelAction->setObjectName("ApplyModel");
   ApplyModelAction->setStatusTip("Predict the objects of the open table with a saved model");
   connect(ApplyModelAction, &QAction::triggered, this, &TModelCommands::ApplyModelExecute);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "model_routing.h"
 #include "synthetic_table.h"
 #include "tarvo/engine.h"
 #include "tarvo/model_file.h"
@@ -257,6 +258,37 @@ TEST(ModelFile, RealsAndNamesReadBackToTheSameBits) {
     EXPECT_EQ(back.Trees[0].Nodes[0].Branches[0].High, x);
     EXPECT_EQ(back.Columns[2].Name, model.Columns[2].Name);
     EXPECT_EQ(back.Columns[1].ValueNames, model.Columns[1].ValueNames);
+  }
+}
+
+// Many interval branches are searched by their bounds; the branch found must be the one a scan
+// of the list finds, for disjoint intervals in any order and for overlapping ones.
+TEST(ModelRouting, IndexedBranchesFindWhatAScanFinds) {
+  for (const bool overlapping : {false, true}) {
+    ModelTree tree;
+    tree.Nodes.resize(1);
+    tree.Nodes[0].Feature = 1;
+    for (int k = 0; k < 20; ++k) {
+      const int slot = (k * 7) % 20;  // the list out of order
+      ModelBranch b{k + 1,     true,       slot * 1.0, slot + (overlapping ? 1.5 : 1.0),
+                    slot == 0, slot == 19, {}};
+      tree.Nodes[0].Branches.push_back(b);
+      tree.Nodes.push_back(ModelNode{0, {}, static_cast<double>(k), {}});
+    }
+    tree.Nodes[0].Branches.erase(tree.Nodes[0].Branches.begin() + 5);  // a gap
+    const TTreeRouter router(tree);
+    TDataTable data(2, std::vector<double>(2, 0.0));
+    for (double x = -3.0; x <= 23.0; x += 0.25) {
+      data[1][1] = x;
+      int32_t expected = 0;
+      for (const ModelBranch& b : tree.Nodes[0].Branches) {
+        if ((b.OpenBelow || b.Low < x) && (b.OpenAbove || x <= b.High)) {
+          expected = b.Child;
+          break;
+        }
+      }
+      EXPECT_EQ(&router.NodeReached(data, 1), &tree.Nodes[expected]) << x << " " << overlapping;
+    }
   }
 }
 
