@@ -10,8 +10,8 @@ namespace tarvo {
 // The format version this program writes; it reads this one and older ones.
 inline constexpr int kModelFormatVersion = 1;
 
-// The model as the text of a model file. Every real is written in the shortest decimal form that
-// reads back to the same bits. Names that are not UTF-8 are kept byte for byte (as hex).
+// The model as the text of a model file. Every real is written as a short decimal that reads back
+// to the same bits. Names that are not UTF-8 are kept byte for byte (as hex).
 std::string ModelText(const Model& model);
 
 // The model in a model file's text. Throws ModelError when the text is not a model this program
