@@ -13,8 +13,10 @@ from setuptools.command.build_py import build_py
 here = os.path.dirname(os.path.abspath(__file__))
 root = os.path.dirname(here)
 
-engine_sources = sorted(glob.glob(os.path.join(root, "engine", "src", "*.cpp")))
-picture_sources = [os.path.join(root, "picture", name) for name in ("tree_dot.cpp", "tree_labels.cpp")]
+# Sources are named relative to this folder, as setuptools wants them.
+os.chdir(here)
+engine_sources = sorted(glob.glob(os.path.join("..", "engine", "src", "*.cpp")))
+picture_sources = [os.path.join("..", "picture", name) for name in ("tree_dot.cpp", "tree_labels.cpp")]
 
 
 class build_py_with_chi_square_table(build_py):
@@ -33,7 +35,7 @@ setup(
     ext_modules=[
         Pybind11Extension(
             "tarvo._engine",
-            [os.path.join(here, "src", "engine_module.cpp")] + engine_sources + picture_sources,
+            [os.path.join("src", "engine_module.cpp")] + engine_sources + picture_sources,
             include_dirs=[os.path.join(root, "engine", "include"), os.path.join(root, "engine", "src"),
                           os.path.join(root, "picture")],
             cxx_std=20,

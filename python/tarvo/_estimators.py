@@ -127,9 +127,18 @@ class TarvoClassifier(ClassifierMixin, _TarvoTree):
     """
 
     def fit(self, X, y):
+        categorical = isinstance(getattr(y, "dtype", None), pd.CategoricalDtype)
         y = _target_values(y)
         check_classification_targets(y)
-        self.classes_, codes = np.unique(y, return_inverse=True)
+        if categorical:
+            # A categorical target keeps the order of its categories (the ones that occur).
+            used = pd.Series(pd.Categorical(y)).cat.remove_unused_categories()
+            if used.isna().any():
+                raise ValueError("y must not hold missing values")
+            self.classes_ = used.cat.categories.to_numpy()
+            codes = used.cat.codes.to_numpy()
+        else:
+            self.classes_, codes = np.unique(y, return_inverse=True)
         names = [str(label) for label in self.classes_]
         if len(set(names)) != len(names):
             raise ValueError("class labels must have distinct texts")
@@ -173,6 +182,8 @@ def _target_values(y):
     if y is None:
         raise ValueError("requires y to be passed, but the target y is None")
     name = getattr(y, "name", None)
+    if isinstance(getattr(y, "dtype", None), pd.CategoricalDtype):
+        return pd.Series(y, name=name)
     values = column_or_1d(y, warn=True)
     if name is not None:
         values = pd.Series(values, name=name)
