@@ -22,4 +22,6 @@ TARVO_PACKAGES=(
   libgraphviz-dev graphviz pkg-config libxml2-utils
   clang libclang-rt-14-dev
   libcli11-dev nlohmann-json3-dev help2man dpkg-dev file
+  pybind11-dev python3-pybind11 python3-dev python3-setuptools python3-pip python3-venv
+  python3-numpy python3-pandas python3-sklearn python3-distributed python3-pytest
 )
