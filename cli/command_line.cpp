@@ -37,6 +37,13 @@ constexpr const char* kHelpText =
     "      --target-weight=REAL  weight of the error or dispersion term of the split score [1]\n"
     "      --monte-carlo=N       trials of the dispersion test for negative means [100]\n"
     "\n"
+    "Pruning (not kept in the parameter file):\n"
+    "      --prune=RULE          cut every tree back to the size that cross-validation on\n"
+    "                            the run's folds chooses: min (least error) or 1se (the\n"
+    "                            smallest tree within one standard error of it); none [none].\n"
+    "                            Unless given, --target-weight and --homogeneity then take\n"
+    "                            the growth settings of pruning (see the README)\n"
+    "\n"
     "File options:\n"
     "      --param=FILE          read the run parameters from FILE [./param.par]\n"
     "      --prog=FILE           read the chi-square table from FILE [./prog.par, else the\n"
@@ -96,7 +103,7 @@ int UsageError(const std::string& message) {
 struct OptionTexts {
   std::optional<std::string> targetWeight, lookAhead, homogeneity, monteCarlo, variants, folds,
       budget;
-  std::optional<std::string> svgVariant;
+  std::optional<std::string> svgVariant, prune;
 };
 
 bool ConvertReal(const char* name, const std::optional<std::string>& text,
@@ -158,6 +165,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
                                        ->type_name("FORMAT")
                                        ->check(CLI::IsMember({"csv", "tsv", "table"}));
   const CLI::Option* nominal = app.add_option("--nominal", line.Nominal)->type_name("COL[,COL...]");
+  app.add_option("--prune", texts.prune)->type_name("RULE");
   app.add_flag("--tune", line.Tune);
   app.add_option("--grid", line.Grid)->type_name("TEXT");
   app.add_option("--budget", texts.budget)->type_name("SECONDS");
@@ -201,6 +209,13 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
     return UsageError(error);
   }
   if (line.Nominal && line.Nominal->empty()) return UsageError("--nominal: no column given");
+  if (texts.prune) {
+    tarvo::PruneRule rule = tarvo::PruneRule::None;
+    if (!tarvo::ParsePruneRule(*texts.prune, rule)) {
+      return UsageError("--prune: '" + *texts.prune + "' is not min, 1se or none");
+    }
+    line.Prune = rule;
+  }
   if (!line.Tune && (line.Grid || line.Budget || line.WriteParam)) {
     return UsageError("--grid, --budget and --write-param go with --tune");
   }

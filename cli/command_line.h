@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "tarvo/pruning.h"
+
 struct CommandLine {
   std::string Table;
   // Run parameters given as options; each one overrides the parameter file.
@@ -16,6 +18,8 @@ struct CommandLine {
   // CSV or TSV table that are nominal even when their values are numbers.
   std::optional<std::string> TableFormat, Nominal;
   std::optional<std::string> ParameterFile, ChiSquareFile, ReportFile;
+  // --prune: kept apart from the seven run parameters (param.par stays as it is).
+  std::optional<tarvo::PruneRule> Prune;
   // Pictures of the reported trees; they change nothing in the run.
   std::optional<std::string> DotFile, SvgFile;
   int32_t SvgVariant = 1;

@@ -44,6 +44,7 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
   options.ChiSquareFileName = ChooseChiSquareFile(line.ChiSquareFile);
   options.InputFormat = TableFormatOf(line);
   options.Csv.NominalColumns = NominalColumnsOf(line);
+  options.Prune = line.Prune.value_or(tarvo::PruneRule::None);
   const PictureOptions pictures{line.DotFile.value_or(""), line.SvgFile.value_or(""),
                                 line.SvgVariant};
   tarvo::TreeCollector trees;

@@ -59,6 +59,21 @@ std::optional<int> ResolveTarget(const CommandLine& line, int32_t& featureToPred
   return std::nullopt;
 }
 
+// A pruned run grows larger trees unless the options set the growth parameters; a regression
+// run keeps its homogeneity, the level of its chi-square test.
+void UsePruningGrowth(const CommandLine& line, tarvo::RunParameters& parameters) {
+  if (!line.Prune || *line.Prune == tarvo::PruneRule::None) return;
+  if (!line.TargetWeight) parameters.TargetWeight = tarvo::kPruneTargetWeight;
+  if (line.Homogeneity) return;
+  std::vector<tarvo::TableColumn> columns;
+  const int32_t target = parameters.FeatureToPredict;
+  if (!tarvo::ReadTableColumns(line.Table, columns) || target < 1 ||
+      target > static_cast<int32_t>(columns.size()) || !columns[target - 1].Nominal) {
+    return;
+  }
+  parameters.Homogeneity = tarvo::kPruneHomogeneity;
+}
+
 }  // namespace
 
 std::optional<int> ResolveParameters(const CommandLine& line, tarvo::RunParameters& parameters,
@@ -82,5 +97,7 @@ std::optional<int> ResolveParameters(const CommandLine& line, tarvo::RunParamete
   Override(parameters.MonteCarlo, line.MonteCarlo);
   Override(parameters.VariantsNumber, line.Variants);
   Override(parameters.FoldsCrossValidate, line.Folds);
-  return ResolveTarget(line, parameters.FeatureToPredict);
+  if (std::optional<int> status = ResolveTarget(line, parameters.FeatureToPredict)) return status;
+  UsePruningGrowth(line, parameters);
+  return std::nullopt;
 }

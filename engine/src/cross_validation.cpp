@@ -14,10 +14,6 @@ void AssignFolds(TRunState& run, int32_t k) {
   for (int32_t o = 1; o <= run.N(); ++o) run.FoldOf[o] = run.Random.Draw(k) + 1;
 }
 
-namespace {
-
-// The standard deviation of the training values, 0 when it is undefined or the values agree
-// (tested exactly: the sums of equal decimals leave rounding dust).
 double TrainingSpread(const TRunState& run) {
   int32_t n = 0;
   double sum = 0.0, sumOfSquares = 0.0, first = 0.0;
@@ -37,7 +33,11 @@ double TrainingSpread(const TRunState& run) {
   return variance > 0 ? std::sqrt(variance) : 0.0;
 }
 
-}  // namespace
+void WriteCrossValidationLines(TRunState& run, int32_t k, double error) {
+  run.Report.EndLine();
+  run.Report.Line(FormatInteger(k, 3) + "-fold " + (run.Target.RegressionMode ? " relative " : "") +
+                  "crossvalidate error " + FormatReal(error, 5, 3));
+}
 
 double CrossValidate(TRunState& run, TTreeGrower& grower) {
   const int32_t k = run.FoldsCrossValidate;
@@ -89,9 +89,7 @@ double CrossValidate(TRunState& run, TTreeGrower& grower) {
     run.Active = saved;
   }
   if (run.TreeCount == 1) run.FirstTree.CrossValidationError = crossValidationError;
-  run.Report.EndLine();
-  run.Report.Line(FormatInteger(k, 3) + "-fold " + (regression ? " relative " : "") +
-                  "crossvalidate error " + FormatReal(crossValidationError, 5, 3));
+  WriteCrossValidationLines(run, k, crossValidationError);
   return crossValidationError;
 }
 

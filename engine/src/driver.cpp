@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -21,6 +22,7 @@
 #include "tarvo/engine.h"
 #include "tree_description.h"
 #include "tree_growing.h"
+#include "tree_pruning.h"
 
 namespace tarvo {
 
@@ -92,11 +94,23 @@ void SetUpTrainingObjects(TRunState& run) {
 }
 
 // Keeps the tree just grown in the run's model, predicts with it and cross-validates it.
-void PredictAndCrossValidate(TRunState& run, TTreeGrower& grower, int32_t minimumFolds) {
+void PredictAndCrossValidate(TRunState& run, TTreeGrower& grower, int32_t minimumFolds,
+                             TTreePruner* pruner = nullptr) {
   ModelTree& tree = run.KeptModel.Trees.emplace_back(ModelTreeOf(*run.Root(), run.C()));
   tree.Variant = run.VariantNumber;
   if (run.Table.PredictCount > 0) WritePredictionSection(run, tree);
-  if (run.FoldsCrossValidate > minimumFolds) tree.CrossValidationError = CrossValidate(run, grower);
+  if (run.FoldsCrossValidate > minimumFolds) {
+    const double error = pruner ? pruner->CrossValidate() : CrossValidate(run, grower);
+    run.KeptModel.Trees.back().CrossValidationError = error;  // `tree` may have moved
+  }
+}
+
+// With pruning, the tree just grown is cut back to its chosen size before anything reads it.
+std::unique_ptr<TTreePruner> PruneGrownTree(TRunState& run, TTreeGrower& grower) {
+  if (run.Prune == PruneRule::None) return nullptr;
+  auto pruner = std::make_unique<TTreePruner>(run, grower);
+  pruner->PruneGrownTree();
+  return pruner;
 }
 
 // What the run's model knows of the table it grows from.
@@ -184,18 +198,25 @@ bool GrowAndReport(TRunState& run) {
 
   // The first tree is cross-validated with more than one fold, the later variants with more than
   // two.
-  const int32_t firstTrees = 1 + (run.FoldsCrossValidate > 1 ? run.FoldsCrossValidate : 0);
-  const int32_t laterTrees = 1 + (run.FoldsCrossValidate > 2 ? run.FoldsCrossValidate : 0);
+  int32_t firstTrees = 1 + (run.FoldsCrossValidate > 1 ? run.FoldsCrossValidate : 0);
+  int32_t laterTrees = 1 + (run.FoldsCrossValidate > 2 ? run.FoldsCrossValidate : 0);
+  if (run.Prune != PruneRule::None && run.FoldsCrossValidate > 1) {
+    // Every tree, its fold trees and the trees without each pair of folds.
+    const int64_t k = run.FoldsCrossValidate;
+    firstTrees = laterTrees = static_cast<int32_t>(1 + k + k * (k - 1) / 2);
+  }
   run.PlanTrees(firstTrees + (trees - 1) * laterTrees);
   TTreeGrower grower(run, run.SearchThreads);
   run.VariantNumber = 1;
   run.TreeCount = 1;
   run.Tree.NodesUsed = run.Tree.BranchesUsed = 0;
   grower.GrowTree();
+  std::unique_ptr<TTreePruner> pruner = PruneGrownTree(run, grower);
   run.FirstTree.Leaves = run.LeafCount;
   WriteTreeReport(run);
   ShowTreeToObserver(run);
-  PredictAndCrossValidate(run, grower, 1);
+  PredictAndCrossValidate(run, grower, 1, pruner.get());
+  if (pruner) pruner->WritePruningTable();
 
   for (int32_t variant = 2; variant <= run.VariantsNumber; ++variant) {
     // A tree that did not split its root ends the variants: nothing is forbidden any more.
@@ -204,11 +225,14 @@ bool GrowAndReport(TRunState& run) {
     run.VariantNumber = variant;
     run.Tree.NodesUsed = run.Tree.BranchesUsed = 0;
     grower.GrowTree();
+    pruner = PruneGrownTree(run, grower);
     WriteTreeReport(run);
     ShowTreeToObserver(run);
-    if (!run.Root()->FirstBranch) continue;  // reported, but it does not count
-    ++run.TreeCount;
-    PredictAndCrossValidate(run, grower, 2);
+    if (run.Root()->FirstBranch) {  // otherwise reported, but it does not count
+      ++run.TreeCount;
+      PredictAndCrossValidate(run, grower, 2, pruner.get());
+    }
+    if (pruner) pruner->WritePruningTable();
   }
   if (run.Table.PredictCount > 0 && run.TreeCount > 1) VoteTrees(run);
 
@@ -254,6 +278,10 @@ RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
   run.FoldsCrossValidate = parameters.FoldsCrossValidate;
   run.InputFileName = tableName;
   run.ChiSquareFileName = options.ChiSquareFileName;
+  run.Prune = options.Prune;
+  // Pruning cuts back what growth overshoots: the splits of a run that prunes pay only for their
+  // leaves. Without folds to choose on, nothing is pruned and the trees grow as without it.
+  if (run.Prune != PruneRule::None && run.FoldsCrossValidate > 1) run.CostWeight = kPruneSplitCost;
   run.Progress = options.Progress;
   run.CancelRequested = options.CancelRequested;
   run.Observer = options.Observer;

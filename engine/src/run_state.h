@@ -12,6 +12,7 @@
 #include "run_random.h"
 #include "tarvo/engine.h"
 #include "tarvo/model.h"
+#include "tarvo/pruning.h"
 #include "tree_records.h"
 #include "value_ranks.h"
 
@@ -33,6 +34,7 @@ struct TRunState {
   int32_t FoldsCrossValidate = 0;
   std::string InputFileName;
   std::string ChiSquareFileName = "prog.par";
+  PruneRule Prune = PruneRule::None;  // how the trees are cut back after growing
 
   ProgressSink* Progress = nullptr;
   const std::atomic<bool>* CancelRequested = nullptr;  // the caller's stop request, may be null

@@ -13,6 +13,7 @@
 #include "tarvo/engine.h"
 #include "tarvo/model.h"
 #include "tarvo/model_file.h"
+#include "tarvo/pruning.h"
 #include "tarvo/table.h"
 #include "tarvo/table_file.h"
 #include "tree_collector.h"
@@ -73,6 +74,7 @@ struct RunSettings {
   int32_t Variants = 1;
   int32_t Folds = 10;
   int32_t Threads = 0;
+  std::string Prune = "none";  // none, min or 1se
 };
 
 // Grows the trees of a table whose predicted column is `predicted` (1-based). The report goes
@@ -90,6 +92,9 @@ py::dict Fit(const py::list& columns, int32_t predicted, const RunSettings& sett
   parameters.FeatureToPredict = predicted;
   parameters.FoldsCrossValidate = settings.Folds;
   tarvo::RunOptions options;
+  if (!tarvo::ParsePruneRule(settings.Prune, options.Prune)) {
+    throw py::value_error("prune='" + settings.Prune + "': none, min or 1se is expected");
+  }
   options.SearchThreads = settings.Threads;
   options.ReportFileName = reportPath;
   options.ChiSquareFileName = chiSquarePath;
@@ -169,7 +174,12 @@ PYBIND11_MODULE(_engine, module) {
       .def_readwrite("monte_carlo", &RunSettings::MonteCarlo)
       .def_readwrite("variants", &RunSettings::Variants)
       .def_readwrite("folds", &RunSettings::Folds)
-      .def_readwrite("threads", &RunSettings::Threads);
+      .def_readwrite("threads", &RunSettings::Threads)
+      .def_readwrite("prune", &RunSettings::Prune);
+
+  // The growth a pruned run uses unless the caller sets it (a regression keeps its homogeneity).
+  module.attr("PRUNE_TARGET_WEIGHT") = tarvo::kPruneTargetWeight;
+  module.attr("PRUNE_HOMOGENEITY") = tarvo::kPruneHomogeneity;
 
   py::class_<ModelHandle>(module, "Model")
       .def_static("from_text", &ModelOfText, py::arg("text"))

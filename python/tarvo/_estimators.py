@@ -19,7 +19,7 @@ _CHI_SQUARE_FILE = os.path.join(os.path.dirname(__file__), "prog.par")
 class _TarvoTree(BaseEstimator):
     """What both estimators share: the parameters, the run and the prediction."""
 
-    def __init__(self, look_ahead=2, homogeneity=None, prune=None, variants=1, target_weight=None,
+    def __init__(self, look_ahead=2, homogeneity=None, prune="1se", variants=1, target_weight=None,
                  monte_carlo=100, folds=10, n_threads=None):
         self.look_ahead = look_ahead
         self.homogeneity = homogeneity
@@ -37,12 +37,20 @@ class _TarvoTree(BaseEstimator):
     def _settings(self):
         settings = _engine.RunSettings()
         settings.look_ahead = _checked_real("look_ahead", self.look_ahead, 0.0, 10.0)
-        if self.prune is not None:
-            raise ValueError(f"prune={self.prune!r}: this build of the engine has no pruning; use None")
-        settings.homogeneity = _checked_real(
-            "homogeneity", 0.05 if self.homogeneity is None else self.homogeneity, 0.0, 1.0)
-        settings.target_weight = _checked_real(
-            "target_weight", 1.0 if self.target_weight is None else self.target_weight, 0.0, 1e6)
+        prune = "none" if self.prune is None else self.prune
+        if prune not in ("none", "min", "1se"):
+            raise ValueError(f"prune={self.prune!r}: 'min', '1se', 'none' or None is expected")
+        settings.prune = prune
+        # A pruned run grows larger trees for pruning to cut back, unless these are set.
+        pruned = prune != "none"
+        homogeneity = self.homogeneity
+        if homogeneity is None:
+            homogeneity = _engine.PRUNE_HOMOGENEITY if pruned and self._nominal_target else 0.05
+        settings.homogeneity = _checked_real("homogeneity", homogeneity, 0.0, 1.0)
+        target_weight = self.target_weight
+        if target_weight is None:
+            target_weight = _engine.PRUNE_TARGET_WEIGHT if pruned else 1.0
+        settings.target_weight = _checked_real("target_weight", target_weight, 0.0, 1e6)
         if settings.target_weight == 0.0:
             raise ValueError("target_weight must be above 0")
         settings.monte_carlo = _checked_int("monte_carlo", self.monte_carlo, 0, 1_000_000)
@@ -126,6 +134,8 @@ class TarvoClassifier(ClassifierMixin, _TarvoTree):
     object whose tested value is missing stops at that node, which answers with its majority.
     """
 
+    _nominal_target = True
+
     def fit(self, X, y):
         categorical = isinstance(getattr(y, "dtype", None), pd.CategoricalDtype)
         y = _target_values(y)
@@ -163,6 +173,8 @@ class TarvoRegressor(RegressorMixin, _TarvoTree):
     Missing values are NaN (or None in nominal columns) and are handled by the engine itself: an
     object whose tested value is missing stops at that node, which answers with its mean.
     """
+
+    _nominal_target = False
 
     def fit(self, X, y):
         y = _target_values(y)

@@ -95,7 +95,7 @@ def test_pickle_keeps_the_model_file_text_and_its_predictions():
 
 def test_helpers_agree_with_the_report():
     X, y = mixed_frame()
-    model = TarvoClassifier(look_ahead=1, variants=2, folds=5).fit(X, y)
+    model = TarvoClassifier(look_ahead=1, variants=2, folds=5, prune=None).fit(X, y)
     error = float(re.search(r"5-fold crossvalidate error ([\d.]+)", model.report_).group(1))
     assert model.cross_validation_error_ == pytest.approx(error, abs=0.0005)
     text = export_text(model)
@@ -113,3 +113,18 @@ def test_regression_predicts_the_leaf_means():
     y = np.repeat([1.0, 1.0, 9.0, 9.0], 20)
     model = TarvoRegressor(look_ahead=1).fit(X, y)
     np.testing.assert_allclose(model.predict([[0.0], [3.0]]), [1.0, 9.0])
+
+
+def test_pruning_is_a_parameter_with_its_own_growth():
+    X, y = mixed_frame(objects=300, seed=7)
+    pruned = TarvoClassifier(look_ahead=1, prune="1se").fit(X, y)
+    assert " Pruning (1se) on 10 folds:" in pruned.report_
+    rows = re.findall(r"^ +[\d.]+ +(\d+) +[\d.]+ +[\d.]+( +chosen)?$",
+                      "\n".join(pruned.report_.splitlines()), re.M)
+    # The tree kept is the row chosen, no larger than the tree as grown (the first row).
+    chosen = [int(leaves) for leaves, mark in rows if mark]
+    assert chosen == [pruned.n_leaves_] and pruned.n_leaves_ <= int(rows[0][0])
+    assert TarvoClassifier(look_ahead=1, prune="none").fit(X, y).report_ == \
+        TarvoClassifier(look_ahead=1, prune=None).fit(X, y).report_
+    with pytest.raises(ValueError, match="prune"):
+        TarvoClassifier(prune="max").fit(X, y)

@@ -12,6 +12,7 @@
 #include "tarvo/csv_table.h"
 #include "tarvo/model.h"
 #include "tarvo/parameters.h"
+#include "tarvo/pruning.h"
 #include "tarvo/table.h"
 
 namespace tarvo {
@@ -61,6 +62,9 @@ struct RunOptions {
   CsvOptions Csv;
   // The name of a table in memory, for the report's "input file:" line.
   std::string TableName;
+  // Cost-complexity pruning of every tree, its size chosen on the run's folds; with it the
+  // report adds a pruning table after each tree. None keeps the report as it is.
+  PruneRule Prune = PruneRule::None;
 };
 
 // One fold of a cross-validation: its error (relative to the training spread in a regression

@@ -1,0 +1,27 @@
+// Cost-complexity pruning of the run's trees, its size chosen by cross-validation.
+#pragma once
+
+#include <string>
+
+namespace tarvo {
+
+enum class PruneRule {
+  None,   // trees as grown
+  Min,    // the subtree with the least cross-validation error
+  OneSe,  // the smallest subtree within one standard error of the least
+};
+
+// A pruned run grows past the size that the stop tests give by default, for pruning to cut back.
+// Its splits carry no fixed cost (0.1 per split in a run without pruning), so that growth goes
+// deeper; and unless the caller sets them it grows with the target weight and, in a classification
+// run, the homogeneity below (a regression run keeps its chi-square level). A target weight below 1
+// keeps each split's branches few, which pruning needs: it collapses a node whole.
+constexpr double kPruneSplitCost = 0.0;
+constexpr double kPruneTargetWeight = 0.5;
+constexpr double kPruneHomogeneity = 0.0;
+
+// "none", "min" or "1se"; false for any other text.
+bool ParsePruneRule(const std::string& text, PruneRule& rule);
+const char* PruneRuleName(PruneRule rule);
+
+}  // namespace tarvo

@@ -1,0 +1,31 @@
+// The names of the pruning rules.
+#include "tarvo/pruning.h"
+
+namespace tarvo {
+
+bool ParsePruneRule(const std::string& text, PruneRule& rule) {
+  if (text == "none") {
+    rule = PruneRule::None;
+  } else if (text == "min") {
+    rule = PruneRule::Min;
+  } else if (text == "1se") {
+    rule = PruneRule::OneSe;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+const char* PruneRuleName(PruneRule rule) {
+  switch (rule) {
+    case PruneRule::Min:
+      return "min";
+    case PruneRule::OneSe:
+      return "1se";
+    case PruneRule::None:
+      break;
+  }
+  return "none";
+}
+
+}  // namespace tarvo

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Checks --prune: a rule that is not min, 1se or none is a usage error; none runs as without the
+# option; min and 1se add the pruning table and take pruning's growth settings (target weight 0.5,
+# and homogeneity 0 for a nominal target) unless the options give them; param.par is not touched.
+# Usage: tarvo_run_prune_test.sh PATH/TO/tarvo-run DATA-FOLDER (with example.txt and prog.par)
+set -u
+run=$(realpath "$1")
+data=$(realpath "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+cp "$data/example.txt" "$data/prog.par" .
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+"$run" --prune max example.txt >/dev/null 2>stderr.txt
+[ $? -eq 64 ] || fail "--prune max: not a usage error"
+grep -q -- "--prune: 'max' is not min, 1se or none" stderr.txt || fail "--prune max: $(cat stderr.txt)"
+
+"$run" --folds 5 -o plain.txt example.txt
+"$run" --folds 5 --prune none -o none.txt example.txt
+cmp -s plain.txt none.txt || fail "--prune none changes the report"
+! grep -q "Pruning" none.txt || fail "--prune none writes a pruning table"
+
+printf '1.000 1.000 0.050  100   1   1  10' >param.par
+cp param.par param.before
+for target in 1 5; do
+  "$run" --target $target --prune 1se -o default.txt example.txt || fail "--prune 1se: exit status $?"
+  grep -q "^ Pruning (1se) on 10 folds:" default.txt || fail "target $target: no pruning table"
+  [ "$(grep -c "  chosen" default.txt)" -eq 1 ] || fail "target $target: not one chosen row"
+  homogeneity=0.05
+  [ $target -eq 1 ] && homogeneity=0
+  "$run" --target $target --prune 1se --target-weight 0.5 --homogeneity $homogeneity -o explicit.txt \
+    example.txt
+  cmp -s default.txt explicit.txt || fail "target $target: growth settings are not 0.5 and $homogeneity"
+  "$run" --target $target --prune 1se --target-weight 2 -o given.txt example.txt
+  ! cmp -s default.txt given.txt || fail "target $target: --target-weight does not override pruning's"
+done
+cmp -s param.par param.before || fail "a pruned run changed param.par"
+
+[ $failures -eq 0 ] && echo "all --prune checks passed"
+exit $((failures > 0))

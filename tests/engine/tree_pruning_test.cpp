@@ -1,0 +1,130 @@
+// Runs with pruning: the report's tree is the chosen row of its pruning table, and a tree that
+// cross-validation keeps whole is reported, predicted and cross-validated as without pruning.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tarvo/engine.h"
+#include "test_files.h"
+
+namespace tarvo {
+namespace {
+
+using testing::EngineRunTest;
+using testing::ReadBytes;
+
+// n objects: x in 1..n, z a second number, the class "a" up to x = n/2 and "b" above; two
+// objects to predict.
+std::string Table(int n) {
+  std::string text = std::to_string(n) + " 3 ?\r\n1 1 0(2)\r\nx z cls\r\n";
+  for (int o = 1; o <= n; ++o) {
+    text +=
+        std::to_string(o) + " " + std::to_string((o * 7) % 11) + (o > n / 2 ? " b\r\n" : " a\r\n");
+  }
+  text += "Predict 2\r\n3 1 a\r\n" + std::to_string(n) + " 2 b\r\n";
+  return text;
+}
+
+// 80 objects with x and y in 0..99 drawn by a fixed generator, the class "b" when x + y > 100,
+// every fifth object's class turned: a slanted border and noise, which a tree overshoots.
+std::string NoisyTable() {
+  std::string text = "80 3 ?\r\n1 1 0(2)\r\nx y cls\r\n";
+  uint64_t state = 7;
+  auto draw = [&state] {
+    state = (state * 1103515245 + 12345) % 2147483648;
+    return static_cast<int>(state / 65536 % 100);
+  };
+  for (int o = 1; o <= 80; ++o) {
+    const int x = draw(), y = draw();
+    const bool b = (x + y > 100) != (o % 5 == 0);
+    text += std::to_string(x) + " " + std::to_string(y) + (b ? " b\r\n" : " a\r\n");
+  }
+  return text;
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+class PrunedRunTest : public EngineRunTest {
+ protected:
+  std::string RunPruned(const std::string& table, PruneRule rule, RunParameters p,
+                        int32_t threads = 0) {
+    WriteFile("table.txt", table);
+    p.FeatureToPredict = 3;
+    RunOptions options;
+    options.Prune = rule;
+    options.SearchThreads = threads;
+    RunEngine(p, "table.txt", options);
+    return ReadBytes(folder_.File("output.txt"));
+  }
+  void SetUp() override {
+    EngineRunTest::SetUp();
+    WriteProgPar();
+  }
+};
+
+// The leaves of a row of the pruning table: the first (the tree as grown) or the chosen one;
+// -1 when there is none.
+int RowLeaves(const std::string& report, bool chosen) {
+  const std::string heading = "St.error\r\n";
+  size_t start = report.find(heading);
+  if (start == std::string::npos) return -1;
+  start += heading.size();
+  if (chosen) {
+    const size_t mark = report.find("  chosen\r\n", start);
+    if (mark == std::string::npos) return -1;
+    start = report.rfind("\r\n", mark) + 2;
+  }
+  double complexity = 0;
+  int leaves = -1;
+  std::sscanf(report.c_str() + start, "%lf %d", &complexity, &leaves);
+  return leaves;
+}
+
+TEST_F(PrunedRunTest, TreeKeptWholeReportsAsWithoutPruningFollowedByTheTable) {
+  const std::string table = Table(40);
+  RunParameters p;
+  p.FeatureToPredict = 3;
+  const std::string plain = Run(table, p);
+  const std::string pruned = RunPruned(table, PruneRule::Min, p);
+  ASSERT_EQ(pruned.compare(0, plain.size(), plain), 0) << pruned;
+  const std::string rest = pruned.substr(plain.size());
+  EXPECT_EQ(rest.find("\r\n Pruning (min) on 10 folds:\r\n  Complexity Leaves  Error St.error\r\n"),
+            0u)
+      << rest;
+  EXPECT_EQ(RowLeaves(pruned, true), Count(plain, "\r\n IF\r\n"));
+}
+
+TEST_F(PrunedRunTest, ReportedTreeIsTheChosenRowAndSmallerThanGrown) {
+  const std::string table = NoisyTable();
+  RunParameters p;
+  p.FeatureToPredict = 3;
+  p.Homogeneity = 0;  // grows past the right size
+  const std::string pruned = RunPruned(table, PruneRule::OneSe, p);
+  EXPECT_EQ(RowLeaves(pruned, true), Count(pruned, "\r\n IF\r\n"));
+  EXPECT_LT(RowLeaves(pruned, true), RowLeaves(pruned, false));
+  EXPECT_EQ(Count(pruned, "  chosen\r\n"), 1);
+  EXPECT_EQ(Count(pruned, "crossvalidate error"), 1);
+  // The same run again gives the same bytes, with the trees grown one by one or side by side.
+  EXPECT_EQ(RunPruned(table, PruneRule::OneSe, p, 1), pruned);
+  EXPECT_EQ(RunPruned(table, PruneRule::OneSe, p, 3), pruned);
+}
+
+TEST_F(PrunedRunTest, WithoutFoldsTheTreeStaysAsGrown) {
+  const std::string table = NoisyTable();
+  RunParameters p;
+  p.FeatureToPredict = 3;
+  p.FoldsCrossValidate = 1;
+  const std::string plain = Run(table, p);
+  const std::string pruned = RunPruned(table, PruneRule::Min, p);
+  EXPECT_EQ(pruned, plain +
+                        "\r\n Pruning needs at least 2 folds of cross-validation: the tree is not "
+                        "pruned\r\n");
+}
+
+}  // namespace
+}  // namespace tarvo
