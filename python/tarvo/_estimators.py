@@ -17,7 +17,30 @@ _CHI_SQUARE_FILE = os.path.join(os.path.dirname(__file__), "prog.par")
 
 
 class _TarvoTree(BaseEstimator):
-    """What both estimators share: the parameters, the run and the prediction."""
+    """What both estimators share: the parameters, the run and the prediction.
+
+    Parameters
+    ----------
+    look_ahead : float, default=2
+        Depth of the split search's look-ahead; a fraction thins the features of the deeper searches.
+    homogeneity : float or None, default=None
+        Error frequency that stops a node (in regression the level of the chi-square test: 0.001,
+        0.005, 0.01 or 0.05). None: 0.05, or 0 for a pruned classifier.
+    prune : {"1se", "min", "none"} or None, default="1se"
+        Cost-complexity pruning with the size chosen on the folds: the smallest tree within one
+        standard error of the least error, or the least error; None or "none" keeps trees as grown.
+    variants : int, default=1
+        Trees to grow, each without the root feature of the one before; they vote.
+    target_weight : float or None, default=None
+        Weight of the error or dispersion term of the split score. None: 1, or 0.5 when pruning.
+    monte_carlo : int, default=100
+        Trials of the dispersion test for negative means.
+    folds : int, default=10
+        Folds of the cross-validation that measures the trees and chooses the pruned size; none
+        when 1 or less (and then nothing is pruned).
+    n_threads : int or None, default=None
+        Threads of the split search; None: one per core.
+    """
 
     def __init__(self, look_ahead=2, homogeneity=None, prune="1se", variants=1, target_weight=None,
                  monte_carlo=100, folds=10, n_threads=None):
