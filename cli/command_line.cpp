@@ -216,6 +216,8 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
     }
     line.Prune = rule;
   }
+  // The tuning runs grow their trees without pruning; its growth settings would mislead them.
+  if (line.Tune && line.Prune) return UsageError("--prune does not go with --tune");
   if (!line.Tune && (line.Grid || line.Budget || line.WriteParam)) {
     return UsageError("--grid, --budget and --write-param go with --tune");
   }

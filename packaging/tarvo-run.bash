@@ -8,10 +8,14 @@ _tarvo_run() {
     prev=${COMP_WORDS[COMP_CWORD - 2]}
   fi
   local options="--look-ahead= --homogeneity= --variants= --target= --folds= --target-weight=
-    --monte-carlo= --param= --prog= --output= -o --dot= --svg= --variant= --tune --grid= --budget=
-    --write-param --help --version --"
+    --monte-carlo= --param= --prog= --output= -o --prune= --dot= --svg= --variant= --tune --grid=
+    --budget= --write-param --help --version --"
   COMPREPLY=()
   case $prev in
+    --prune)
+      mapfile -t COMPREPLY < <(compgen -W "min 1se none" -- "$cur")
+      return
+      ;;
     --param | --prog | -o | --output | --dot | --svg)
       mapfile -t COMPREPLY < <(compgen -f -- "$cur")
       return

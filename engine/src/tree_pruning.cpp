@@ -257,29 +257,28 @@ void TTreePruner::GrowTreesSideBySide(std::vector<TGrowJob>& jobs, int32_t threa
     std::vector<std::jthread> workers;
     for (int32_t t = 0; t < threads; ++t) {
       workers.emplace_back([&] {
-        std::unique_ptr<TRunState> state = GrowingState(run_, &stop);
-        TTreeGrower grower(*state, 1);
-        for (;;) {
-          size_t j = 0;
-          {
-            const std::lock_guard<std::mutex> hold(mutex);
-            if (error || next == jobs.size()) return;
-            j = next++;
-          }
-          try {
+        try {
+          std::unique_ptr<TRunState> state = GrowingState(run_, &stop);
+          TTreeGrower grower(*state, 1);
+          for (;;) {
+            size_t j = 0;
+            {
+              const std::lock_guard<std::mutex> hold(mutex);
+              if (error || next == jobs.size()) return;
+              j = next++;
+            }
             state->Active = jobs[j].Active;
             state->Tree.NodesUsed = state->Tree.BranchesUsed = 0;
             grower.GrowTree();
             jobs[j].Tree = std::make_unique<TPrunableTree>(*state->Root(), state->C());
-          } catch (...) {
             const std::lock_guard<std::mutex> hold(mutex);
-            if (!error) error = std::current_exception();
-            stop = true;
+            ++done;
             finished.notify_all();
-            return;
           }
+        } catch (...) {
           const std::lock_guard<std::mutex> hold(mutex);
-          ++done;
+          if (!error) error = std::current_exception();
+          stop = true;
           finished.notify_all();
         }
       });

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks --prune: a rule that is not min, 1se or none is a usage error; none runs as without the
-# option; min and 1se add the pruning table and take pruning's growth settings (target weight 0.5,
-# and homogeneity 0 for a nominal target) unless the options give them; param.par is not touched.
+# Checks --prune: a rule that is not min, 1se or none is a usage error, and so is --prune with
+# --tune; none runs as without the option; min and 1se add the pruning table and take pruning's
+# growth settings (target weight 0.5, and homogeneity 0 for a nominal target) unless the options
+# give them; param.par is not touched.
 # Usage: tarvo_run_prune_test.sh PATH/TO/tarvo-run DATA-FOLDER (with example.txt and prog.par)
 set -u
 run=$(realpath "$1")
@@ -20,6 +21,9 @@ fail() {
 "$run" --prune max example.txt >/dev/null 2>stderr.txt
 [ $? -eq 64 ] || fail "--prune max: not a usage error"
 grep -q -- "--prune: 'max' is not min, 1se or none" stderr.txt || fail "--prune max: $(cat stderr.txt)"
+
+"$run" --tune --prune 1se example.txt >/dev/null 2>stderr.txt
+[ $? -eq 64 ] || fail "--tune --prune: not a usage error"
 
 "$run" --folds 5 -o plain.txt example.txt
 "$run" --folds 5 --prune none -o none.txt example.txt

@@ -28,8 +28,10 @@ std::string Table(int n) {
 
 // 80 objects with x and y in 0..99 drawn by a fixed generator, the class "b" when x + y > 100,
 // every fifth object's class turned: a slanted border and noise, which a tree overshoots.
-std::string NoisyTable() {
-  std::string text = "80 3 ?\r\n1 1 0(2)\r\nx y cls\r\n";
+// With numeric, the third column is instead a number: 10 or 20 as x is at most 50 or above, plus
+// y modulo 7 as noise.
+std::string NoisyTable(bool numeric = false) {
+  std::string text = numeric ? "80 3 ?\r\n1 1 1\r\nx y z\r\n" : "80 3 ?\r\n1 1 0(2)\r\nx y cls\r\n";
   uint64_t state = 7;
   auto draw = [&state] {
     state = (state * 1103515245 + 12345) % 2147483648;
@@ -38,7 +40,9 @@ std::string NoisyTable() {
   for (int o = 1; o <= 80; ++o) {
     const int x = draw(), y = draw();
     const bool b = (x + y > 100) != (o % 5 == 0);
-    text += std::to_string(x) + " " + std::to_string(y) + (b ? " b\r\n" : " a\r\n");
+    const std::string last = numeric ? " " + std::to_string((x > 50 ? 20 : 10) + y % 7) + "\r\n"
+                                     : (b ? " b\r\n" : " a\r\n");
+    text += std::to_string(x) + " " + std::to_string(y) + last;
   }
   return text;
 }
@@ -112,6 +116,13 @@ TEST_F(PrunedRunTest, ReportedTreeIsTheChosenRowAndSmallerThanGrown) {
   // The same run again gives the same bytes, with the trees grown one by one or side by side.
   EXPECT_EQ(RunPruned(table, PruneRule::OneSe, p, 1), pruned);
   EXPECT_EQ(RunPruned(table, PruneRule::OneSe, p, 3), pruned);
+}
+
+TEST_F(PrunedRunTest, RegressionTreeIsTheChosenRow) {
+  const std::string pruned = RunPruned(NoisyTable(true), PruneRule::Min, RunParameters{});
+  EXPECT_EQ(RowLeaves(pruned, true), Count(pruned, "\r\n IF\r\n"));
+  EXPECT_EQ(Count(pruned, " 10-fold  relative crossvalidate error "), 1);
+  EXPECT_EQ(Count(pruned, "  chosen\r\n"), 1);
 }
 
 TEST_F(PrunedRunTest, WithoutFoldsTheTreeStaysAsGrown) {
