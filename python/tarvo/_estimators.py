@@ -82,37 +82,27 @@ class _TarvoTree(BaseEstimator):
         settings.threads = 0 if self.n_threads is None else _checked_int("n_threads", self.n_threads, 1, 256)
         return settings
 
-    def _feature_names(self, X, reset):
-        if reset:
-            self._check_feature_names(X, reset=True)
-            count = X.shape[1] if hasattr(X, "shape") and len(X.shape) == 2 else None
-        else:
-            self._check_feature_names(X, reset=False)
-            count = None
-        names = getattr(self, "feature_names_in_", None)
-        if names is None:
-            width = X.shape[1] if hasattr(X, "shape") and len(X.shape) > 1 else count
-            names = [f"x{j + 1}" for j in range(width or 0)]
-        return [str(name) for name in names]
-
     def _columns(self, X, reset):
         if not isinstance(X, pd.DataFrame) and not hasattr(X, "shape"):
             X = np.asarray(X, dtype=object if _has_text(X) else None)
-        if hasattr(X, "shape") and len(X.shape) == 1:
-            raise ValueError("Expected 2D array, got 1D array instead. Reshape your data with "
-                             "X.reshape(-1, 1) for one feature or X.reshape(1, -1) for one object.")
-        names = self._feature_names(X, reset)
-        columns = feature_table(X, names)
+        if len(X.shape) != 2:
+            raise ValueError(f"Expected 2D array, got {len(X.shape)}D array instead. Reshape your data "
+                             "with X.reshape(-1, 1) for one feature or X.reshape(1, -1) for one object.")
+        self._check_feature_names(X, reset=reset)
+        width = X.shape[1]
         if reset:
-            self.n_features_in_ = len(columns)
-        elif len(columns) != self.n_features_in_:
-            raise ValueError(f"X has {len(columns)} features, but {type(self).__name__} is expecting "
+            if width == 0:
+                raise ValueError(f"0 feature(s) (shape=({X.shape[0]}, 0)) while a minimum of 1 is required.")
+            self.n_features_in_ = width
+        elif width != self.n_features_in_:
+            raise ValueError(f"X has {width} features, but {type(self).__name__} is expecting "
                              f"{self.n_features_in_} features as input")
-        if reset and len(columns) == 0:
-            raise ValueError("0 feature(s) (shape=(n, 0)) while a minimum of 1 is required.")
-        if len(columns[0][2]) == 0:
-            raise ValueError("0 sample(s) (shape=(0, n)) while a minimum of 1 is required.")
-        return columns
+        if X.shape[0] == 0:
+            raise ValueError(f"0 sample(s) (shape=(0, {width})) while a minimum of 1 is required.")
+        names = getattr(self, "feature_names_in_", None)
+        if names is None:
+            names = [f"x{j + 1}" for j in range(width)]
+        return feature_table(X, [str(name) for name in names])
 
     def _target_name(self, features, y):
         name = str(getattr(y, "name", None) or "y")

@@ -73,8 +73,9 @@ def test_what_the_engine_refuses_is_a_value_error():
     with pytest.raises(ValueError, match="variants"):
         TarvoRegressor(variants=0).fit(X, X[:, 0])
     model = TarvoRegressor(look_ahead=1).fit(X, X[:, 0])
-    with pytest.raises(ValueError, match="features"):
-        model.predict(X[:, :1])
+    for width in (1, 3):
+        with pytest.raises(ValueError, match=f"X has {width} features"):
+            model.predict(rng.uniform(size=(4, width)))
     with pytest.raises(ValueError, match="damaged|not a model|JSON|model"):
         _engine.Model.from_text("{ not a model")
 
