@@ -257,11 +257,38 @@ void DeclareTuning(CLI::App& app, CommandLine& line) {
              throw CLI::ValidationError("--format: '" + format + "' is not csv or tsv");
            }
          },
-         "print the rows as CSV or tab-separated values, one header\n"
-         "word per column, each row as its setting ends")
+         "print the rows (of --tune, or of --apply) as CSV or\n"
+         "tab-separated values, one header word per column")
       ->type_name("csv|tsv")
-      ->group(group)
-      ->needs(tune);
+      ->group(group);
+}
+
+void DeclareModels(CLI::App& app, CommandLine& line) {
+  const std::string group = "Models (the trees kept in a file, to predict other tables)";
+  AddFile(app, "--save-model", "--save-model", line.SaveModel,
+          "write the run's trees to FILE as a model, besides the report")
+      ->group(group);
+  AddFile(app, "--apply", "--apply", line.ApplyModel,
+          "predict the objects of TABLE with the model in MODEL instead\n"
+          "of growing trees: CSV with the columns object, variant_1...,\n"
+          "vote to -o FILE, or to standard output; where TABLE holds the\n"
+          "true values, the test errors go to stderr. A value of a\n"
+          "nominal column that the model never saw counts as missing")
+      ->type_name("MODEL")
+      ->group(group);
+}
+
+// Applying a model grows nothing: only the table's own options, the output and the format of the
+// rows go with it.
+std::optional<std::string> CheckApplyOptions(const CLI::App& app) {
+  for (const CLI::Option* option : app.get_options()) {
+    const std::string& name = option->get_name();
+    if (option->count() > 0 && name != "--apply" && name != "TABLE" && name != "--output" &&
+        name != "--table-format" && name != "--nominal" && name != "--format") {
+      return "--apply takes TABLE, -o, --table-format, --nominal and --format, not " + name;
+    }
+  }
+  return std::nullopt;
 }
 
 void DeclarePictures(CLI::App& app, CommandLine& line) {
@@ -301,6 +328,9 @@ std::optional<std::string> CheckValues(const CommandLine& line) {
   }
   // The tuning runs grow their trees without pruning; its growth settings would mislead them.
   if (line.Tune && line.Prune) return "--prune does not go with --tune";
+  if (line.Tune && line.SaveModel) return "--save-model does not go with --tune";
+  if (!line.Tune && line.Format != ResultFormat::Text)
+    return "--format goes with --tune or --apply";
   if (line.WriteParam && line.Format != ResultFormat::Text) {
     // The file written is said in a line of text, which would break the rows of a script.
     return "--write-param prints its line of text; it does not go with --format";
@@ -323,6 +353,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   DeclareTableInput(app, line);
   DeclarePruning(app, line);
   DeclareTuning(app, line);
+  DeclareModels(app, line);
   DeclarePictures(app, line);
   app.set_help_flag("-h,--help", "show this text and exit")->group("Other options");
   app.set_version_flag("-V,--version", kVersion, "show the version and exit")
@@ -337,12 +368,16 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
   } catch (const CLI::ParseError& error) {
     return UsageError(error.what());
   }
+  if (line.ApplyModel) {
+    if (const std::optional<std::string> error = CheckApplyOptions(app)) return UsageError(*error);
+    return std::nullopt;
+  }
   if (const std::optional<std::string> error = CheckValues(line)) return UsageError(*error);
   // The picture options leave the run as it is: parameters and exit statuses as without them.
   for (const CLI::Option* option : app.get_options()) {
     const std::string& name = option->get_name();
     if (option != table && name != "--dot" && name != "--svg" && name != "--variant" &&
-        option->count() > 0) {
+        name != "--save-model" && option->count() > 0) {
       line.HasOptions = true;
     }
   }

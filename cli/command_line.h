@@ -24,6 +24,9 @@ struct CommandLine {
   // Pictures of the reported trees; they change nothing in the run.
   std::optional<std::string> DotFile, SvgFile;
   int32_t SvgVariant = 1;
+  // --save-model: the run's model is written there too. --apply: the model that predicts the
+  // objects of the table instead of a run.
+  std::optional<std::string> SaveModel, ApplyModel;
   // Any option at all: the run is then no longer exactly the window's Grow Tree.
   bool HasOptions = false;
   // --tune: runs a grid of look-ahead and homogeneity settings instead of one run.

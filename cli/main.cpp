@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "apply_command.h"
 #include "command_line.h"
 #include "exit_status.h"
 #include "file_roles.h"
@@ -20,6 +21,7 @@
 #include "run_parameters.h"
 #include "table_input.h"
 #include "tarvo/engine.h"
+#include "tarvo/model_file.h"
 #include "terminal_progress.h"
 #include "tree_collector.h"
 #include "tune_command.h"
@@ -54,6 +56,7 @@ std::optional<int> RefuseFileClashes(const CommandLine& line) {
     files.Outputs.push_back({line.ReportFile.value_or(kDefaultReportFile), "the report"});
   if (line.DotFile) files.Outputs.push_back({*line.DotFile, "the DOT picture"});
   if (line.SvgFile) files.Outputs.push_back({*line.SvgFile, "the SVG picture"});
+  if (line.SaveModel) files.Outputs.push_back({*line.SaveModel, "the model"});
   if (line.WriteParam) files.Outputs.push_back({parameterFile, "the parameter file"});
   const std::optional<std::string> clash = files.FirstClash();
   if (!clash) return std::nullopt;
@@ -125,6 +128,14 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
       return kExitRunError;
     }
     if (result.TableFault) return TableFault(line, result, tableOpenError);
+    if (!result.TableFault && line.SaveModel) {
+      try {
+        tarvo::SaveModel(*result.GrownModel, *line.SaveModel);
+      } catch (const tarvo::ModelError& error) {
+        std::fprintf(stderr, "tarvo-run: %s\n", error.what());
+        return kExitRunError;
+      }
+    }
     std::string pictureError;
     if (pictures.Wanted() && !WritePictures(pictures, trees.Trees, pictureError)) {
       std::fprintf(stderr, "tarvo-run: %s\n", pictureError.c_str());
@@ -154,6 +165,7 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
 int main(int argc, char** argv) {
   CommandLine line;
   if (const std::optional<int> status = ParseCommandLine(argc, argv, line)) return *status;
+  if (line.ApplyModel) return RunApplyCommand(line);
   tarvo::RunParameters parameters;
   std::vector<std::string> notes;
   std::optional<int> status = ResolveParameters(line, parameters, notes);

@@ -29,6 +29,7 @@
 
 #include "dialogs.h"
 #include "find_replace.h"
+#include "model_commands.h"
 #include "parameter_panel.h"
 #include "prune_setting.h"
 #include "report_figures.h"
@@ -77,6 +78,7 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   setWindowIcon(QIcon(":/icons/growtree.png"));
   createEditor();
   createTreeView();
+  ModelCommands = new TModelCommands(Dialogs, *this, [this] { return CurrentFileName; });
   createActions();
   createMenus();
   createToolBar();
@@ -205,13 +207,14 @@ void TForm1::createActions() {
 void TForm1::createMenus() {
   menuBar()->setStyleSheet("QMenuBar { background-color: rgb(192, 220, 192); }");
   QMenu* file = menuBar()->addMenu("&File");
-  file->addActions({FileNew, FileOpen1, FileSaveAs1, FileExit1});
+  file->addActions({FileNew, FileOpen1, FileSaveAs1, ModelCommands->SaveModelAction, FileExit1});
   // Save has no entry: its shortcut works through the window.
   addAction(FileSave);
   QMenu* edit = menuBar()->addMenu("&Edit");
   edit->addActions({EditCut1, EditCopy1, EditPaste1, SearchFind1, SearchReplace1});
   QMenu* run = menuBar()->addMenu("&Run");
-  run->addActions({ParamDialog, GrowTreeItem, StopBuilding, TuneParams});
+  run->addActions(
+      {ParamDialog, GrowTreeItem, StopBuilding, TuneParams, ModelCommands->ApplyModelAction});
   QMenu* help = menuBar()->addMenu("&Help");
   help->addActions({HelpGuide, Action1});
 }
@@ -696,6 +699,7 @@ void TForm1::RunEnded(const TRunOutcome& outcome) {
   GiveTreeViewRoom();
   ShownRun = ResultsList->AddRun(std::move(record));
   ResultsList->MarkShown(ShownRun);
+  ModelCommands->SetModel(outcome.Result.GrownModel);
   std::vector<std::string> warnings = ParameterWarnings;
   warnings.insert(warnings.end(), outcome.Result.Warnings.begin(), outcome.Result.Warnings.end());
   ShowWarnings(warnings);

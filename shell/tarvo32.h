@@ -19,6 +19,7 @@ class QPlainTextEdit;
 class QStatusBar;
 class TDialogs;
 class TFindDialog;
+class TModelCommands;
 class TParameterPanel;
 class TRunProgress;
 class TTuneDialog;
@@ -146,7 +147,8 @@ class TForm1 : public QMainWindow {
   TUserGuide* UserGuide = nullptr;
   TTreeView* TreeView = nullptr;  // the trees of the run shown
   TResultsList* ResultsList = nullptr;
-  bool TreeViewSized = false;  // the Tree view has had its first size: now the user's
+  bool TreeViewSized = false;               // the Tree view has had its first size: now the user's
+  TModelCommands* ModelCommands = nullptr;  // Save Model and Apply Model
 
   QAction* FileNew = nullptr;
   QAction* FileOpen1 = nullptr;

@@ -77,7 +77,7 @@ double CrossValidate(TRunState& run, TTreeGrower& grower) {
         ++row;
         for (int32_t c = 1; c <= run.M(); ++c) testData[c][row] = run.Table.Data[c][o];
       }
-      double e = PredictObjects(run, testData, testCount, false);
+      double e = TestTreeInRoot(run, testData, testCount);
       if (regression) {
         // Relative to the spread of the training values; with no spread there is no scale: an
         // exact fold counts 0 and any other as bad as predicting the training mean.

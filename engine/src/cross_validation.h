@@ -25,12 +25,7 @@ void WriteCrossValidationLines(TRunState& run, int32_t k, double error);
 // restored on return; Root holds the tree of the last fold that had training objects.
 double CrossValidate(TRunState& run, TTreeGrower& grower);
 
-// The voted prediction of one object from the votes of trees 1..votes.size()-1 with the
-// weights in Competence: the class with the highest weight sum (ties to the lower code), or the
-// weighted mean of the values.
-double CombineVotes(const TRunState& run, const std::vector<double>& votes);
-
-// Turns the competences into weights and writes the voting section.
+// Writes the voting section of the trees the run has kept, weighted as their model weighs them.
 void VoteTrees(TRunState& run);
 
 }  // namespace tarvo

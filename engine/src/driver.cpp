@@ -12,6 +12,7 @@
 
 #include "chi_square_table.h"
 #include "cross_validation.h"
+#include "model_routing.h"
 #include "prediction.h"
 #include "rule_report.h"
 #include "run_state.h"
@@ -95,12 +96,15 @@ void SetUpTrainingObjects(TRunState& run) {
   }
 }
 
+// Keeps the tree just grown in the run's model, predicts with it and cross-validates it.
 void PredictAndCrossValidate(TRunState& run, TTreeGrower& grower, int32_t minimumFolds,
                              TTreePruner* pruner = nullptr) {
-  if (run.Table.PredictCount > 0)
-    PredictObjects(run, run.Table.PredictData, run.Table.PredictCount, true);
+  ModelTree& tree = run.KeptModel.Trees.emplace_back(ModelTreeOf(*run.Root(), run.C()));
+  tree.Variant = run.VariantNumber;
+  if (run.Table.PredictCount > 0) WritePredictionSection(run, tree);
   if (run.Parameters.FoldsCrossValidate > minimumFolds) {
-    run.Competence[run.TreeCount] = pruner ? pruner->CrossValidate() : CrossValidate(run, grower);
+    const double error = pruner ? pruner->CrossValidate() : CrossValidate(run, grower);
+    run.KeptModel.Trees.back().CrossValidationError = error;  // `tree` may have moved
   }
 }
 
@@ -110,6 +114,20 @@ std::unique_ptr<TTreePruner> PruneGrownTree(TRunState& run, TTreeGrower& grower)
   auto pruner = std::make_unique<TTreePruner>(run, grower);
   pruner->PruneGrownTree();
   return pruner;
+}
+
+// What the run's model knows of the table it grows from.
+void DescribeModel(TRunState& run, const Table& table) {
+  Model& model = run.KeptModel;
+  model.Columns.clear();
+  for (const Column& column : table.Columns) {
+    model.Columns.push_back(ModelColumn{column.Name, column.Nominal, column.ValueNames});
+  }
+  model.PredictedColumn = run.Parameters.FeatureToPredict;
+  model.Classification = run.Target.ClassificationMode;
+  model.ClassNames.assign(run.Target.ClassNames.begin() + 1, run.Target.ClassNames.end());
+  model.Parameters = run.Parameters;
+  model.Trees.clear();
 }
 
 // Takes the run's table from a table in memory; false when the report holds its fault.
@@ -122,6 +140,7 @@ bool LoadMemoryTable(TRunState& run, const Table& table, const Table* toPredict)
   }
   LoadTable(table, toPredict, run.Parameters.FeatureToPredict, run.Parameters.TargetWeight,
             run.Table, run.Target, run.PredictorMask);
+  DescribeModel(run, table);
   return true;
 }
 
@@ -176,7 +195,6 @@ bool GrowAndReport(TRunState& run) {
   if (run.Table.PredictCount > 0) {
     run.Votes.assign(run.Table.PredictCount + 1, std::vector<double>(trees + 1, 0.0));
   }
-  run.Competence.assign(trees + 1, 0.0);
   if (run.Parameters.FoldsCrossValidate > 1) run.FoldOf.assign(run.N() + 1, 0);
 
   // The first tree is cross-validated with more than one fold, the later variants with more than
@@ -279,6 +297,7 @@ RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
   if (result.TableFault) result.FaultMessage = run.Report.FirstLine();
   result.Warnings = std::move(run.Warnings);
   result.FirstTree = std::move(run.FirstTree);
+  if (!result.TableFault) result.GrownModel = std::make_shared<Model>(std::move(run.KeptModel));
   // The predicted column's number is overwritten by the last column's in a classification run.
   if (run.Target.ClassificationMode) parameters.FeatureToPredict = run.Table.FileColumns;
   return result;

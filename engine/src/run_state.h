@@ -11,6 +11,7 @@
 #include "report_file.h"
 #include "run_random.h"
 #include "tarvo/engine.h"
+#include "tarvo/model.h"
 #include "tarvo/parameters.h"
 #include "tarvo/pruning.h"
 #include "tree_records.h"
@@ -58,9 +59,11 @@ struct TRunState {
   int32_t VariantNumber = 0;
   int32_t TreeCount = 0;
   std::vector<std::vector<double>> Votes;  // [object][tree]
-  std::vector<double> Competence;          // [tree]
-  std::vector<int32_t> FoldOf;             // [1..N]
-  FirstTreeFigures FirstTree;              // handed to the caller with the result
+  // The trees that count, with their cross-validation errors, and what predicting with them
+  // needs: the run's product besides its report.
+  Model KeptModel;
+  std::vector<int32_t> FoldOf;  // [1..N]
+  FirstTreeFigures FirstTree;   // handed to the caller with the result
 
   // Tree growing and split search.
   int32_t LeafCount = 0;

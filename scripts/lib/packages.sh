@@ -21,5 +21,7 @@ TARVO_PACKAGES=(
   qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation xvfb xauth
   libgraphviz-dev graphviz pkg-config libxml2-utils
   clang libclang-rt-14-dev
-  libcli11-dev help2man dpkg-dev file lintian
+  libcli11-dev nlohmann-json3-dev help2man dpkg-dev file lintian
+  pybind11-dev python3-pybind11 python3-dev python3-setuptools python3-pip python3-venv
+  python3-numpy python3-pandas python3-sklearn python3-distributed python3-pytest
 )

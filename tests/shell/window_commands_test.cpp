@@ -49,12 +49,12 @@ class TWindowCommandsTest : public TShellTest {
     const QList<QAction*> menus = form.menuBar()->actions();
     QCOMPARE(Captions(menus), QStringList({"&File", "&Edit", "&Run", "&Help"}));
     QCOMPARE(Captions(menus[0]->menu()->actions()),
-             QStringList({"&New", "&Open...", "Save &As...", "E&xit"}));
+             QStringList({"&New", "&Open...", "Save &As...", "Save &Model...", "E&xit"}));
     QCOMPARE(Captions(menus[1]->menu()->actions()),
              QStringList({"Cu&t", "&Copy", "&Paste", "&Find...", "&Replace"}));
-    QCOMPARE(
-        Captions(menus[2]->menu()->actions()),
-        QStringList({"Pa&rameters", "&Grow Tree", "Stop Tree Growing", "&Tune Parameters..."}));
+    QCOMPARE(Captions(menus[2]->menu()->actions()),
+             QStringList({"Pa&rameters", "&Grow Tree", "Stop Tree Growing", "&Tune Parameters...",
+                          "&Apply Model..."}));
     QCOMPARE(Captions(menus[3]->menu()->actions()), QStringList({"&User Guide", "&About Tarvo"}));
 
     QList<QString> tools;

@@ -4,11 +4,13 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tarvo/csv_table.h"
+#include "tarvo/model.h"
 #include "tarvo/parameters.h"
 #include "tarvo/pruning.h"
 #include "tarvo/table.h"
@@ -88,6 +90,8 @@ struct RunResult {
   // did not read, for instance): one line each, for stderr or a status bar.
   std::vector<std::string> Warnings;
   FirstTreeFigures FirstTree;
+  // The trees that count, for predicting other objects (tarvo/model.h); null after a fault.
+  std::shared_ptr<const Model> GrownModel;
 };
 
 // The fuller entry: parameters and a table file in (read as options.InputFormat says), report

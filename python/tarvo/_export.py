@@ -1,0 +1,34 @@
+"""A fitted estimator's trees as text and as a picture."""
+
+import re
+
+from sklearn.utils.validation import check_is_fitted
+
+# The lines that list the training objects of a rule: numbers, and in classification the class
+# numbers between them.
+_OBJECT_LIST_LINE = re.compile(r"^[\s\d,]*$")
+
+
+def export_text(estimator):
+    """The rules of the estimator's trees as its report writes them, each variant's from its
+    "Variant N" line on, without the numbers of the training objects each rule holds."""
+    check_is_fitted(estimator, "model_")
+    lines = estimator.report_.splitlines()
+    starts = [i for i, line in enumerate(lines) if line.startswith("Variant N")]
+    kept = []
+    listing = False
+    for line in lines[starts[0] if starts else 0:]:
+        if line.lstrip().startswith("Objects NN"):
+            listing = True
+            continue
+        if listing and _OBJECT_LIST_LINE.match(line):
+            continue
+        listing = False
+        kept.append(line)
+    return "\n".join(kept) + "\n"
+
+
+def export_graphviz(estimator):
+    """The estimator's trees as Graphviz DOT text, one digraph per tree (for `dot -Tsvg`)."""
+    check_is_fitted(estimator, "model_")
+    return estimator.dot_

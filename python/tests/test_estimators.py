@@ -1,0 +1,134 @@
+"""What users meet beyond scikit-learn's checks: pandas tables, labels of any type, missing values,
+the engine's refusals, pickling and the helpers."""
+
+import json
+import pickle
+import re
+
+import numpy as np
+import pandas as pd
+import pytest
+
+from tarvo import TarvoClassifier, TarvoRegressor, _engine, export_graphviz, export_text
+
+
+def mixed_frame(objects=120, seed=3):
+    rng = np.random.RandomState(seed)
+    colour = rng.choice(["red", "green", "blue"], objects)
+    size = rng.uniform(0, 10, objects)
+    shape = pd.Categorical(rng.choice(["round", "flat"], objects), categories=["round", "flat", "long"])
+    X = pd.DataFrame({"colour": colour, "size": size, "shape": shape})
+    y = np.where((colour == "red") | (size > 7), "yes", "no")
+    return X, pd.Series(y, name="answer")
+
+
+def test_dataframe_with_nominal_columns_and_missing_values():
+    X, y = mixed_frame()
+    X.loc[[0, 5, 9], "size"] = np.nan
+    X.loc[[1, 2], "colour"] = None
+    model = TarvoClassifier(look_ahead=1).fit(X, y)
+    assert list(model.feature_names_in_) == ["colour", "size", "shape"]
+    assert model.n_features_in_ == 3
+    assert list(model.classes_) == ["no", "yes"]
+    assert model.score(X, y) > 0.8
+    # The report names the columns and the target as the frame does.
+    assert "THEN answer" in model.report_
+    # A value the model never saw counts as missing instead of failing.
+    new = X.head(3).copy()
+    new["colour"] = ["purple", "red", "green"]
+    assert model.predict(new).shape == (3,)
+    proba = model.predict_proba(new)
+    np.testing.assert_allclose(proba.sum(axis=1), 1.0)
+
+
+@pytest.mark.parametrize("labels", [["cat", "dog", "emu"], [3, -1, 10]])
+def test_class_labels_of_any_type_come_back_as_given(labels):
+    rng = np.random.RandomState(0)
+    X = rng.uniform(size=(90, 2))
+    y = np.array(labels)[(X[:, 0] * 3).astype(int)]
+    model = TarvoClassifier(look_ahead=1).fit(X, y)
+    np.testing.assert_array_equal(model.classes_, np.unique(y))
+    assert model.score(X, y) > 0.9
+    assert set(model.predict(X)) <= set(labels)
+    np.testing.assert_array_equal(model.classes_[model.predict_proba(X).argmax(axis=1)], model.predict(X))
+
+
+def test_categorical_target_keeps_its_category_order():
+    X, y = mixed_frame()
+    y = pd.Series(pd.Categorical(y, categories=["yes", "maybe", "no"]), name="answer")
+    model = TarvoClassifier(look_ahead=1).fit(X, y)
+    assert list(model.classes_) == ["yes", "no"]
+    np.testing.assert_array_equal(model.classes_[model.predict_proba(X).argmax(axis=1)], model.predict(X))
+
+
+def test_what_the_engine_refuses_is_a_value_error():
+    rng = np.random.RandomState(1)
+    X = rng.uniform(size=(60, 2))
+    with pytest.raises(ValueError, match="13 values, at most 12 classes"):
+        TarvoClassifier(look_ahead=1).fit(X, np.arange(60) % 13)
+    with pytest.raises(ValueError, match="infinit"):
+        TarvoRegressor().fit(np.array([[1.0], [np.inf]]), [1.0, 2.0])
+    with pytest.raises(ValueError, match="look_ahead"):
+        TarvoRegressor(look_ahead="deep").fit(X, X[:, 0])
+    with pytest.raises(ValueError, match="variants"):
+        TarvoRegressor(variants=0).fit(X, X[:, 0])
+    model = TarvoRegressor(look_ahead=1).fit(X, X[:, 0])
+    for width in (1, 3):
+        with pytest.raises(ValueError, match=f"X has {width} features"):
+            model.predict(rng.uniform(size=(4, width)))
+    with pytest.raises(ValueError, match="damaged|not a model|JSON|model"):
+        _engine.Model.from_text("{ not a model")
+
+
+def test_pickle_keeps_the_model_file_text_and_its_predictions():
+    rng = np.random.RandomState(2)
+    X = rng.uniform(size=(80, 3))
+    y = X[:, 0] * 2 + (X[:, 1] > 0.5)
+    model = TarvoRegressor(look_ahead=1, variants=2).fit(X, y)
+    state = model.__getstate__()
+    assert "model_" in state
+    copy = pickle.loads(pickle.dumps(model))
+    assert copy.model_.text() == model.model_.text()
+    np.testing.assert_array_equal(copy.predict(X), model.predict(X))
+    assert copy.get_params() == model.get_params()
+    # What pickle stores of the model is its model file text: JSON with the format version.
+    text = model.model_.__getstate__()
+    assert text == model.model_.text() and json.loads(text)["version"] == 1
+    assert text.encode() in pickle.dumps(model)
+
+
+def test_helpers_agree_with_the_report():
+    X, y = mixed_frame()
+    model = TarvoClassifier(look_ahead=1, variants=2, folds=5, prune=None).fit(X, y)
+    error = float(re.search(r"5-fold crossvalidate error ([\d.]+)", model.report_).group(1))
+    assert model.cross_validation_error_ == pytest.approx(error, abs=0.0005)
+    text = export_text(model)
+    assert text.count("Variant N") == model.model_.tree_count == 2
+    assert len(re.findall(r"^ Rule +\d+,$", text, re.M)) == sum(model.model_.tree_leaves)
+    assert "Objects NN" not in text
+    dot = export_graphviz(model)
+    assert dot.count("digraph variant_") == 2
+    without_folds = TarvoClassifier(look_ahead=1, folds=0).fit(X, y)
+    assert not hasattr(without_folds, "cross_validation_error_")
+
+
+def test_regression_predicts_the_leaf_means():
+    X = np.repeat(np.arange(4.0), 20).reshape(-1, 1)
+    y = np.repeat([1.0, 1.0, 9.0, 9.0], 20)
+    model = TarvoRegressor(look_ahead=1).fit(X, y)
+    np.testing.assert_allclose(model.predict([[0.0], [3.0]]), [1.0, 9.0])
+
+
+def test_pruning_is_a_parameter_with_its_own_growth():
+    X, y = mixed_frame(objects=300, seed=7)
+    pruned = TarvoClassifier(look_ahead=1, prune="1se").fit(X, y)
+    assert " Pruning (1se) on 10 folds:" in pruned.report_
+    rows = re.findall(r"^ +[\d.]+ +(\d+) +[\d.]+ +[\d.]+( +chosen)?$",
+                      "\n".join(pruned.report_.splitlines()), re.M)
+    # The tree kept is the row chosen, no larger than the tree as grown (the first row).
+    chosen = [int(leaves) for leaves, mark in rows if mark]
+    assert chosen == [pruned.n_leaves_] and pruned.n_leaves_ <= int(rows[0][0])
+    assert TarvoClassifier(look_ahead=1, prune="none").fit(X, y).report_ == \
+        TarvoClassifier(look_ahead=1, prune=None).fit(X, y).report_
+    with pytest.raises(ValueError, match="prune"):
+        TarvoClassifier(prune="max").fit(X, y)
