@@ -170,7 +170,6 @@ int main(int argc, char** argv) {
   std::vector<std::string> notes;
   std::optional<int> status = ResolveParameters(line, parameters, notes);
   if (!status) status = RefuseFileClashes(line);
-  if (!status) PredictLastColumnOfCsv(line, parameters, notes);
   if (!status) status = line.Tune ? RunTuneCommand(line, parameters) : RunTable(line, parameters);
   if (*status != kExitUsage) PrintNotes(notes);
   return *status;

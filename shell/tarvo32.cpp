@@ -584,7 +584,8 @@ void TForm1::TreeBuildExecute() {
   // param.par keeps its values.
   const tarvo::PruneRule prune = ReadPruneSetting(WindowSettings()).RunRule();
   tarvo::RunParameters runParameters = Parameters;
-  tarvo::UsePruneGrowth(prune, tableFile, false, false, runParameters);
+  tarvo::UsePruneGrowth(prune, tableFile, tarvo::TableFormatOfName(tableFile), tarvo::CsvOptions(),
+                        false, false, runParameters);
 
   RunRecord = TRunRecord();
   RunRecord.Table = table;

@@ -46,5 +46,13 @@ for target in 1 5; do
 done
 cmp -s param.par param.before || fail "a pruned run changed param.par"
 
+# A CSV table's nominal target gets the same growth: its header is read as CSV.
+{ sed -n 3p example.txt | tr -s ' \r' ',\n' | sed 's/,$//'
+  sed -n '4,43p' example.txt | tr -d '\r' | tr -s ' ' ','; } >table.csv
+"$run" --target 1 --prune 1se -o csv_default.txt table.csv 2>/dev/null
+"$run" --target 1 --prune 1se --target-weight 0.5 --homogeneity 0 -o csv_explicit.txt table.csv \
+  2>/dev/null
+cmp -s csv_default.txt csv_explicit.txt || fail "CSV: growth settings are not 0.5 and 0"
+
 [ $failures -eq 0 ] && echo "all --prune checks passed"
 exit $((failures > 0))

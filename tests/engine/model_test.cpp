@@ -5,9 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <regex>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model_routing.h"
@@ -39,15 +40,49 @@ std::string Trimmed(const std::string& text) {
                                     : text.substr(start, text.find_last_not_of(' ') - start + 1);
 }
 
+bool AllDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// An answer without the " (true class= ...)" or " (true value= ...)" that follows it.
+std::string WithoutTruth(std::string answer) {
+  const size_t truth = answer.find(" (true ");
+  if (truth != std::string::npos && answer.back() == ')') answer.erase(truth);
+  return Trimmed(answer);
+}
+
+// "Object   12-> answer": the answer, or nothing.
+std::optional<std::string> ObjectAnswer(const std::string& line) {
+  if (line.rfind("Object ", 0) != 0) return std::nullopt;
+  const size_t arrow = line.find("-> ");
+  if (arrow == std::string::npos) return std::nullopt;
+  if (!AllDigits(Trimmed(line.substr(6, arrow - 6)))) return std::nullopt;
+  return WithoutTruth(line.substr(arrow + 3));
+}
+
+// "  3 object (Vote: ...) -> answer": the answer, or nothing.
+std::optional<std::string> VoteAnswer(const std::string& line) {
+  const std::string trimmed = Trimmed(line);
+  const size_t object = trimmed.find(" object (Vote: ");
+  if (object == std::string::npos || !AllDigits(trimmed.substr(0, object))) return std::nullopt;
+  const size_t arrow = trimmed.rfind(") -> ");
+  if (arrow == std::string::npos || arrow < object) return std::nullopt;
+  return WithoutTruth(trimmed.substr(arrow + 5));
+}
+
+// "test error= 0.250" or "Relative test error= 0.250": the figure, or nothing.
+std::optional<std::string> ErrorFigure(const std::string& line) {
+  for (const char* start : {"test error=", "Relative test error="}) {
+    if (line.rfind(start, 0) == 0) return Trimmed(line.substr(std::string_view(start).size()));
+  }
+  return std::nullopt;
+}
+
 ReportAnswers AnswersOfReport(const std::string& report) {
-  static const std::regex object(R"(^Object +\d+-> (.*?)(?: \(true (?:class|value)= .*\))?$)");
-  static const std::regex vote(R"(^ *\d+ object \(Vote: .*\) -> (.*?)(?: \(true .*\))?$)");
-  static const std::regex error(R"(^(?:Relative )?test error= ?(.*)$)");
   ReportAnswers answers;
   std::istringstream lines(report);
   std::string line;
   bool voting = false;
-  std::smatch match;
   while (std::getline(lines, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line == "############ PREDICTION  ##########") {
@@ -55,12 +90,12 @@ ReportAnswers AnswersOfReport(const std::string& report) {
       answers.TreeErrors.emplace_back();
     } else if (line == "###############Prediction################") {
       voting = true;
-    } else if (std::regex_match(line, match, object)) {
-      answers.Trees.back().push_back(Trimmed(match[1]));
-    } else if (std::regex_match(line, match, vote)) {
-      answers.Votes.push_back(Trimmed(match[1]));
-    } else if (std::regex_match(line, match, error)) {
-      (voting ? answers.VoteError : answers.TreeErrors.back()) = Trimmed(match[1]);
+    } else if (const auto answer = ObjectAnswer(line)) {
+      answers.Trees.back().push_back(*answer);
+    } else if (const auto vote = VoteAnswer(line)) {
+      answers.Votes.push_back(*vote);
+    } else if (const auto figure = ErrorFigure(line)) {
+      (voting ? answers.VoteError : answers.TreeErrors.back()) = *figure;
     }
   }
   return answers;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "tarvo/csv_table.h"
 #include "tarvo/parameters.h"
 
 namespace tarvo {
@@ -27,10 +28,12 @@ bool ParsePruneRule(const std::string& text, PruneRule& rule);
 const char* PruneRuleName(PruneRule rule);
 
 // Gives a pruned run the growth it prunes back from: the target weight kPruneTargetWeight and,
-// when the table file's predicted column is nominal, the homogeneity kPruneHomogeneity. A value
-// the caller has set itself (targetWeightSet, homogeneitySet) stays; so does the homogeneity when
-// the table's header does not read (the run reports that fault). The rule None changes nothing.
-void UsePruneGrowth(PruneRule rule, const std::string& tableFileName, bool targetWeightSet,
-                    bool homogeneitySet, RunParameters& parameters);
+// when the predicted column of the table (read in `format`) is nominal, the homogeneity
+// kPruneHomogeneity. A value the caller has set itself (targetWeightSet, homogeneitySet) stays; so
+// does the homogeneity when the table's header does not read (the run reports that fault). The rule
+// None changes nothing.
+void UsePruneGrowth(PruneRule rule, const std::string& tableFileName, TableFormat format,
+                    const CsvOptions& csv, bool targetWeightSet, bool homogeneitySet,
+                    RunParameters& parameters);
 
 }  // namespace tarvo
