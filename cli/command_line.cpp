@@ -145,7 +145,7 @@ std::optional<std::string> EmptyValueOption(int argc, char** argv) {
 
 void DeclareRunParameters(CLI::App& app, CommandLine& line) {
   const std::string group = "Run parameters";
-  AddReal(app, "--look-ahead", line.LookAhead,
+  AddReal(app, "--look-ahead", line.RecursiveComplexity,
           "depth of the look-ahead of the split search; a fraction thins\n"
           "the features of the deeper searches [1]")
       ->group(group);
@@ -153,7 +153,7 @@ void DeclareRunParameters(CLI::App& app, CommandLine& line) {
           "error frequency that stops a node; in regression the level of\n"
           "the chi-square test: 0.001, 0.005, 0.01 or 0.05 [0.05]")
       ->group(group);
-  AddWhole(app, "--variants", line.Variants,
+  AddWhole(app, "--variants", line.VariantsNumber,
            "trees to grow, each without the root feature of the one\n"
            "before (at most 255) [1]")
       ->group(group);
@@ -162,7 +162,7 @@ void DeclareRunParameters(CLI::App& app, CommandLine& line) {
                  "header spells it [1]")
       ->type_name("COLUMN")
       ->group(group);
-  AddWhole(app, "--folds", line.Folds,
+  AddWhole(app, "--folds", line.FoldsCrossValidate,
            "folds of the cross-validation (at most 255); none when 1 or\nless [10]")
       ->group(group);
   AddReal(app, "--target-weight", line.TargetWeight,

@@ -11,9 +11,10 @@
 
 struct CommandLine {
   std::string Table;
-  // Run parameters given as options; each one overrides the parameter file.
-  std::optional<double> TargetWeight, LookAhead, Homogeneity;
-  std::optional<int32_t> MonteCarlo, Variants, Folds;
+  // Run parameters given as options, by the names of RunParameters; each one overrides the
+  // parameter file.
+  std::optional<double> TargetWeight, RecursiveComplexity, Homogeneity;
+  std::optional<int32_t> MonteCarlo, VariantsNumber, FoldsCrossValidate;
   std::optional<std::string> Target;  // a column number, or a name from the table's header
   // The table's format (csv, tsv or table) where its name does not tell, and the columns of a
   // CSV or TSV table that are nominal even when their values are numbers.

@@ -113,11 +113,11 @@ std::optional<int> ResolveParameters(const CommandLine& line, tarvo::RunParamete
   }
   for (const std::string& warning : warnings) notes.push_back("warning: " + warning);
   Override(parameters.TargetWeight, line.TargetWeight);
-  Override(parameters.RecursiveComplexity, line.LookAhead);
+  Override(parameters.RecursiveComplexity, line.RecursiveComplexity);
   Override(parameters.Homogeneity, line.Homogeneity);
   Override(parameters.MonteCarlo, line.MonteCarlo);
-  Override(parameters.VariantsNumber, line.Variants);
-  Override(parameters.FoldsCrossValidate, line.Folds);
+  Override(parameters.VariantsNumber, line.VariantsNumber);
+  Override(parameters.FoldsCrossValidate, line.FoldsCrossValidate);
   if (std::optional<int> status = ResolveTarget(line, parameters.FeatureToPredict)) return status;
   PredictLastColumnOfCsv(line, parameters, notes);
   // A pruned run grows larger trees unless the options set the growth parameters.
