@@ -30,15 +30,15 @@ using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecas
 tarvo::Table TableOfColumns(const py::list& columns) {
   tarvo::Table table;
   for (const py::handle item : columns) {
-    const auto spec = item.cast<py::tuple>();
-    if (spec.size() != 4) throw py::value_error("a column is (name, nominal, values, value names)");
+    const auto entry = item.cast<py::tuple>();
+    if (entry.size() != 4) throw py::value_error("a column is (name, nominal, values, value names)");
     tarvo::Column& column = table.Columns.emplace_back();
-    column.Name = spec[0].cast<std::string>();
-    column.Nominal = spec[1].cast<bool>();
-    const auto values = spec[2].cast<DoubleArray>();
+    column.Name = entry[0].cast<std::string>();
+    column.Nominal = entry[1].cast<bool>();
+    const auto values = entry[2].cast<DoubleArray>();
     if (values.ndim() != 1) throw py::value_error("the values of a column are one-dimensional");
     column.Values.assign(values.data(), values.data() + values.size());
-    column.ValueNames = spec[3].cast<std::vector<std::string>>();
+    column.ValueNames = entry[3].cast<std::vector<std::string>>();
   }
   return table;
 }
