@@ -31,7 +31,8 @@ tarvo::Table TableOfColumns(const py::list& columns) {
   tarvo::Table table;
   for (const py::handle item : columns) {
     const auto entry = item.cast<py::tuple>();
-    if (entry.size() != 4) throw py::value_error("a column is (name, nominal, values, value names)");
+    if (entry.size() != 4)
+      throw py::value_error("a column is (name, nominal, values, value names)");
     tarvo::Column& column = table.Columns.emplace_back();
     column.Name = entry[0].cast<std::string>();
     column.Nominal = entry[1].cast<bool>();
