@@ -15,6 +15,17 @@
 
 namespace {
 
+const char* const kFeatureTip =
+    "The number of the column to predict, from 1. A nominal column gives classification trees, a "
+    "numeric one regression trees. The list below shows the columns of the open table.";
+const char* const kColumnListTip =
+    "The columns of the open table, read from its header: pick the one to predict (Return takes "
+    "the pick to FeatureToPredict)";
+const char* const kCsvPickTip =
+    "For a CSV or TSV table the column to predict is kept for that table in Tarvo2's own "
+    "settings; param.par's FeatureToPredict, which numbers the columns of table files, stays as "
+    "it is. Until you pick another one, the last column is predicted.";
+
 // The text of a parameter edit as a real; refuses it, naming the field, when it is not a number.
 double RealOf(QLineEdit& edit, const char* field) {
   double value = 0;
@@ -58,10 +69,7 @@ TParameterPanel::TParameterPanel(QWidget* parent) : QGroupBox("Parameters", pare
   VariantsNumber = AddEdit("VariantsNumber", "&VariantsNumber", 328, 48,
                            "How many trees to grow (1 to 255); each later tree may not use the "
                            "feature at the root of the one before.");
-  FeatureToPredict = AddEdit("FeatureToPredict", "Feature&ToPredict", 328, 88,
-                             "The number of the column to predict, from 1. A nominal column "
-                             "gives classification trees, a numeric one regression trees. The "
-                             "list below shows the columns of the open table.");
+  FeatureToPredict = AddEdit("FeatureToPredict", "Feature&ToPredict", 328, 88, kFeatureTip);
   FoldsCrossValidate = AddEdit("FoldsCrossValidate", "Fol&dsCrossValidate", 328, 128,
                                "The number of folds of the cross-validation that estimates each "
                                "tree's error (2 to 255); 1 or less grows the trees without it.");
@@ -120,13 +128,11 @@ void TParameterPanel::CreateColumnList() {
   ColumnList = new QComboBox(this);
   ColumnList->setObjectName("ColumnList");
   ColumnList->setGeometry(16, 188, 220, ColumnList->sizeHint().height());
-  ColumnList->setToolTip(
-      "The columns of the open table, read from its header: pick the one to predict (Return "
-      "takes the pick to FeatureToPredict)");
-  auto* columnLabel = new QLabel("Col&umn to predict:", this);
-  columnLabel->setBuddy(ColumnList);
-  columnLabel->adjustSize();
-  columnLabel->move(16, 188 - 4 - columnLabel->height());
+  ColumnLabel = new QLabel("Col&umn to predict:", this);
+  ColumnLabel->setObjectName("ColumnLabel");
+  ColumnLabel->setBuddy(ColumnList);
+  ColumnLabel->adjustSize();
+  ColumnLabel->move(16, 188 - 4 - ColumnLabel->height());
   connect(ColumnList, &QComboBox::activated, this, [this](int index) {
     FeatureToPredict->setText(QString::number(ColumnList->itemData(index).toInt()));
   });
@@ -177,14 +183,23 @@ void TParameterPanel::FillPrune(const TPruneSetting& setting) {
   FilledTexts = EditTexts();
 }
 
-void TParameterPanel::SetColumns(const QList<TTableColumn>& columns, int32_t featureToPredict) {
+void TParameterPanel::SetColumns(const QList<TTableColumn>& columns, int32_t featureToPredict,
+                                 bool csvTable, const QString& fault) {
+  // Short enough to stay clear of the OK button beside the list.
+  ColumnLabel->setText(csvTable ? "Col&umn to predict in this table:" : "Col&umn to predict:");
+  ColumnLabel->adjustSize();
+  const QString csvTip = csvTable ? QString("\n") + kCsvPickTip : QString();
+  FeatureToPredict->setToolTip(kFeatureTip + csvTip);
+  ColumnList->setToolTip(kColumnListTip + csvTip + (fault.isEmpty() ? "" : "\n" + fault));
   ColumnList->clear();
   for (const TTableColumn& column : columns)
     ColumnList->addItem(QString("%1  %2 (%3)")
                             .arg(column.Number)
                             .arg(column.Name, column.Nominal ? "nominal" : "numeric"),
                         column.Number);
-  ColumnList->setPlaceholderText(ColumnList->count() ? "Pick a column" : "No table is open");
+  ColumnList->setPlaceholderText(ColumnList->count() ? "Pick a column"
+                                 : fault.isEmpty()   ? "No table is open"
+                                                     : "The table does not read");
   ColumnList->setCurrentIndex(ColumnList->findData(featureToPredict));
 }
 

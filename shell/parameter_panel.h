@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -25,8 +26,11 @@ class TParameterPanel : public QGroupBox {
   void Fill(const tarvo::RunParameters& parameters);
   // Shows the pruning setting; what the panel showed before is replaced.
   void FillPrune(const TPruneSetting& setting);
-  // Lists the table's columns and picks the one to predict.
-  void SetColumns(const QList<TTableColumn>& columns, int32_t featureToPredict);
+  // Lists the table's columns and picks the one to predict. The pick of a CSV or TSV table is kept
+  // for that table, not in param.par, and the panel says so. A table that does not read lists
+  // nothing; fault says why.
+  void SetColumns(const QList<TTableColumn>& columns, int32_t featureToPredict,
+                  bool csvTable = false, const QString& fault = QString());
   // Shows the panel with the first edit's text selected for typing.
   void Open();
   // The edits as run parameters, the other values taken from base. Every edit is converted
@@ -61,6 +65,7 @@ class TParameterPanel : public QGroupBox {
   QCheckBox* Prune = nullptr;
   QComboBox* PruneRule = nullptr;
   QComboBox* ColumnList = nullptr;
+  QLabel* ColumnLabel = nullptr;
   QPushButton* OK = nullptr;
   QStringList FilledTexts;  // what Fill and FillPrune put in the edits and the pruning setting
 };

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "csv_target.h"
 #include "dialogs.h"
 #include "find_replace.h"
 #include "model_commands.h"
@@ -43,7 +44,12 @@
 namespace {
 
 const QString kUntitled = "untitled.txt";
+// Every table the program reads first, then each kind of table, as Qt's file dialogs list them.
+const QString kOpenFilter =
+    "Tables (*.txt *.csv *.tsv *.tab);;Table Files (*.txt);;CSV Files (*.csv);;"
+    "TSV Files (*.tsv *.tab);;All Files (*)";
 const QString kTextFilter = "Text Files (*.txt);;All Files (*)";
+const QString kCsvFilter = "CSV Files (*.csv);;TSV Files (*.tsv *.tab);;All Files (*)";
 
 // Where the window keeps its docks' sizes and places, and the pruning setting, between starts.
 QSettings WindowSettings() {
@@ -59,6 +65,16 @@ QString FolderOf(const QString& fileName) {
   const qsizetype slash = fileName.lastIndexOf('/');
   if (slash < 0) return QString();
   return slash == 0 ? QString("/") : fileName.left(slash);
+}
+
+// A text is a table when its name says CSV or TSV, or when it begins as a table file does.
+bool IsTableText(const QString& fileName, const QString& text) {
+  return IsCsvTableName(fileName) || StartsLikeTable(text);
+}
+
+QByteArray FileBytes(const QString& fileName) {
+  QFile file(fileName);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The editor's text with "\n" between its lines. The raw text keeps every character as typed
@@ -253,7 +269,6 @@ void TForm1::createStatusBar() {
   // panels: shown over them, it could not be read.
   RunWarning = new QLabel(StatusBar1);
   RunWarning->setObjectName("RunWarning");
-  RunWarning->setStyleSheet("QLabel { color: rgb(160, 60, 0); }");
   RunWarning->setMinimumWidth(60);
   StatusBar1->addWidget(RunWarning, 1);
 }
@@ -312,7 +327,7 @@ void TForm1::SaveEditor(const QString& fileName) {
   const QString text = EditorText(*RichEdit1);
   SaveTextFile(fileName, text, EditorFormat);
   RichEdit1->document()->setModified(false);
-  if (StartsLikeTable(text)) {
+  if (IsTableText(fileName, text)) {
     TableFileName = fileName;
     EditorHoldsReport = false;
   }
@@ -327,7 +342,7 @@ QString TForm1::TableToRun() {
   QTextDocument& document = *RichEdit1->document();
   const bool editorHoldsItsFile = LastLoadedFileName == CurrentFileName;
   if (!EditorHoldsReport && editorHoldsItsFile &&
-      (CurrentFileName == TableFileName || StartsLikeTable(EditorText(*RichEdit1)))) {
+      (CurrentFileName == TableFileName || IsTableText(CurrentFileName, EditorText(*RichEdit1)))) {
     if (document.isModified()) SaveEditor(CurrentFileName);
     return CurrentFileName;
   }
@@ -407,13 +422,13 @@ void TForm1::FileNewExecute() {
 
 void TForm1::FileOpen1Accept() {
   if (!ConfirmUnsavedEdits("another file is opened")) return;
-  const QString name = Dialogs.AskOpenFileName(this, kTextFilter, "txt");
+  const QString name = Dialogs.AskOpenFileName(this, kOpenFilter, "txt");
   if (name.isEmpty()) return;
   LoadEditor(name);
   SetCurrentFile(name, name);
   LastLoadedFileName = name;
   EditorHoldsReport = false;
-  if (StartsLikeTable(EditorText(*RichEdit1))) TableFileName = name;
+  if (IsTableText(name, EditorText(*RichEdit1))) TableFileName = name;
   ShownRun = -1;
   ResultsList->MarkShown(-1);
   TreeView->Clear();
@@ -431,8 +446,11 @@ void TForm1::FileSaveExecute() {
 }
 
 void TForm1::FileSaveAs1Accept() {
-  const QString name =
-      Dialogs.AskSaveFileName(this, "Save As", FolderOf(CurrentFileName), kTextFilter, "txt");
+  // A CSV or TSV table keeps its kind when the new name has no suffix.
+  const bool csv = IsCsvTableName(CurrentFileName);
+  const QString name = Dialogs.AskSaveFileName(
+      this, "Save As", FolderOf(CurrentFileName), csv ? kCsvFilter : kTextFilter,
+      csv ? QFileInfo(CurrentFileName).suffix() : QString("txt"));
   if (name.isEmpty()) return;
   SaveEditor(name);
   SetCurrentFile(name, name);
@@ -482,30 +500,46 @@ void TForm1::ParamDialogExecute() {
     Parameters = tarvo::RunParameters();
     written = tarvo::WriteParameterFile("param.par", Parameters);
   }
-  FillParameterEdits();
-  FillColumnList();
+  FillParameterPanel();
   GroupBox1->Open();
   if (!written) throw std::runtime_error("Cannot create file param.par");
 }
 
-void TForm1::FillParameterEdits() {
-  GroupBox1->Fill(Parameters);
-  GroupBox1->FillPrune(ReadPruneSetting(WindowSettings()));
-}
-
-// The columns of the table that is open: the editor's text when it is a table; otherwise (a
-// report, the guide) the table Grow Tree runs.
-void TForm1::FillColumnList() {
-  QString table = EditorText(*RichEdit1);
-  if (EditorHoldsReport || !StartsLikeTable(table)) {
+// The edits, the pruning setting and the columns of the table that is open: the editor's text when
+// it is a table; otherwise (a report, the guide) the table Grow Tree runs, as on disk. A CSV or TSV
+// table shows the column picked for it, else its last one, in place of param.par's
+// FeatureToPredict, which numbers the columns of table files.
+void TForm1::FillParameterPanel() {
+  const QString editorText = EditorText(*RichEdit1);
+  const bool editorHoldsTable = !EditorHoldsReport && IsTableText(CurrentFileName, editorText);
+  const QString table = editorHoldsTable ? CurrentFileName : TableFileName;
+  tarvo::RunParameters shown = Parameters;
+  QList<TTableColumn> columns;
+  QString fault;
+  PanelCsv = TPanelCsv();
+  if (IsCsvTableName(table)) {
+    const QByteArray bytes = !editorHoldsTable     ? FileBytes(table)
+                             : EditorFormat.Latin1 ? editorText.toLatin1()
+                                                   : editorText.toUtf8();
+    columns = ReadCsvColumns(bytes, table, fault);
+    // A table that does not read as a whole may still have a header to number its columns.
+    const QList<TTableColumn> numbered = columns.isEmpty() ? ReadCsvHeaderColumns(table) : columns;
+    shown.FeatureToPredict =
+        PredictedCsvColumn(numbered, ReadCsvTargetChoice(WindowSettings(), table));
+    PanelCsv = TPanelCsv{table, numbered, shown.FeatureToPredict};
+  } else if (editorHoldsTable) {
+    columns = ReadTableColumns(editorText);
+  } else {
     TTextFormat format;
     try {
-      table = LoadTextFile(TableFileName, format);
+      columns = ReadTableColumns(LoadTextFile(TableFileName, format));
     } catch (const std::exception&) {
-      table.clear();  // a table that cannot be read has no columns to list
+      // A table that cannot be read has no columns to list.
     }
   }
-  GroupBox1->SetColumns(ReadTableColumns(table), Parameters.FeatureToPredict);
+  GroupBox1->Fill(shown);
+  GroupBox1->FillPrune(ReadPruneSetting(WindowSettings()));
+  GroupBox1->SetColumns(columns, shown.FeatureToPredict, !PanelCsv.Table.isEmpty(), fault);
 }
 
 void TForm1::HideParameterPanel() {
@@ -515,15 +549,49 @@ void TForm1::HideParameterPanel() {
 
 void TForm1::OKClick() {
   // A refused text changes nothing.
-  Parameters = GroupBox1->Read(Parameters);
+  tarvo::RunParameters read = GroupBox1->Read(Parameters);
+  const bool csvPicked = !PanelCsv.Table.isEmpty() && read.FeatureToPredict != PanelCsv.Shown;
+  TCsvTarget pick;
+  if (!PanelCsv.Table.isEmpty()) {
+    // The pick belongs to the CSV or TSV table; param.par keeps its FeatureToPredict.
+    pick = CheckedCsvPick(read.FeatureToPredict);
+    read.FeatureToPredict = QFile::exists("param.par")
+                                ? tarvo::ReadParameterFile("param.par").FeatureToPredict
+                                : tarvo::RunParameters().FeatureToPredict;
+  }
+  Parameters = read;
   // The panel stays open when the file cannot be written, so that OK can be pressed again.
   if (!tarvo::WriteParameterFile("param.par", Parameters))
     throw std::runtime_error("Cannot create file param.par");
   QSettings settings = WindowSettings();
-  if (!WritePruneSetting(settings, GroupBox1->ReadPrune()))
-    throw std::runtime_error("Cannot save the pruning setting in " +
-                             settings.fileName().toStdString());
+  if (!WritePruneSetting(settings, GroupBox1->ReadPrune()) ||
+      (csvPicked && !WriteCsvTargetChoice(settings, PanelCsv.Table, pick)))
+    throw std::runtime_error("Cannot save the settings in " + settings.fileName().toStdString());
+  if (csvPicked) PanelCsv.Shown = pick.Number;
   HideParameterPanel();
+}
+
+// The column typed or picked for a CSV or TSV table, with its name; a number the table has no
+// column for is refused with the numbers it has.
+TCsvTarget TForm1::CheckedCsvPick(int32_t number) const {
+  const QList<TTableColumn>& columns = PanelCsv.Columns;
+  if (columns.isEmpty()) return TCsvTarget{number, QString()};  // the run reports the table's fault
+  if (number < 1 || number > columns.size())
+    throw std::runtime_error(QString("FeatureToPredict must be a column of %1, 1 to %2.")
+                                 .arg(QFileInfo(PanelCsv.Table).fileName())
+                                 .arg(columns.size())
+                                 .toStdString());
+  return TCsvTarget{number, columns[number - 1].Name};
+}
+
+// The column a run on a CSV or TSV table predicts, from its header as on disk: the one picked for
+// the table in the panel, else the last; note says which. 0 when the header does not read (the run
+// then reports the fault).
+int32_t TForm1::CsvColumnToPredict(const QString& table, QString& note) const {
+  const QList<TTableColumn> columns = ReadCsvHeaderColumns(table);
+  const int number = PredictedCsvColumn(columns, ReadCsvTargetChoice(WindowSettings(), table));
+  note = PredictedCsvColumnNote(columns, number, table);
+  return number;
 }
 
 // The panel's edits not applied with OK would be ignored by a run, which reads param.par: the user
@@ -549,7 +617,10 @@ void TForm1::TuneParamsExecute() {
     if (!SettlePanelEdits()) return;
     const QString table = TableToRun();
     if (table.isEmpty()) return;
-    TuneDialog->SetTable(table, tarvo::ReadParameterFile("param.par"));
+    tarvo::RunParameters base = tarvo::ReadParameterFile("param.par");
+    QString note;
+    if (IsCsvTableName(table)) base.FeatureToPredict = CsvColumnToPredict(table, note);
+    TuneDialog->SetTable(table, base, note);
   }
   TuneDialog->show();
   TuneDialog->raise();
@@ -565,7 +636,7 @@ void TForm1::TuneSettingChosen(double recursiveComplexity, double homogeneity) {
   Parameters.Homogeneity = homogeneity;
   if (!tarvo::WriteParameterFile("param.par", Parameters))
     throw std::runtime_error("Cannot create file param.par");
-  FillParameterEdits();
+  FillParameterPanel();
 }
 
 // Reads param.par and the pruning setting, saves the table when the editor holds its unsaved edits,
@@ -584,6 +655,8 @@ void TForm1::TreeBuildExecute() {
   // param.par keeps its values.
   const tarvo::PruneRule prune = ReadPruneSetting(WindowSettings()).RunRule();
   tarvo::RunParameters runParameters = Parameters;
+  RunNote.clear();
+  if (IsCsvTableName(table)) runParameters.FeatureToPredict = CsvColumnToPredict(table, RunNote);
   tarvo::UsePruneGrowth(prune, tableFile, tarvo::TableFormatOfName(tableFile), tarvo::CsvOptions(),
                         false, false, runParameters);
 
@@ -646,6 +719,8 @@ void TForm1::RunEnded(const TRunOutcome& outcome) {
     Parameters.TargetWeight = read.TargetWeight;
     Parameters.Homogeneity = read.Homogeneity;
   }
+  // So was a CSV table's column: param.par's numbers the columns of table files.
+  if (IsCsvTableName(RunRecord.Table)) Parameters.FeatureToPredict = read.FeatureToPredict;
   SetRunning(false);
   TRunRecord record = std::move(RunRecord);
   record.Milliseconds = RunClock.elapsed();
@@ -706,12 +781,18 @@ void TForm1::RunEnded(const TRunOutcome& outcome) {
   ShowWarnings(warnings);
 }
 
-// What read without an error but probably not as meant (a param.par value that is not a number,
-// a prog.par line of zeros) stays beside the panels until the next run.
+// Which column a CSV or TSV table's run predicts, and what read without an error but probably not
+// as meant (a param.par value that is not a number, a prog.par line of zeros), stay beside the
+// panels until the next run; warnings in a colour of their own.
 void TForm1::ShowWarnings(const std::vector<std::string>& warnings) {
   QStringList lines;
   for (const std::string& warning : warnings) lines << QString::fromLocal8Bit(warning);
-  const QString text = lines.isEmpty() ? QString() : "Warning: " + lines.join("; ");
+  QStringList parts;
+  if (!RunNote.isEmpty()) parts << RunNote;
+  if (!lines.isEmpty()) parts << "Warning: " + lines.join("; ");
+  const QString text = parts.join(". ");
+  RunWarning->setStyleSheet(lines.isEmpty() ? QString()
+                                            : QString("QLabel { color: rgb(160, 60, 0); }"));
   // As much as the room allows; all of it in the tooltip.
   RunWarning->setToolTip(text);
   RunWarning->setText(RunWarning->fontMetrics().elidedText(text, Qt::ElideRight,

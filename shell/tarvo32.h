@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "csv_target.h"
 #include "engine_run.h"
 #include "results_list.h"
 #include "tarvo/parameters.h"
@@ -94,8 +95,9 @@ class TForm1 : public QMainWindow {
   void SetCurrentFile(const QString& fileName, const QString& shownName);
   void SetPanel(int panel, const QString& text);
   void ShowWarnings(const std::vector<std::string>& warnings);
-  void FillParameterEdits();
-  void FillColumnList();
+  void FillParameterPanel();
+  TCsvTarget CheckedCsvPick(int32_t number) const;
+  int32_t CsvColumnToPredict(const QString& table, QString& note) const;
   void HideParameterPanel();
   void ShowSearch(TFindDialog*& dialog, bool replacing);
 
@@ -122,6 +124,15 @@ class TForm1 : public QMainWindow {
   QString TableFileName = "untitled.txt";
   TTextFormat EditorFormat;
   tarvo::RunParameters Parameters;
+  // The CSV or TSV table the panel's column pick belongs to (empty for a table file), its columns
+  // and the column the panel showed when filled.
+  struct TPanelCsv {
+    QString Table;
+    QList<TTableColumn> Columns;
+    int32_t Shown = 0;
+  } PanelCsv;
+  // Which column the last run on a CSV or TSV table predicted; empty for a table file.
+  QString RunNote;
   // What read from param.par for the run in progress without an error but probably not as meant.
   std::vector<std::string> ParameterWarnings;
   // Off while the report is loaded (the load is no caret change, so panel 1 stays empty) and

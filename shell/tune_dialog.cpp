@@ -15,6 +15,7 @@
 #include <limits>
 
 #include "background_task.h"
+#include "tarvo/csv_table.h"
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
 #include "tuning_plot.h"
@@ -157,11 +158,12 @@ bool TTuneDialog::IsRunning() const {
   return Search->IsRunning();
 }
 
-void TTuneDialog::SetTable(const QString& fileName, const tarvo::RunParameters& base) {
+void TTuneDialog::SetTable(const QString& fileName, const tarvo::RunParameters& base,
+                           const QString& note) {
   if (IsRunning()) return;
   TableFileName = fileName;
   Base = base;
-  StatusLabel->setText("Table: " + fileName);
+  StatusLabel->setText("Table: " + fileName + (note.isEmpty() ? "" : ". " + note));
 }
 
 void TTuneDialog::StartClick() {
@@ -191,6 +193,7 @@ void TTuneDialog::StartClick() {
   Result = tarvo::TuningResult();
   WorkerError.clear();
   const std::string file = QFile::encodeName(TableFileName).toStdString();
+  options.InputFormat = tarvo::TableFormatOfName(file);
   const tarvo::RunParameters base = Base;
   try {
     Search->Start([this, file, base, options] {

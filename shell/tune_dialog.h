@@ -26,8 +26,10 @@ class TTuneDialog : public QDialog {
   // Stops a search in progress and waits for it.
   ~TTuneDialog() override;
 
-  // The table the next search runs on, and the parameters it keeps for the others.
-  void SetTable(const QString& fileName, const tarvo::RunParameters& base);
+  // The table the next search runs on (a .csv, .tsv or .tab file read as such a table), the
+  // parameters it keeps for the others, and a note on the column it predicts, when there is one.
+  void SetTable(const QString& fileName, const tarvo::RunParameters& base,
+                const QString& note = QString());
   bool IsRunning() const;
 
  signals:

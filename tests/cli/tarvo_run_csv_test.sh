@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks tarvo-run on CSV and TSV tables: the example table as CSV grows the report of its table
 # file, the last column is predicted without --target (with a note), --target by name,
-# --table-format and --nominal, and a bad CSV ends with status 1 and a message naming its place.
+# --table-format and --nominal, --tune, and a bad CSV ends with status 1 and a message naming its place.
 # Usage: tarvo_run_csv_test.sh PATH/TO/tarvo-run DATA-FOLDER (with example.txt and prog.par)
 set -u
 run=$(realpath "$1")
@@ -46,6 +46,11 @@ grep -q '^note: .*last column.*weight' csv/err.txt || fail "no note on the last 
 printf 'n,y\n1,a\n2,b\n1,a\n2,b\n' >digits.csv
 "$run" --nominal n --target n -o nominal.txt digits.csv 2>/dev/null
 grep -q 'Number of classes=   2' nominal.txt || fail "--nominal n: no classification report"
+
+# --tune reads the CSV as a run does: its nominal column is the target's kind.
+"$run" --tune --grid 'rc=1 h=0.05' --nominal n --target n digits.csv >tune.txt 2>/dev/null ||
+  fail "--tune on a CSV: exit status $?"
+grep -q 'nominal target' tune.txt || fail "--tune on a CSV: $(cat tune.txt)"
 
 # Faults: status 1, the message on stderr and in the report.
 expect_fault() {

@@ -153,6 +153,30 @@ TEST_F(TuningRunTest, TableFaultsAndMissingFoldsStopBeforeAnyRun) {
   EXPECT_NE(result.Message.find("folds"), std::string::npos);
 }
 
+// The step table as CSV with its columns swapped: the same rows when the target is the CSV's
+// column, and the CSV's own fault when it is out of range.
+TEST_F(TuningRunTest, CsvTableTunesItsOwnColumnAsTheTableFileDoes) {
+  std::string csv = "cls,x\n";
+  for (int i = 1; i <= 10; ++i) csv += "a," + std::to_string(i) + "\n";
+  for (int i = 101; i <= 110; ++i) csv += "b," + std::to_string(i) + "\n";
+  WriteFile("table.csv", csv);
+  options_.Grid = Grid("rc=1 h=0.05,0.6");
+  const TuningResult fromFile = Tune();
+  options_.InputFormat = TableFormat::Csv;
+  const TuningResult fromCsv = TuneParameters(Predicting(1), "table.csv", options_);
+  ASSERT_EQ(fromCsv.End, TuningEnd::Completed) << fromCsv.Message;
+  EXPECT_FALSE(fromCsv.NumericTarget);
+  ASSERT_EQ(fromCsv.Rows.size(), fromFile.Rows.size());
+  for (size_t r = 0; r < fromCsv.Rows.size(); ++r) {
+    EXPECT_EQ(fromCsv.Rows[r].Outcome, TuningOutcome::Scored) << fromCsv.Rows[r].Note;
+    EXPECT_EQ(fromCsv.Rows[r].CrossValidationError, fromFile.Rows[r].CrossValidationError);
+    EXPECT_EQ(fromCsv.Rows[r].Leaves, fromFile.Rows[r].Leaves);
+  }
+  const TuningResult outside = TuneParameters(Predicting(3), "table.csv", options_);
+  EXPECT_EQ(outside.End, TuningEnd::NotStarted);
+  EXPECT_FALSE(outside.Message.empty());
+}
+
 TEST_F(TuningRunTest, BudgetSpentAfterTheFirstRowLeavesTheOthersNotRun) {
   std::atomic<double> now{0.0};
   options_.Clock = [&] { return now.load(); };

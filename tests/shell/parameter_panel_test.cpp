@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -326,6 +327,58 @@ class TParameterPanelTest : public TShellTest {
     Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText("Welcome\n");
     Trigger(form, "ParamDialog");
     QCOMPARE(columns->count(), 0);
+  }
+
+  // A CSV table lists its columns as a run reads them (quoting, kinds) and shows its last one until
+  // another is picked; the pick is kept for that table, by name, and never reaches param.par.
+  void CsvTableListsItsColumnsAndKeepsItsPick() {
+    const QByteArray parameters = "1.000 1.000 0.050  100   1   2  10";
+    WriteBytes("param.par", parameters);
+    const QString table = folder_->Path("plants.csv");
+    WriteBytes(table, "\"sort, kind\",height,code\nshort,104,1\ntall,178,2\n");
+    {
+      TScriptedDialogs dialogs;
+      dialogs.OpenAnswers << table;
+      TForm1 form(dialogs);
+      Trigger(form, "FileOpen1");
+      Trigger(form, "ParamDialog");
+      auto* columns = Child<QComboBox>(form, "ColumnList");
+      QCOMPARE(columns->count(), 3);
+      QCOMPARE(columns->itemText(0), QString("1  sort, kind (nominal)"));
+      QCOMPARE(columns->itemText(2), QString("3  code (numeric)"));
+      QCOMPARE(columns->currentIndex(), 2);
+      const QWidget* label = Child<QLabel>(form, "ColumnLabel");
+      QVERIFY(label->geometry().right() < Child<QPushButton>(form, "OK")->geometry().left());
+      auto* feature = Child<QLineEdit>(form, "FeatureToPredict");
+      QCOMPARE(feature->text(), QString("3"));
+      feature->setText("4");
+      PressOk(form);
+      QCOMPARE(dialogs.Errors,
+               QStringList("FeatureToPredict must be a column of plants.csv, 1 to 3."));
+      QVERIFY(!Child<QGroupBox>(form, "GroupBox1")->isHidden());
+      QTest::keyClick(columns, Qt::Key_Home);
+      QCOMPARE(feature->text(), QString("1"));
+      PressOk(form);
+      QCOMPARE(ReadBytes("param.par"), parameters);
+      QCOMPARE(form.parameters().FeatureToPredict, 2);
+    }
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    Trigger(form, "ParamDialog");
+    auto* feature = Child<QLineEdit>(form, "FeatureToPredict");
+    QCOMPARE(feature->text(), QString("1"));
+    // Unsaved edits are listed; the picked column keeps its name where it moves.
+    TypeOver(form, "id,\"sort, kind\",height,code\n1,short,104,1\n2,tall,178,2\n");
+    Trigger(form, "ParamDialog");
+    QCOMPARE(Child<QComboBox>(form, "ColumnList")->count(), 4);
+    QCOMPARE(feature->text(), QString("2"));
+    // A table that does not read lists nothing.
+    TypeOver(form, "a,b\n1\n");
+    Trigger(form, "ParamDialog");
+    QCOMPARE(Child<QComboBox>(form, "ColumnList")->count(), 0);
+    QCOMPARE(dialogs.Errors, QStringList());
   }
 
   void UnwritableFileIsReportedAndThePanelStaysOpen() {

@@ -1,6 +1,10 @@
-// Which file Grow Tree and Tune read, that a table nobody edited keeps its bytes, and the results
-// list that keeps the session's runs.
+// Which file Grow Tree and Tune read, that a table nobody edited keeps its bytes, the column a CSV
+// table predicts, and the results list that keeps the session's runs.
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTreeWidget>
 
 #include "shell_test_support.h"
@@ -180,6 +184,54 @@ class TRunTableTest : public TShellTest {
     GrowTree(form);
     QCOMPARE(rows.topLevelItemCount(), 3);
     QCOMPARE(ReadBytes(table), ReadBytes(TARVO_EXAMPLE_TABLE));
+  }
+
+  // A CSV table opens from the first filter and runs as CSV, predicting its last column until
+  // another is picked for it; the status line says which. Pruning and Tune predict the same one.
+  void CsvTableRunsTheColumnPickedForIt() {
+    QByteArray csv = "x,cls,y\n";
+    for (int i = 1; i <= 20; ++i) {  // class a at x = 1..10, b at x = 101..110
+      csv += i <= 10 ? QByteArray::number(i) + ",a," : QByteArray::number(i + 90) + ",b,";
+      csv += QByteArray::number(i % 7) + "\n";
+    }
+    const QString table = folder_->Path("step.csv");
+    WriteBytes(table, csv);
+    const QByteArray parameters = ReadBytes("param.par");
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Open(form, dialogs, table);
+    for (const char* pattern : {"*.txt", "*.csv", "*.tsv", "*.tab"})
+      QVERIFY(dialogs.OpenFilter.section(";;", 0, 0).contains(pattern));
+    GrowTree(form);
+    QCOMPARE(dialogs.Notes, QStringList());
+    const QLabel* status = Child<QLabel>(form, "RunWarning");
+    QCOMPARE(status->toolTip(), QString("Predicting y, the last column of step.csv"));
+    QVERIFY(EditorText(form).contains("input file: " + table));
+    QCOMPARE(Rows(form).topLevelItem(0)->text(5),
+             QString("look-ahead 1.00, homogeneity 0.050, variants 1, column 3, folds 10"));
+
+    Trigger(form, "ParamDialog");
+    Child<QLineEdit>(form, "FeatureToPredict")->setText("2");
+    Child<QCheckBox>(form, "Prune")->setChecked(true);
+    QTest::mouseClick(Child<QPushButton>(form, "OK"), Qt::LeftButton);
+    GrowTree(form);
+    QCOMPARE(status->toolTip(), QString("Predicting cls, column 2 of step.csv"));
+    // A pruned run of a nominal column grows with homogeneity 0.
+    QCOMPARE(Rows(form).topLevelItem(1)->text(5),
+             QString("look-ahead 1.00, homogeneity 0.000, variants 1, column 2, folds 10, "
+                     "prune 1se"));
+    QCOMPARE(ReadBytes("param.par"), parameters);
+    QCOMPARE(form.parameters().FeatureToPredict, 1);
+
+    Trigger(form, "TuneParams");
+    auto& tune = *Child<QDialog>(form, "TuneDialog");
+    QVERIFY(Child<QLabel>(tune, "StatusLabel")->text().endsWith("column 2 of step.csv"));
+    Child<QLineEdit>(tune, "GridEdit")->setText("rc=1 h=0.05");
+    QTest::mouseClick(Child<QPushButton>(tune, "StartButton"), Qt::LeftButton);
+    auto* tuned = Child<QTableWidget>(tune, "RowsTable");
+    QTRY_COMPARE_WITH_TIMEOUT(tuned->rowCount(), 1, 60000);
+    QCOMPARE(tuned->item(0, 2)->text(), QString("0.000"));  // the step splits every fold exactly
+    QCOMPARE(dialogs.Errors, QStringList());
   }
 };
 

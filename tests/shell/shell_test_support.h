@@ -27,6 +27,7 @@ class TScriptedDialogs : public TDialogs {
   QList<int> ChoiceAnswers;  // button indexes taken in turn; none left means Cancel (-1)
 
   int OpenAsked = 0;
+  QString OpenFilter;  // of the last open dialog
   int SaveAsked = 0;
   QString SaveTitle;
   QString SaveFolder;
@@ -36,8 +37,9 @@ class TScriptedDialogs : public TDialogs {
   QStringList ModalShown;  // object names of the dialogs shown modally
   int ExitRequests = 0;
 
-  QString AskOpenFileName(QWidget*, const QString&, const QString&) override {
+  QString AskOpenFileName(QWidget*, const QString& filter, const QString&) override {
     ++OpenAsked;
+    OpenFilter = filter;
     return OpenAnswers.isEmpty() ? QString() : OpenAnswers.takeFirst();
   }
   QString AskSaveFileName(QWidget*, const QString& title, const QString& folder, const QString&,

@@ -66,6 +66,9 @@ struct TuningOptions {
   const std::atomic<bool>* CancelRequested = nullptr;
   int32_t SearchThreads = 0;
   std::string ChiSquareFileName = "prog.par";
+  // How the table file reads, as for a run (RunOptions::InputFormat and Csv).
+  TableFormat InputFormat = TableFormat::Described;
+  CsvOptions Csv;
   // Called on the caller's thread: each row as soon as it is known, and the progress.
   std::function<void(const TuningRow&)> RowDone;
   std::function<void(const TuningProgress&)> Progress;

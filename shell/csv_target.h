@@ -1,0 +1,44 @@
+// The predicted column of a CSV or TSV table in the window. Its columns are read by the engine's
+// CSV reader; the column the user picks is kept per table in the window's settings, because
+// param.par's FeatureToPredict numbers the columns of table files and stays as it is. Without a
+// pick the last column is predicted, as tarvo-run does.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include "table_header.h"
+
+class QSettings;
+
+// True for a name the window runs as a CSV or TSV table (.csv, .tsv, .tab in any case).
+bool IsCsvTableName(const QString& fileName);
+
+// The columns of a CSV or TSV table given as its bytes (the separator follows fileName), with
+// their kinds as a run reads them. No columns, and the reader's message in fault, when the bytes
+// do not read as such a table.
+QList<TTableColumn> ReadCsvColumns(const QByteArray& bytes, const QString& fileName,
+                                   QString& fault);
+// Only the names of the file's header row, every column counted numeric; none when the header
+// does not read.
+QList<TTableColumn> ReadCsvHeaderColumns(const QString& fileName);
+
+// The column a user picked for a table; Number 0 when none was picked.
+struct TCsvTarget {
+  int Number = 0;
+  QString Name;
+};
+
+TCsvTarget ReadCsvTargetChoice(const QSettings& settings, const QString& tableFileName);
+// False when the settings cannot be written.
+bool WriteCsvTargetChoice(QSettings& settings, const QString& tableFileName,
+                          const TCsvTarget& choice);
+
+// The number of the column to predict: the picked one while the table still has it (at its
+// number, else the one column of its name), otherwise the last column; 0 without columns.
+int PredictedCsvColumn(const QList<TTableColumn>& columns, const TCsvTarget& choice);
+
+// "Predicting NAME, the last column of FILE" or "Predicting NAME, column N of FILE".
+QString PredictedCsvColumnNote(const QList<TTableColumn>& columns, int number,
+                               const QString& tableFileName);
