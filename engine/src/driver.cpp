@@ -276,9 +276,11 @@ RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
   run.ChiSquareFileName = options.ChiSquareFileName;
   run.Prune = options.Prune;
   // Pruning cuts back what growth overshoots: the splits of a run that prunes pay only for their
-  // leaves. Without folds to choose on, nothing is pruned and the trees grow as without it.
+  // leaves, and have two branches each. Without folds to choose on, nothing is pruned and the trees
+  // grow as without it.
   if (run.Prune != PruneRule::None && run.Parameters.FoldsCrossValidate > 1) {
     run.CostWeight = kPruneSplitCost;
+    run.BinarySplits = true;
   }
   run.Progress = options.Progress;
   run.CancelRequested = options.CancelRequested;
