@@ -276,9 +276,14 @@ RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
   run.ChiSquareFileName = options.ChiSquareFileName;
   run.Prune = options.Prune;
   // Pruning cuts back what growth overshoots: the splits of a run that prunes pay only for their
-  // leaves. Without folds to choose on, nothing is pruned and the trees grow as without it.
+  // leaves. Without look-ahead they have two branches each: a one-level search judges the branches
+  // of a multiway split by their own errors alone and cuts too finely, and pruning, which can only
+  // collapse a node whole, cannot mend that. With look-ahead, each branch is judged by the subtree
+  // it leads to, and multiway splits prune as well as binary ones at a fraction of the cost. Without
+  // folds to choose on, nothing is pruned and the trees grow as without it.
   if (run.Prune != PruneRule::None && run.Parameters.FoldsCrossValidate > 1) {
     run.CostWeight = kPruneSplitCost;
+    run.BinarySplits = run.Parameters.RecursiveComplexity < kPruneMultiwayLookAhead;
   }
   run.Progress = options.Progress;
   run.CancelRequested = options.CancelRequested;

@@ -77,6 +77,9 @@ struct TRunState {
   // Whether the last level of the look-ahead runs numeric features through its own lean merge
   // sequence; tests turn it off to compare it with the general one.
   bool LeafMergeShortcut = true;
+  // Whether every split has two branches: a run that prunes grows binary trees, which pruning then
+  // cuts back one split at a time (a node of many branches could only collapse whole).
+  bool BinarySplits = false;
   // Whether tree growing checks every leaf its queue gives against a walk of the whole tree;
   // tests turn it on.
   bool CheckLeafQueue = false;

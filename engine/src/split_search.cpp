@@ -38,7 +38,11 @@ bool TSplitSearch::BuildCandidate(TSearchFrame& frame, int32_t f, bool countsFir
 void TSplitSearch::EvaluateGeneral(TSearchFrame& frame, int32_t f) {
   // The searches below one top-level feature repeat each other; those of another seldom do.
   if (frame.Depth == 1) cache_.Clear(records_);
-  merge_.EvaluateFeature(frame, f);
+  if (run_.BinarySplits && run_.Table.FeatureType[f] == ftNumeric && frame.Groups.GroupCount > 2) {
+    binary_.EvaluateFeature(frame, f);
+  } else {
+    merge_.EvaluateFeature(frame, f);
+  }
 }
 
 void TSplitSearch::TakeOutcome(TSearchFrame& frame, TFeatureOutcome& outcome) {
@@ -186,7 +190,8 @@ void TSplitSearch::SearchFeatures(TSearchFrame& frame, TSearchResult& result) {
     }
     if (!frame.Groups.Complete) CompleteValueGroups(run_, frame.Groups);
     if (frame.Depth == 1) run_.CheckCancel();
-    if (!leafLevel || !run_.LeafMergeShortcut ||
+    // The lean sequence keeps the best partition of any size: binary splits take the general way.
+    if (!leafLevel || !run_.LeafMergeShortcut || run_.BinarySplits ||
         !leafMerge_.EvaluateFeature(frame, f, result.Score, DefersRecords(frame.Depth))) {
       EvaluateGeneral(frame, f);
     }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "binary_cut.h"
 #include "credit_order.h"
 #include "leaf_merge.h"
 #include "merge_sequence.h"
@@ -43,6 +44,7 @@ class TSplitSearch final : public TUnionSearch {
         bounds_(run),
         credits_(run),
         merge_(run, records, *this),
+        binary_(run, records, *this),
         leafMerge_(run, records) {}
 
   // Fills node (allocated by the caller) from objects[0..n-1], n >= 1, and gives it the best
@@ -86,7 +88,8 @@ class TSplitSearch final : public TUnionSearch {
   // Groups f's values at the frame's node and tells whether f can split it. countsFirst: only
   // the counts are needed for now (see CountValueGroups) when that is cheaper.
   bool BuildCandidate(TSearchFrame& frame, int32_t f, bool countsFirst = false);
-  // The general merge sequence of f, with the cache cleared for every top-level feature.
+  // The general merge sequence of f (or its best binary cut), with the cache cleared for every
+  // top-level feature.
   void EvaluateGeneral(TSearchFrame& frame, int32_t f);
   // Whether a last-level search at this depth may leave the split it finds without records: a
   // nested search whose subtree no credit reads, and not one that makes them. Its node then has
@@ -110,6 +113,7 @@ class TSplitSearch final : public TUnionSearch {
   TSearchBounds bounds_;
   TSearchCredits credits_;
   TMergeSequence merge_;
+  TBinaryCutSearch binary_;  // numeric features of a run that grows binary trees
   TLeafMergeSequence leafMerge_;
   TSearchCache cache_;          // last-level searches below the top-level feature being evaluated
   bool makingPending_ = false;  // a last-level search runs again to make the records it left

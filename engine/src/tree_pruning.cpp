@@ -235,6 +235,7 @@ std::unique_ptr<TRunState> GrowingState(const TRunState& run, const std::atomic<
   state->FeatureScore.assign(run.FeatureScore.size(), kMissingScore);
   state->FeatureScoreCount.assign(run.FeatureScoreCount.size(), 0.0);
   state->LeafMergeShortcut = run.LeafMergeShortcut;
+  state->BinarySplits = run.BinarySplits;
   return state;
 }
 

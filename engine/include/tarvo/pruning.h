@@ -20,6 +20,9 @@ enum class PruneRule {
 // run, the homogeneity below (a regression run keeps its chi-square level). A target weight below 1
 // keeps each split's branches few, which pruning needs: it collapses a node whole.
 constexpr double kPruneSplitCost = 0.0;
+// Below this look-ahead a pruned run grows binary trees; from it on, the multiway splits of a run
+// without pruning.
+constexpr double kPruneMultiwayLookAhead = 2.0;
 constexpr double kPruneTargetWeight = 0.5;
 constexpr double kPruneHomogeneity = 0.0;
 
