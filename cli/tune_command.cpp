@@ -14,6 +14,7 @@
 #include "installed_files.h"
 #include "interrupt.h"
 #include "result_table.h"
+#include "table_input.h"
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
 #include "tarvo/tuning.h"
@@ -173,6 +174,8 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
   options.BudgetSeconds = budget;
   options.CancelRequested = CatchInterrupt();
   options.ChiSquareFileName = ChooseChiSquareFile(line.ChiSquareFile);
+  options.InputFormat = TableFormatOf(line);
+  options.Csv.NominalColumns = NominalColumnsOf(line);
   std::FILE* progress = isatty(STDERR_FILENO) ? stderr : nullptr;
   std::string last;
   if (progress) {

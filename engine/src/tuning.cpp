@@ -41,10 +41,30 @@ class ScratchFolder {
   std::filesystem::path path_;
 };
 
+// A CSV or TSV table read as a run reads it: its fault, or the fault FindTableFault finds for
+// the predicted column; empty when the table can be run.
+std::string ProbeCsvTable(const std::string& inputFileName, const RunParameters& base,
+                          const TuningOptions& options, bool& numericTarget) {
+  CsvOptions csv = options.Csv;
+  csv.Separator = options.InputFormat == TableFormat::Tsv ? '\t' : ',';
+  Table table;
+  std::string fault;
+  if (!ReadCsvTable(inputFileName, csv, table, fault)) return fault;
+  fault = FindTableFault(table, base.FeatureToPredict);
+  if (fault.empty()) {
+    numericTarget = !table.Columns[static_cast<size_t>(base.FeatureToPredict) - 1].Nominal;
+  }
+  return fault;
+}
+
 // Reads the table as a run would, to learn the kind of target and any fault of the table before
 // the grid is chosen. Returns the fault's message, empty when the table reads.
 std::string ProbeTable(const std::string& inputFileName, const RunParameters& base,
-                       const std::string& reportFileName, bool& numericTarget) {
+                       const TuningOptions& options, const std::string& reportFileName,
+                       bool& numericTarget) {
+  if (options.InputFormat != TableFormat::Described) {
+    return ProbeCsvTable(inputFileName, base, options, numericTarget);
+  }
   ReportFile report;
   if (!report.Open(reportFileName)) throw EngineError("Cannot create file " + reportFileName);
   TableReader reader(report, inputFileName);
@@ -215,7 +235,7 @@ TuningResult TuneParameters(const RunParameters& base, const std::string& inputF
   }
   ScratchFolder scratch;
   const std::string report = scratch.File("output.txt");
-  result.Message = ProbeTable(inputFileName, base, report, result.NumericTarget);
+  result.Message = ProbeTable(inputFileName, base, options, report, result.NumericTarget);
   if (!result.Message.empty()) return result;
   const std::vector<TuningRow> settings = GridSettings(options.Grid, result.NumericTarget);
 
@@ -228,6 +248,8 @@ TuningResult TuneParameters(const RunParameters& base, const std::string& inputF
   runOptions.SearchThreads = options.SearchThreads;
   runOptions.ReportFileName = report;
   runOptions.ChiSquareFileName = options.ChiSquareFileName;
+  runOptions.InputFormat = options.InputFormat;
+  runOptions.Csv = options.Csv;
   result.End =
       RunSettings(settings, base, inputFileName, options, stopper, runOptions, clock, result.Rows);
   result.Best = BestTuningRow(result.Rows);
