@@ -128,7 +128,12 @@ TEST(CsvReader, BadFilesGetOneMessageNamingLineAndColumn) {
   std::string manyValues = "id,y\n";
   for (int o = 1; o <= kMaxNominalValues + 1; ++o) manyValues += "v" + std::to_string(o) + ",1\n";
   EXPECT_EQ(FaultOf(manyValues),
-            "Error in input file t.csv, column 1 (id): more than 255 values in a nominal column");
+            at + "line 257, column 1 (id): more than 255 values in a nominal column");
+  // A quoted name may hold line ends and be long; the message stays one line and shows what the
+  // report would.
+  manyValues.replace(0, 2, "\"first line\nof a long name\"");
+  EXPECT_EQ(FaultOf(manyValues), at + "line 258, column 1 (first line of a long): more than 255 " +
+                                     "values in a nominal column");
 }
 
 // A stream of `size` bytes: a header line, then one line of 'x' that never ends before `size`.

@@ -5,9 +5,6 @@
 // findings, it stops when a run ends in a way the programs do not expect: an exception other than
 // an engine error, a report without its message, or a fault message that is not the report's
 // first line.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -16,27 +13,13 @@
 #include <string_view>
 
 #include "file_bytes.h"
+#include "memory_file.h"
 #include "tarvo/engine.h"
 #include "tarvo/parameters.h"
 
 namespace {
 
 using namespace tarvo;
-
-struct MemoryFile {
-  explicit MemoryFile(const char* name) : fd(memfd_create(name, 0)) {
-    if (fd < 0) std::abort();
-    path = "/proc/self/fd/" + std::to_string(fd);
-  }
-  void Fill(std::string_view bytes) const {
-    if (ftruncate(fd, 0) != 0 ||
-        pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
-      std::abort();
-    }
-  }
-  int fd;
-  std::string path;
-};
 
 void Require(bool condition, const char* what) {
   if (!condition) {
