@@ -79,7 +79,8 @@ class CsvRecords {
     for (;;) {
       if (fields.size() == maxFields) {
         return Fail(bytes_.Line(), fields.size() + 1,
-                    "more fields than the " + std::to_string(maxFields) + " columns " +
+                    "more fields than the " + std::to_string(maxFields) +
+                        (maxFields == 1 ? " column " : " columns ") +
                         (maxFields == static_cast<size_t>(kMaxTableColumns) ? "a table may have"
                                                                             : "of the header"));
       }

@@ -108,6 +108,8 @@ TEST(CsvReader, BadFilesGetOneMessageNamingLineAndColumn) {
             at + "line 3, column 2: the row ends after 1 field; the header has 2");
   EXPECT_EQ(FaultOf("a,b\n1,2\n3,4,5\n"),
             at + "line 3, column 3: more fields than the 2 columns of the header");
+  EXPECT_EQ(FaultOf("a\n1\n2,3\n"),
+            at + "line 3, column 2: more fields than the 1 column of the header");
   EXPECT_EQ(FaultOf("a,b\n1,\"2\n3,4\n"),
             at + "line 2, column 2: the quoted field is not closed before the end of the file");
   EXPECT_EQ(FaultOf("a,b\n1,x\"y\n"),
