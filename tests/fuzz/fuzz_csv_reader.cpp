@@ -11,13 +11,12 @@
 // tabs, 'B' to 'O' predict another column, 'P' to '_' also force a column nominal.
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "file_bytes.h"
+#include "fuzz_require.h"
 #include "memory_file.h"
+#include "run_report_check.h"
 #include "tarvo/csv_table.h"
 #include "tarvo/engine.h"
 #include "tarvo/table.h"
@@ -25,13 +24,6 @@
 namespace {
 
 using namespace tarvo;
-
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "fuzz_csv_reader: %s\n", what);
-    std::abort();
-  }
-}
 
 bool IsBlankName(const std::string& name) {
   return name.find_first_not_of(" \t") == std::string::npos;
@@ -83,21 +75,7 @@ void RunOn(const MemoryFile& tableFile, CsvOptions csv, bool tabs, int32_t targe
   options.ChiSquareFileName = TARVO_PROG_PAR;
   options.InputFormat = tabs ? TableFormat::Tsv : TableFormat::Csv;
   options.Csv = std::move(csv);
-  RunResult result;
-  try {
-    result = RunEngine(parameters, tableFile.path, options);
-  } catch (const EngineError&) {
-    return;  // a run error is an outcome the programs show
-  }
-  std::string report;
-  Require(ReadFileBytes(reportFile.path, report).Read, "cannot read the report");
-  if (result.TableFault) {
-    Require(!result.FaultMessage.empty(), "a fault without its message");
-    Require(report.compare(0, result.FaultMessage.size(), result.FaultMessage) == 0,
-            "the fault message is not the report's first line");
-  } else {
-    Require(report.rfind("****", 0) == 0, "a complete report that does not begin with a tree");
-  }
+  RunAndCheckReport(parameters, tableFile.path, options);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "file_bytes.h"
+#include "fuzz_require.h"
 #include "input_table.h"
 #include "memory_file.h"
 #include "report_file.h"
@@ -23,13 +24,6 @@
 namespace {
 
 using namespace tarvo;
-
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "fuzz_table_reader: %s\n", what);
-    std::abort();
-  }
-}
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;

@@ -7,26 +7,17 @@
 // first line.
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "file_bytes.h"
 #include "memory_file.h"
+#include "run_report_check.h"
 #include "tarvo/engine.h"
 #include "tarvo/parameters.h"
 
 namespace {
 
 using namespace tarvo;
-
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "fuzz_whole_run: %s\n", what);
-    std::abort();
-  }
-}
 
 // Caps that keep a case fast; what is below them stays as the bytes say.
 void Cap(RunParameters& p) {
@@ -56,21 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.SearchThreads = 1;
   options.ReportFileName = reportFile.path;
   options.ChiSquareFileName = TARVO_PROG_PAR;
-  RunResult result;
-  try {
-    result = RunEngine(parameters, tableFile.path, options);
-  } catch (const EngineError&) {
-    return 0;  // a run error is an outcome the programs show
-  }
-  std::string report;
-  Require(ReadFileBytes(reportFile.path, report).Read, "cannot read the report");
-  Require(!report.empty(), "a run that returned wrote no report");
-  if (result.TableFault) {
-    Require(!result.FaultMessage.empty(), "a fault without its message");
-    Require(report.compare(0, result.FaultMessage.size(), result.FaultMessage) == 0,
-            "the fault message is not the report's first line");
-  } else {
-    Require(report.rfind("****", 0) == 0, "a complete report that does not begin with a tree");
-  }
+  RunAndCheckReport(parameters, tableFile.path, options);
   return 0;
 }
