@@ -1,7 +1,6 @@
-// TBranchFinder: a scan of the first branches, then a binary search over sorted intervals.
+// TBranchFinder: a scan of the first branches, then the index of the node's intervals.
 #include "branch_finder.h"
 
-#include <algorithm>
 #include <limits>
 
 namespace tarvo {
@@ -25,19 +24,14 @@ const TBranchFinder::TIntervals& TBranchFinder::IntervalsOf(const TNodeRec& node
   TIntervals& intervals = entry->second;
   if (!added) return intervals;
   std::vector<const TBranchRec*> branches;
+  std::vector<TIntervalBounds> bounds;
   for (const TBranchRec* b = node.FirstBranch; b; b = b->Next) {
     if (b->Kind != ftNumeric) return intervals;
     branches.push_back(b);
+    bounds.push_back({LowerOf(*b), UpperOf(*b)});
   }
-  std::sort(branches.begin(), branches.end(),
-            [](const TBranchRec* a, const TBranchRec* b) { return UpperOf(*a) < UpperOf(*b); });
-  // Only disjoint intervals leave one candidate for a value: the first whose upper bound is not
-  // below it. Overlapping ones keep the scan, which takes the first in list order.
-  for (size_t k = 1; k < branches.size(); ++k) {
-    if (!(LowerOf(*branches[k]) >= UpperOf(*branches[k - 1]))) return intervals;
-  }
-  for (const TBranchRec* b : branches) intervals.Highs.push_back(UpperOf(*b));
-  intervals.Branches = std::move(branches);
+  intervals.Index = TIntervalIndex(bounds);
+  if (!intervals.Index.Empty()) intervals.Branches = std::move(branches);
   return intervals;
 }
 
@@ -48,15 +42,15 @@ const TBranchRec* TBranchFinder::Find(const TNodeRec& node, double x) {
   }
   if (!b) return nullptr;
   const TIntervals& intervals = IntervalsOf(node);
-  if (intervals.Branches.empty()) {
+  if (intervals.Index.Empty()) {
     for (; b; b = b->Next) {
       if (BranchAccepts(*b, x)) return b;
     }
     return nullptr;
   }
-  const auto at = std::lower_bound(intervals.Highs.begin(), intervals.Highs.end(), x);
-  if (at == intervals.Highs.end()) return nullptr;
-  const TBranchRec* candidate = intervals.Branches[at - intervals.Highs.begin()];
+  const int32_t k = intervals.Index.Candidate(x);
+  if (k < 0) return nullptr;
+  const TBranchRec* candidate = intervals.Branches[static_cast<size_t>(k)];
   return BranchAccepts(*candidate, x) ? candidate : nullptr;
 }
 

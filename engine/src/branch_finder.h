@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "interval_index.h"
 #include "tree_records.h"
 
 namespace tarvo {
@@ -20,10 +21,10 @@ class TBranchFinder {
   void Clear() { intervals_.clear(); }
 
  private:
-  // The interval branches of a node by their upper bounds, when they are disjoint intervals;
-  // else empty, and the node's list is scanned.
+  // The interval branches of a node in list order and their index, when they are disjoint
+  // intervals; else empty, and the node's list is scanned.
   struct TIntervals {
-    std::vector<double> Highs;
+    TIntervalIndex Index;
     std::vector<const TBranchRec*> Branches;
   };
   const TIntervals& IntervalsOf(const TNodeRec& node);

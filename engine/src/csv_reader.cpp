@@ -79,7 +79,8 @@ class CsvRecords {
     for (;;) {
       if (fields.size() == maxFields) {
         return Fail(bytes_.Line(), fields.size() + 1,
-                    "more fields than the " + std::to_string(maxFields) + " columns " +
+                    "more fields than the " + std::to_string(maxFields) +
+                        (maxFields == 1 ? " column " : " columns ") +
                         (maxFields == static_cast<size_t>(kMaxTableColumns) ? "a table may have"
                                                                             : "of the header"));
       }
@@ -203,12 +204,13 @@ struct ColumnBuilder {
   bool ForcedNominal = false;
   bool Numeric = true;
   bool TooManyValues = false;
+  int64_t TooManyValuesLine = 0;  // where the value past the limit was met
   std::vector<double> Numbers;
   std::vector<double> Codes;
   std::vector<std::string> ValueNames;
   std::unordered_map<std::string, int32_t> CodeOf;
 
-  void Add(const std::string& field) {
+  void Add(const std::string& field, int64_t line) {
     const bool missing = IsMissingField(field);
     double number = kMissingValue;
     if (Numeric && !ForcedNominal && !missing && !ReadCsvNumber(field, number)) {
@@ -227,6 +229,7 @@ struct ColumnBuilder {
     // Past the limit the texts are of no use: the column is numeric or the table is refused.
     if (ValueNames.size() > static_cast<size_t>(kMaxNominalValues)) {
       TooManyValues = true;
+      TooManyValuesLine = line;
       std::vector<double>().swap(Codes);
       CodeOf.clear();
     }
@@ -241,6 +244,17 @@ struct ColumnBuilder {
     return column;
   }
 };
+
+// A column's name as a message shows it: on one line (a quoted name may hold line ends), and
+// only its first bytes, as the report shows names.
+std::string NameInMessage(std::string_view name) {
+  constexpr size_t kShownBytes = 20;
+  std::string shown(name.substr(0, kShownBytes));
+  for (char& c : shown) {
+    if (IsLineEnd(static_cast<unsigned char>(c))) c = ' ';
+  }
+  return shown;
+}
 
 // The column that `text` names: a header name, else a 1-based number; 0 for none.
 size_t FindNamedColumn(const std::vector<std::string>& names, const std::string& text) {
@@ -333,7 +347,7 @@ bool ReadCsvTable(std::istream& in, const std::string& name, const CsvOptions& o
       fault = records.Fault();
       return false;
     }
-    for (size_t i = 0; i < fields.size(); ++i) builders[i].Add(fields[i]);
+    for (size_t i = 0; i < fields.size(); ++i) builders[i].Add(fields[i], records.Line());
     ++rows;
   }
   if (!records.Fault().empty()) {
@@ -348,9 +362,10 @@ bool ReadCsvTable(std::istream& in, const std::string& name, const CsvOptions& o
   for (size_t i = 0; i < builders.size(); ++i) {
     ColumnBuilder& builder = builders[i];
     if ((builder.ForcedNominal || !builder.Numeric) && builder.TooManyValues) {
-      fault = "Error in input file " + name + ", column " + std::to_string(i + 1) + " (" +
-              builder.Name + "): more than " + std::to_string(kMaxNominalValues) +
-              " values in a nominal column";
+      fault = "Error in input file " + name + ", line " +
+              std::to_string(builder.TooManyValuesLine) + ", column " + std::to_string(i + 1) +
+              " (" + NameInMessage(builder.Name) + "): more than " +
+              std::to_string(kMaxNominalValues) + " values in a nominal column";
       return false;
     }
     table.Columns.push_back(builder.Finish());

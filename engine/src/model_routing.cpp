@@ -1,7 +1,6 @@
 // Routing objects through kept trees, the vote, and the test error.
 #include "model_routing.h"
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -67,38 +66,27 @@ TTreeRouter::TTreeRouter(const ModelTree& tree) : tree_(tree), intervals_(tree.N
   for (size_t n = 0; n < tree.Nodes.size(); ++n) {
     const std::vector<ModelBranch>& branches = tree.Nodes[n].Branches;
     if (branches.size() <= kScannedBranches) continue;
-    std::vector<int32_t> order;
-    for (size_t k = 0; k < branches.size(); ++k) {
-      if (!branches[k].Interval) break;
-      order.push_back(static_cast<int32_t>(k));
+    std::vector<TIntervalBounds> bounds;
+    for (const ModelBranch& b : branches) {
+      if (!b.Interval) break;
+      bounds.push_back({LowerOf(b), UpperOf(b)});
     }
-    if (order.size() != branches.size()) continue;
-    std::sort(order.begin(), order.end(),
-              [&](int32_t a, int32_t b) { return UpperOf(branches[a]) < UpperOf(branches[b]); });
-    // Only disjoint intervals leave one candidate for a value: the first whose upper bound is
-    // not below it. Overlapping ones keep the scan, which takes the first in list order.
-    bool disjoint = true;
-    for (size_t k = 1; disjoint && k < order.size(); ++k) {
-      disjoint = LowerOf(branches[order[k]]) >= UpperOf(branches[order[k - 1]]);
-    }
-    if (!disjoint) continue;
-    for (int32_t k : order) intervals_[n].Highs.push_back(UpperOf(branches[k]));
-    intervals_[n].Branches = std::move(order);
+    if (bounds.size() == branches.size()) intervals_[n] = TIntervalIndex(bounds);
   }
 }
 
 const ModelBranch* TTreeRouter::BranchTaken(int32_t node, double x) const {
   const std::vector<ModelBranch>& branches = tree_.Nodes[node].Branches;
-  const TIntervals& intervals = intervals_[node];
-  if (intervals.Branches.empty()) {
+  const TIntervalIndex& intervals = intervals_[node];
+  if (intervals.Empty()) {
     for (const ModelBranch& b : branches) {
       if (ModelBranchAccepts(b, x)) return &b;
     }
     return nullptr;
   }
-  const auto at = std::lower_bound(intervals.Highs.begin(), intervals.Highs.end(), x);
-  if (at == intervals.Highs.end()) return nullptr;
-  const ModelBranch& candidate = branches[intervals.Branches[at - intervals.Highs.begin()]];
+  const int32_t k = intervals.Candidate(x);
+  if (k < 0) return nullptr;
+  const ModelBranch& candidate = branches[static_cast<size_t>(k)];
   return ModelBranchAccepts(candidate, x) ? &candidate : nullptr;
 }
 

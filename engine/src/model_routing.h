@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "input_table.h"
+#include "interval_index.h"
 #include "tarvo/model.h"
 #include "tree_records.h"
 
@@ -28,15 +29,11 @@ class TTreeRouter {
   const ModelNode& NodeReached(const TDataTable& data, int32_t object) const;
 
  private:
-  // A node's disjoint intervals by their upper bounds; empty where the node's list is scanned.
-  struct TIntervals {
-    std::vector<double> Highs;
-    std::vector<int32_t> Branches;
-  };
   const ModelBranch* BranchTaken(int32_t node, double x) const;
 
   const ModelTree& tree_;
-  std::vector<TIntervals> intervals_;  // by node
+  // By node, the index of its branches' intervals; empty where the node's list is scanned.
+  std::vector<TIntervalIndex> intervals_;
 };
 
 // The largest class count, ties to the lowest class: a class number from 1.

@@ -11,8 +11,6 @@
 
 #include "input_table.h"
 #include "report_file.h"
-#include "tarvo/csv_table.h"
-#include "tarvo/table.h"
 
 namespace tarvo {
 
@@ -43,7 +41,8 @@ class ScratchFolder {
   std::filesystem::path path_;
 };
 
-// The same for a CSV or TSV table: the fault a run would report, else the kind of its target.
+// A CSV or TSV table read as a run reads it: its fault, or the fault FindTableFault finds for
+// the predicted column; empty when the table can be run.
 std::string ProbeCsvTable(const std::string& inputFileName, const RunParameters& base,
                           const TuningOptions& options, bool& numericTarget) {
   CsvOptions csv = options.Csv;
@@ -52,7 +51,9 @@ std::string ProbeCsvTable(const std::string& inputFileName, const RunParameters&
   std::string fault;
   if (!ReadCsvTable(inputFileName, csv, table, fault)) return fault;
   fault = FindTableFault(table, base.FeatureToPredict);
-  if (fault.empty()) numericTarget = !table.Columns[base.FeatureToPredict - 1].Nominal;
+  if (fault.empty()) {
+    numericTarget = !table.Columns[static_cast<size_t>(base.FeatureToPredict) - 1].Nominal;
+  }
   return fault;
 }
 
@@ -61,8 +62,9 @@ std::string ProbeCsvTable(const std::string& inputFileName, const RunParameters&
 std::string ProbeTable(const std::string& inputFileName, const RunParameters& base,
                        const TuningOptions& options, const std::string& reportFileName,
                        bool& numericTarget) {
-  if (options.InputFormat != TableFormat::Described)
+  if (options.InputFormat != TableFormat::Described) {
     return ProbeCsvTable(inputFileName, base, options, numericTarget);
+  }
   ReportFile report;
   if (!report.Open(reportFileName)) throw EngineError("Cannot create file " + reportFileName);
   TableReader reader(report, inputFileName);

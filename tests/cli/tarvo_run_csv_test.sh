@@ -67,6 +67,7 @@ expect_fault ragged 'a,b\n1,2\n3\n' 'bad.csv, line 3, column 2: the row ends aft
 expect_fault quote 'a,b\n1,"2\n3,4\n' 'line 2, column 2: the quoted field is not closed'
 expect_fault empty '' 'line 1: the file is empty'
 expect_fault header 'a,b\n' 'line 2: no rows'
+expect_fault binary 'a,b\n1,\177ELF\0\0\1' 'line 2, column 2: a zero byte'
 
 "$run" --table-format xls example.csv >/dev/null 2>&1
 [ $? -eq 64 ] || fail "--table-format xls is not a usage error"

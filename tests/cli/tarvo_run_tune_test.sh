@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# tarvo-run --tune as a user calls it: the table with the best row marked, --write-param, a grid
-# that does not read, and Ctrl+C. Usage: tarvo_run_tune_test.sh PATH/TO/tarvo-run PROG.PAR
+# tarvo-run --tune as a user calls it: the table with the best row marked, --write-param, a CSV or
+# TSV table, a grid that does not read, and Ctrl+C. Usage: tarvo_run_tune_test.sh PATH/TO/tarvo-run PROG.PAR
 set -u
 run=$(realpath "$1")
 progpar=$(realpath "$2")
@@ -35,6 +35,30 @@ grep -q 'optimistic' stdout.txt || fail "tune: no word that the best error is op
 
 "$run" --tune step.txt --grid 'rc=1 h=0.6' --write-param >stdout.txt 2>stderr.txt
 [ "$(cat param.par)" = '1.000 1.000 0.600  100   1   2  10' ] || fail "write-param: param.par is $(cat param.par)"
+
+# The same table as CSV tunes to the same rows, the last column predicted with its note; --nominal
+# turns a numeric last column of codes into classes; a bad CSV names its line and column.
+{ echo 'x,cls'; tr -d '\r' <step.txt | tail -n +4 | tr ' ' ','; } >step.csv
+without_seconds() { sed -n '3,$p' "$1" | cut -c1-58; }
+"$run" --tune step.txt --grid 'rc=1,2 h=0.05,0.6' --folds 3 >table_rows.txt 2>/dev/null
+"$run" --tune step.csv --grid 'rc=1,2 h=0.05,0.6' --folds 3 >stdout.txt 2>stderr.txt
+status=$?
+[ "$status" -eq 0 ] || fail "CSV tune: exit status $status ($(head -c 300 stderr.txt))"
+[ "$(without_seconds stdout.txt)" = "$(without_seconds table_rows.txt)" ] ||
+  fail "CSV tune: rows differ from the table file's: $(cat stdout.txt)"
+grep -q '^note: predicting the last column of step.csv, cls' stderr.txt ||
+  fail "CSV tune: no note on the last column: $(cat stderr.txt)"
+{ echo 'x,code'; for i in $(seq 1 10); do echo "$i,0"; done; for i in $(seq 101 110); do echo "$i,1"; done; } >codes.csv
+"$run" --tune codes.csv --grid 'rc=1 h=0.05' --folds 2 >stdout.txt 2>/dev/null
+grep -q 'numeric (relative error)' stdout.txt || fail "CSV tune of 0/1 codes: $(head -n 1 stdout.txt)"
+"$run" --tune codes.csv --nominal code --grid 'rc=1 h=0.05' --folds 2 >stdout.txt 2>/dev/null
+grep -q 'nominal target' stdout.txt || fail "CSV tune --nominal: $(head -n 1 stdout.txt)"
+printf 'x\tcls\n1\ta\n2\n' >ragged.dat
+"$run" --tune ragged.dat --table-format tsv --target 2 >stdout.txt 2>stderr.txt
+status=$?
+[ "$status" -eq 1 ] || fail "ragged TSV tune: exit status $status"
+grep -q 'ragged.dat, line 3, column 2: the row ends after 1 field' stderr.txt ||
+  fail "ragged TSV tune: stderr is $(cat stderr.txt)"
 
 "$run" --tune step.txt --grid 'depth=3' >stdout.txt 2>stderr.txt
 status=$?

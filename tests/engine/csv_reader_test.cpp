@@ -108,6 +108,8 @@ TEST(CsvReader, BadFilesGetOneMessageNamingLineAndColumn) {
             at + "line 3, column 2: the row ends after 1 field; the header has 2");
   EXPECT_EQ(FaultOf("a,b\n1,2\n3,4,5\n"),
             at + "line 3, column 3: more fields than the 2 columns of the header");
+  EXPECT_EQ(FaultOf("a\n1\n2,3\n"),
+            at + "line 3, column 2: more fields than the 1 column of the header");
   EXPECT_EQ(FaultOf("a,b\n1,\"2\n3,4\n"),
             at + "line 2, column 2: the quoted field is not closed before the end of the file");
   EXPECT_EQ(FaultOf("a,b\n1,x\"y\n"),
@@ -128,7 +130,12 @@ TEST(CsvReader, BadFilesGetOneMessageNamingLineAndColumn) {
   std::string manyValues = "id,y\n";
   for (int o = 1; o <= kMaxNominalValues + 1; ++o) manyValues += "v" + std::to_string(o) + ",1\n";
   EXPECT_EQ(FaultOf(manyValues),
-            "Error in input file t.csv, column 1 (id): more than 255 values in a nominal column");
+            at + "line 257, column 1 (id): more than 255 values in a nominal column");
+  // A quoted name may hold line ends and be long; the message stays one line and shows what the
+  // report would.
+  manyValues.replace(0, 2, "\"first line\nof a long name\"");
+  EXPECT_EQ(FaultOf(manyValues), at + "line 258, column 1 (first line of a long): more than 255 " +
+                                     "values in a nominal column");
 }
 
 // A stream of `size` bytes: a header line, then one line of 'x' that never ends before `size`.

@@ -121,7 +121,11 @@ TEST(LargeGrowth, BranchFinderTakesTheBranchOfTheScan) {
   // Overlapping intervals keep the scan's choice, the first in list order.
   std::vector<std::pair<double, double>> overlapping = disjoint;
   overlapping.emplace(overlapping.begin() + 10, 5.0, 35.0);
-  for (const auto& bounds : {disjoint, overlapping}) {
+  // Empty intervals that share an upper bound with another, before it in the list and after.
+  std::vector<std::pair<double, double>> empty = disjoint;
+  empty.emplace(empty.begin() + 2, 7.0, 7.0);
+  empty.emplace_back(12.0, 12.0);
+  for (const auto& bounds : {disjoint, overlapping, empty}) {
     IntervalNode tree(bounds);
     TBranchFinder finder;
     for (double x = -3; x <= 44; x += 0.25) {

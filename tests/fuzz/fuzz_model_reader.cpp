@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_require.h"
 #include "tarvo/model.h"
 #include "tarvo/model_file.h"
 #include "tarvo/table.h"
@@ -17,13 +18,6 @@
 namespace {
 
 using namespace tarvo;
-
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "fuzz_model_reader: %s\n", what);
-    std::abort();
-  }
-}
 
 // Three objects: the first value of every column, a missing one, and one the model never saw.
 Table TableOfColumns(const Model& model) {

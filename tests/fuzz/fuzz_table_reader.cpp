@@ -7,9 +7,6 @@
 // feature (0 is out of range on purpose), bit 4 a target weight of 0 instead of 1. The rest is the
 // table. The seeds begin with a letter: 'A' to 'O' predict column 1 to 15 with weight 1, 'Q' to
 // '_' the same with weight 0.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,31 +15,15 @@
 #include <string_view>
 
 #include "file_bytes.h"
+#include "fuzz_require.h"
 #include "input_table.h"
+#include "memory_file.h"
 #include "report_file.h"
 #include "tree_records.h"
 
 namespace {
 
 using namespace tarvo;
-
-// The table and the report live in memory files, reached by name through /proc/self/fd: no
-// folder to create or clean up, and no disk work per input.
-struct MemoryFile {
-  explicit MemoryFile(const char* name) : fd(memfd_create(name, 0)) {
-    if (fd < 0) std::abort();
-    path = "/proc/self/fd/" + std::to_string(fd);
-  }
-  int fd;
-  std::string path;
-};
-
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "fuzz_table_reader: %s\n", what);
-    std::abort();
-  }
-}
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -90,9 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const MemoryFile tableFile("table.txt"), reportFile("output.txt");
   const std::string& tablePath = tableFile.path;
   const std::string& reportPath = reportFile.path;
-  Require(ftruncate(tableFile.fd, 0) == 0, "cannot empty the table file");
-  const ssize_t length = static_cast<ssize_t>(size - 1);
-  Require(pwrite(tableFile.fd, data + 1, size - 1, 0) == length, "cannot write the table file");
+  tableFile.Fill(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
 
   TInputTable table;
   TTargetDescription target;

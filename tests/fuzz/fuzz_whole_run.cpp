@@ -5,45 +5,19 @@
 // findings, it stops when a run ends in a way the programs do not expect: an exception other than
 // an engine error, a report without its message, or a fault message that is not the report's
 // first line.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "file_bytes.h"
+#include "memory_file.h"
+#include "run_report_check.h"
 #include "tarvo/engine.h"
 #include "tarvo/parameters.h"
 
 namespace {
 
 using namespace tarvo;
-
-struct MemoryFile {
-  explicit MemoryFile(const char* name) : fd(memfd_create(name, 0)) {
-    if (fd < 0) std::abort();
-    path = "/proc/self/fd/" + std::to_string(fd);
-  }
-  void Fill(std::string_view bytes) const {
-    if (ftruncate(fd, 0) != 0 ||
-        pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
-      std::abort();
-    }
-  }
-  int fd;
-  std::string path;
-};
-
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "fuzz_whole_run: %s\n", what);
-    std::abort();
-  }
-}
 
 // Caps that keep a case fast; what is below them stays as the bytes say.
 void Cap(RunParameters& p) {
@@ -73,21 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.SearchThreads = 1;
   options.ReportFileName = reportFile.path;
   options.ChiSquareFileName = TARVO_PROG_PAR;
-  RunResult result;
-  try {
-    result = RunEngine(parameters, tableFile.path, options);
-  } catch (const EngineError&) {
-    return 0;  // a run error is an outcome the programs show
-  }
-  std::string report;
-  Require(ReadFileBytes(reportFile.path, report).Read, "cannot read the report");
-  Require(!report.empty(), "a run that returned wrote no report");
-  if (result.TableFault) {
-    Require(!result.FaultMessage.empty(), "a fault without its message");
-    Require(report.compare(0, result.FaultMessage.size(), result.FaultMessage) == 0,
-            "the fault message is not the report's first line");
-  } else {
-    Require(report.rfind("****", 0) == 0, "a complete report that does not begin with a tree");
-  }
+  RunAndCheckReport(parameters, tableFile.path, options);
   return 0;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tarvo/csv_table.h"
 #include "tarvo/engine.h"
 #include "tarvo/parameters.h"
 
@@ -66,7 +67,7 @@ struct TuningOptions {
   const std::atomic<bool>* CancelRequested = nullptr;
   int32_t SearchThreads = 0;
   std::string ChiSquareFileName = "prog.par";
-  // How the table file reads, as for a run (RunOptions::InputFormat and Csv).
+  // How the table file is read: a described table file, or CSV or TSV with these options.
   TableFormat InputFormat = TableFormat::Described;
   CsvOptions Csv;
   // Called on the caller's thread: each row as soon as it is known, and the progress.
