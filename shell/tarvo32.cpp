@@ -584,8 +584,7 @@ void TForm1::TreeBuildExecute() {
   // param.par keeps its values.
   const tarvo::PruneRule prune = ReadPruneSetting(WindowSettings()).RunRule();
   tarvo::RunParameters runParameters = Parameters;
-  tarvo::UsePruneGrowth(prune, tableFile, tarvo::TableFormatOfName(tableFile), tarvo::CsvOptions(),
-                        false, false, runParameters);
+  tarvo::UsePruneGrowth(prune, false, false, runParameters);
 
   RunRecord = TRunRecord();
   RunRecord.Table = table;
