@@ -151,7 +151,8 @@ void DeclareRunParameters(CLI::App& app, CommandLine& line) {
       ->group(group);
   AddReal(app, "--homogeneity", line.Homogeneity,
           "error frequency that stops a node; in regression the level of\n"
-          "the chi-square test: 0.001, 0.005, 0.01 or 0.05 [0.05]")
+          "the chi-square test: 0.001, 0.005, 0.01 or 0.05, or 0 (no test)\n"
+          "with --prune [0.05]")
       ->group(group);
   AddWhole(app, "--variants", line.VariantsNumber,
            "trees to grow, each without the root feature of the one\n"

@@ -121,10 +121,7 @@ std::optional<int> ResolveParameters(const CommandLine& line, tarvo::RunParamete
   if (std::optional<int> status = ResolveTarget(line, parameters.FeatureToPredict)) return status;
   PredictLastColumnOfCsv(line, parameters, notes);
   // A pruned run grows larger trees unless the options set the growth parameters.
-  tarvo::CsvOptions csv;
-  csv.NominalColumns = NominalColumnsOf(line);
-  tarvo::UsePruneGrowth(line.Prune.value_or(tarvo::PruneRule::None), line.Table,
-                        TableFormatOf(line), csv, line.TargetWeight.has_value(),
+  tarvo::UsePruneGrowth(line.Prune.value_or(tarvo::PruneRule::None), line.TargetWeight.has_value(),
                         line.Homogeneity.has_value(), parameters);
   return std::nullopt;
 }

@@ -657,8 +657,7 @@ void TForm1::TreeBuildExecute() {
   tarvo::RunParameters runParameters = Parameters;
   RunNote.clear();
   if (IsCsvTableName(table)) runParameters.FeatureToPredict = CsvColumnToPredict(table, RunNote);
-  tarvo::UsePruneGrowth(prune, tableFile, tarvo::TableFormatOfName(tableFile), tarvo::CsvOptions(),
-                        false, false, runParameters);
+  tarvo::UsePruneGrowth(prune, false, false, runParameters);
 
   RunRecord = TRunRecord();
   RunRecord.Table = table;

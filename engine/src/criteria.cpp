@@ -24,6 +24,8 @@ bool IsHomogeneous(const TRunState& run, int32_t u, double errorFrequency, doubl
   if (run.Target.ClassificationMode)
     return run.Target.ErrorWeight * errorFrequency <= run.Parameters.Homogeneity;
   if (u == 1) return true;
+  // Without the dispersion test a node stops only when its values agree.
+  if (!run.DispersionTest) return !(dispersion > 0);
   if (mean == 0) return true;
   const double index = u * dispersion / mean;
   if (mean > 0) return index <= run.ChiSquareTable[u - 1];

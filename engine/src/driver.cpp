@@ -38,6 +38,11 @@ std::optional<int32_t> TruncTo32(double value) {
   return static_cast<int32_t>(whole);
 }
 
+// Whether the run grows its trees for pruning to cut back: it prunes, and has folds to choose on.
+bool GrowsForPruning(const TRunState& run) {
+  return run.Prune != PruneRule::None && run.Parameters.FoldsCrossValidate > 1;
+}
+
 // Parameters outside what the run can do, checked once the whole table has been read: one line
 // in the report, and the run ends normally. Returns false when the run is refused.
 bool CheckRunParameters(TRunState& run) {
@@ -59,7 +64,10 @@ bool CheckRunParameters(TRunState& run) {
   const std::optional<int32_t> count =
       TruncTo32(run.Parameters.MonteCarlo * run.Parameters.Homogeneity);
   if (!count) return refuse(" Error: Monte-Carlo trials times homogeneity out of range");
-  if (run.Target.RegressionMode && *level != 1 && *level != 5 && *level != 10 && *level != 50) {
+  // A pruned run may grow without the dispersion test: homogeneity 0.
+  const bool noTest = GrowsForPruning(run) && *level == 0;
+  if (run.Target.RegressionMode && !noTest && *level != 1 && *level != 5 && *level != 10 &&
+      *level != 50) {
     return refuse(" Error: homogeneity must be 0.001, 0.005, 0.01 or 0.05 for a numeric feature");
   }
   bool anyActive = false;
@@ -69,6 +77,7 @@ bool CheckRunParameters(TRunState& run) {
   }
   run.BaseLookAhead = *lookAhead;
   run.HomogeneityCount = *count;
+  run.DispersionTest = !noTest;
   return true;
 }
 
@@ -279,9 +288,9 @@ RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
   // leaves. Without look-ahead they have two branches each: a one-level search judges the branches
   // of a multiway split by their own errors alone and cuts too finely, and pruning, which can only
   // collapse a node whole, cannot mend that. With look-ahead, each branch is judged by the subtree
-  // it leads to, and multiway splits prune as well as binary ones at a fraction of the cost. Without
-  // folds to choose on, nothing is pruned and the trees grow as without it.
-  if (run.Prune != PruneRule::None && run.Parameters.FoldsCrossValidate > 1) {
+  // it leads to, and multiway splits prune as well as binary ones at a fraction of the cost.
+  // Without folds to choose on, nothing is pruned and the trees grow as without it.
+  if (GrowsForPruning(run)) {
     run.CostWeight = kPruneSplitCost;
     run.BinarySplits = run.Parameters.RecursiveComplexity < kPruneMultiwayLookAhead;
   }

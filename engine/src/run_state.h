@@ -80,6 +80,10 @@ struct TRunState {
   // Whether every split has two branches: a run that prunes grows binary trees, which pruning then
   // cuts back one split at a time (a node of many branches could only collapse whole).
   bool BinarySplits = false;
+  // Whether a regression node stops when the dispersion test finds it homogeneous. A pruned run at
+  // homogeneity 0 grows until its values agree: the test, which compares the dispersion with the
+  // mean, would stop it early wherever the values are large and close together.
+  bool DispersionTest = true;
   // Whether tree growing checks every leaf its queue gives against a walk of the whole tree;
   // tests turn it on.
   bool CheckLeafQueue = false;

@@ -236,6 +236,7 @@ std::unique_ptr<TRunState> GrowingState(const TRunState& run, const std::atomic<
   state->FeatureScoreCount.assign(run.FeatureScoreCount.size(), 0.0);
   state->LeafMergeShortcut = run.LeafMergeShortcut;
   state->BinarySplits = run.BinarySplits;
+  state->DispersionTest = run.DispersionTest;
   return state;
 }
 

@@ -25,7 +25,7 @@ class _TarvoTree(BaseEstimator):
         Depth of the split search's look-ahead; a fraction thins the features of the deeper searches.
     homogeneity : float or None, default=None
         Error frequency that stops a node (in regression the level of the chi-square test: 0.001,
-        0.005, 0.01 or 0.05). None: 0.05, or 0 for a pruned classifier.
+        0.005, 0.01 or 0.05, or 0 for no test when pruned). None: 0.05, or 0 when pruned.
     prune : {"1se", "min", "none"} or None, default="1se"
         Cost-complexity pruning with the size chosen on the folds: the smallest tree within one
         standard error of the least error, or the least error; None or "none" keeps trees as grown.
@@ -68,7 +68,7 @@ class _TarvoTree(BaseEstimator):
         pruned = prune != "none"
         homogeneity = self.homogeneity
         if homogeneity is None:
-            homogeneity = _engine.PRUNE_HOMOGENEITY if pruned and self._nominal_target else 0.05
+            homogeneity = _engine.PRUNE_HOMOGENEITY if pruned else 0.05
         settings.homogeneity = _checked_real("homogeneity", homogeneity, 0.0, 1.0)
         target_weight = self.target_weight
         if target_weight is None:

@@ -125,6 +125,27 @@ TEST_F(PrunedRunTest, RegressionTreeIsTheChosenRow) {
   EXPECT_EQ(Count(pruned, "  chosen\r\n"), 1);
 }
 
+TEST_F(PrunedRunTest, RegressionAtHomogeneityZeroGrowsWhereTheDispersionTestStops) {
+  // Large values close together: the dispersion test finds the root homogeneous, although x
+  // separates two levels of the predicted value.
+  std::string table = "40 2 ?\r\n1 1\r\nx y\r\n";
+  for (int o = 1; o <= 40; ++o) {
+    table += std::to_string(o) + " " + std::to_string(1000 + (o > 20 ? 6 : 0) + o % 3) + "\r\n";
+  }
+  RunParameters p;
+  p.FeatureToPredict = 2;
+  EXPECT_EQ(Count(Run(table, p), "\r\n IF\r\n"), 0);
+  p.Homogeneity = 0;
+  const std::string refused = Run(table, p);
+  EXPECT_NE(refused.find("homogeneity must be 0.001, 0.005, 0.01 or 0.05"), std::string::npos);
+  WriteFile("table.txt", table);
+  RunOptions options;
+  options.Prune = PruneRule::Min;
+  RunEngine(p, "table.txt", options);
+  const std::string pruned = ReadBytes(folder_.File("output.txt"));
+  EXPECT_GE(RowLeaves(pruned, true), 2) << pruned;
+}
+
 TEST_F(PrunedRunTest, WithoutFoldsTheTreeStaysAsGrown) {
   const std::string table = NoisyTable();
   RunParameters p;

@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "tarvo/csv_table.h"
 #include "tarvo/parameters.h"
 
 namespace tarvo {
@@ -16,9 +15,11 @@ enum class PruneRule {
 
 // A pruned run grows past the size that the stop tests give by default, for pruning to cut back.
 // Its splits carry no fixed cost (0.1 per split in a run without pruning), so that growth goes
-// deeper; and unless the caller sets them it grows with the target weight and, in a classification
-// run, the homogeneity below (a regression run keeps its chi-square level). A target weight below 1
-// keeps each split's branches few, which pruning needs: it collapses a node whole.
+// deeper; and unless the caller sets them it grows with the target weight and the homogeneity
+// below. Homogeneity 0 lets a classification node grow until it is pure, and a regression node
+// until its values agree (a pruned run skips the dispersion test at that level). A target weight
+// below 1 keeps the branches of multiway splits few, which pruning needs: it collapses a node
+// whole.
 constexpr double kPruneSplitCost = 0.0;
 // Below this look-ahead a pruned run grows binary trees; from it on, the multiway splits of a run
 // without pruning.
@@ -30,13 +31,10 @@ constexpr double kPruneHomogeneity = 0.0;
 bool ParsePruneRule(const std::string& text, PruneRule& rule);
 const char* PruneRuleName(PruneRule rule);
 
-// Gives a pruned run the growth it prunes back from: the target weight kPruneTargetWeight and,
-// when the predicted column of the table (read in `format`) is nominal, the homogeneity
-// kPruneHomogeneity. A value the caller has set itself (targetWeightSet, homogeneitySet) stays; so
-// does the homogeneity when the table's header does not read (the run reports that fault). The rule
-// None changes nothing.
-void UsePruneGrowth(PruneRule rule, const std::string& tableFileName, TableFormat format,
-                    const CsvOptions& csv, bool targetWeightSet, bool homogeneitySet,
+// Gives a pruned run the growth it prunes back from: the target weight kPruneTargetWeight and the
+// homogeneity kPruneHomogeneity. A value the caller has set itself (targetWeightSet,
+// homogeneitySet) stays. The rule None changes nothing.
+void UsePruneGrowth(PruneRule rule, bool targetWeightSet, bool homogeneitySet,
                     RunParameters& parameters);
 
 }  // namespace tarvo
