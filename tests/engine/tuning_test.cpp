@@ -26,16 +26,20 @@ std::string StepTable() {
   return table;
 }
 
-// Three noisy numeric columns and a class, seeded: growth settings change its trees and errors.
-std::string NoiseTable() {
+// Three seeded numeric columns and a class that follows the first two but for one object in five:
+// growth settings change its trees and errors.
+std::string NoisyTable() {
   std::string table = "120 4 ?\r\n1 1 1 0(2)\r\na b c cls\r\n";
   uint32_t s = 7;
   for (int o = 1; o <= 120; ++o) {
-    for (int f = 0; f < 3; ++f) {
+    uint32_t values[3];
+    for (uint32_t& value : values) {
       s = s * 1103515245u + 12345u;
-      table += std::to_string((s >> 16) % 97) + " ";
+      value = (s >> 16) % 97;
+      table += std::to_string(value) + " ";
     }
-    table += (s >> 8) % 3 == 0 ? "y\r\n" : "n\r\n";
+    const bool flipped = (s >> 8) % 5 == 0;
+    table += ((values[0] < 40 || values[1] > 70) != flipped) ? "y\r\n" : "n\r\n";
   }
   return table;
 }
@@ -268,7 +272,9 @@ TEST_F(TuningRunTest, DefaultGridAddsOne1seRowPerLookAheadAfterItsUnprunedRows) 
     const bool pruned = r % 5 == 4;
     EXPECT_EQ(row.Prune, pruned ? PruneRule::OneSe : PruneRule::None) << r;
     EXPECT_EQ(row.RecursiveComplexity, DefaultRecursiveComplexities()[r / 5]) << r;
-    if (pruned) EXPECT_EQ(row.Homogeneity, kPruneHomogeneity) << r;
+    if (pruned) {
+      EXPECT_EQ(row.Homogeneity, kPruneHomogeneity) << r;
+    }
   }
   // A homogeneity the caller set, and a numeric target's chi-square level, stay in pruned rows.
   options_.HomogeneitySet = true;
@@ -282,7 +288,7 @@ TEST_F(TuningRunTest, DefaultGridAddsOne1seRowPerLookAheadAfterItsUnprunedRows) 
 // A pruned row scores what a pruned run of the same setting reports: the rule, the target weight
 // and homogeneity of pruning's growth, or the caller's target weight when it set one.
 TEST_F(TuningRunTest, PrunedRowScoresThePrunedRunOfItsSetting) {
-  WriteFile("table.txt", NoiseTable());
+  WriteFile("table.txt", NoisyTable());
   const auto runOf = [&](double targetWeight, PruneRule rule) {
     RunParameters p = Predicting(4);
     p.TargetWeight = targetWeight;
@@ -305,14 +311,14 @@ TEST_F(TuningRunTest, PrunedRowScoresThePrunedRunOfItsSetting) {
     EXPECT_EQ(row.CrossValidationError, expected.CrossValidationError) << r;
     EXPECT_EQ(row.Leaves, expected.Leaves) << r;
   }
-  // The settings differ here: the checks above tell the growth apart.
-  EXPECT_NE(result.Rows[0].Leaves, result.Rows[1].Leaves);
+  // The growth of pruning matters here: the checks above tell it apart.
+  EXPECT_NE(result.Rows[1].CrossValidationError, runOf(1.0, PruneRule::OneSe).CrossValidationError);
   options_.TargetWeightSet = true;
   options_.Grid = Grid("rc=1 prune=1se");
-  base.TargetWeight = 2;
+  base.TargetWeight = 1;
   result = Tune(base);
   ASSERT_EQ(result.Rows.size(), 1u);
-  EXPECT_EQ(result.Rows[0].Leaves, runOf(2, PruneRule::OneSe).Leaves);
+  EXPECT_EQ(result.Rows[0].CrossValidationError, runOf(1, PruneRule::OneSe).CrossValidationError);
 }
 
 }  // namespace
