@@ -228,14 +228,19 @@ void DeclarePruning(CLI::App& app, CommandLine& line) {
 }
 
 void DeclareTuning(CLI::App& app, CommandLine& line) {
-  const std::string group = "Tuning (look-ahead and homogeneity chosen by cross-validation)";
+  const std::string group =
+      "Tuning (look-ahead, homogeneity and pruning chosen by cross-validation)";
   CLI::Option* tune = app.add_flag("--tune", line.Tune,
                                    "run the table once per setting of a grid and print each\n"
-                                   "setting's cross-validation error, the best marked; no report")
+                                   "setting's cross-validation error, the best marked; no report.\n"
+                                   "With --prune RULE only the rows of that rule run")
                           ->group(group);
   app.add_option("--grid", line.Grid,
-                 "the settings, as \"rc=1,2,3 h=0.01,0.05\" [rc=1,2,2.5,3\n"
-                 "h=0.01,0.05,0.1,0.2; a numeric target: h=0.001,0.005,0.01,0.05]")
+                 "the settings, as \"rc=1,2,3 h=0.01,0.05 prune=none,1se,min\";\n"
+                 "each look-ahead runs every h without pruning and one row\n"
+                 "per other rule, grown as --prune grows [rc=1,2,2.5,3\n"
+                 "h=0.01,0.05,0.1,0.2 prune=none,1se; a numeric target:\n"
+                 "h=0.001,0.005,0.01,0.05]")
       ->type_name("TEXT")
       ->group(group)
       ->needs(tune);
@@ -244,7 +249,9 @@ void DeclareTuning(CLI::App& app, CommandLine& line) {
       ->type_name("SECONDS")
       ->group(group)
       ->needs(tune);
-  app.add_flag("--write-param", line.WriteParam, "write the best setting into the parameter file")
+  app.add_flag("--write-param", line.WriteParam,
+               "write the best setting into the parameter file; a pruned\n"
+               "best row writes its look-ahead only (give --prune RULE)")
       ->group(group)
       ->needs(tune);
   app.add_option_function<std::string>(
@@ -327,8 +334,6 @@ std::optional<std::string> CheckValues(const CommandLine& line) {
   if (line.Tune && (line.DotFile || line.SvgFile || line.ReportFile)) {
     return "--tune writes no report and no picture: --output, --dot and --svg do not go with it";
   }
-  // The tuning runs grow their trees without pruning; its growth settings would mislead them.
-  if (line.Tune && line.Prune) return "--prune does not go with --tune";
   if (line.Tune && line.SaveModel) return "--save-model does not go with --tune";
   if (!line.Tune && line.Format != ResultFormat::Text)
     return "--format goes with --tune or --apply";

@@ -120,7 +120,9 @@ std::optional<int> ResolveParameters(const CommandLine& line, tarvo::RunParamete
   Override(parameters.FoldsCrossValidate, line.FoldsCrossValidate);
   if (std::optional<int> status = ResolveTarget(line, parameters.FeatureToPredict)) return status;
   PredictLastColumnOfCsv(line, parameters, notes);
-  // A pruned run grows larger trees unless the options set the growth parameters.
+  // A pruned run grows larger trees unless the options set the growth parameters. A search gives
+  // its pruned rows that growth itself, and writes param.par from the values read here.
+  if (line.Tune) return std::nullopt;
   tarvo::UsePruneGrowth(line.Prune.value_or(tarvo::PruneRule::None), line.TargetWeight.has_value(),
                         line.Homogeneity.has_value(), parameters);
   return std::nullopt;

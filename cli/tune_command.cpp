@@ -38,12 +38,14 @@ std::string RowLine(const TuningRow& row, bool best) {
   }
   line += row.Outcome == TuningOutcome::NotRun ? std::string(8, ' ') + "-"
                                                : FormatReal(row.Seconds, 9, 1);
+  const std::string rule = PruneRuleName(row.Prune);
+  line += std::string(7 - rule.size(), ' ') + rule;
   if (!row.Note.empty()) line += "  " + row.Note;
   return line;
 }
 
 void PrintTable(const TuningResult& result, std::FILE* out) {
-  std::fputs(" look-ahead  homogeneity  CV error  std. error  leaves  seconds\n", out);
+  std::fputs(" look-ahead  homogeneity  CV error  std. error  leaves  seconds  prune\n", out);
   for (size_t i = 0; i < result.Rows.size(); ++i) {
     const bool best = static_cast<int32_t>(i) == result.Best;
     std::fprintf(out, "%s\n", RowLine(result.Rows[i], best).c_str());
@@ -65,8 +67,14 @@ std::string Plain(double value) {
   return text;
 }
 
-// Settings that make sense to compare and print: look-ahead 1 to 99, homogeneity 0 to 1.
-bool CheckGrid(const TuningGrid& grid, std::string& message) {
+// Settings that make sense to compare and print: look-ahead 1 to 99, homogeneity 0 to 1; --prune
+// RULE stands for the grid's rules, and does not go with them.
+bool CheckGrid(const CommandLine& line, TuningGrid& grid, std::string& message) {
+  if (line.Prune && !grid.Prune.empty()) {
+    message = "prune= does not go with --prune, which chooses the rule itself";
+    return false;
+  }
+  if (line.Prune) grid.Prune = {*line.Prune};
   for (const double rc : grid.RecursiveComplexity) {
     if (!(rc >= 1 && rc <= 99)) {
       message = "the look-ahead " + Plain(rc) + " is outside 1 to 99";
@@ -103,20 +111,20 @@ class DelimitedRows {
  public:
   explicit DelimitedRows(ResultFormat format) : writer_(stdout, format) {
     written_ = writer_.WriteRow({"look_ahead", "homogeneity", "cv_error", "std_error", "leaves",
-                                 "seconds", "outcome", "best", "note"});
+                                 "seconds", "outcome", "best", "note", "prune"});
   }
   void Add(const TuningRow& row) {
     rows_.push_back(row);
     const bool best = BestTuningRow(rows_) == static_cast<int32_t>(rows_.size()) - 1;
     const bool scored = row.Outcome == TuningOutcome::Scored;
-    written_ =
-        writer_.WriteRow({Plain(row.RecursiveComplexity), Plain(row.Homogeneity),
-                          scored ? Plain(row.CrossValidationError) : "",
-                          scored && row.StandardError >= 0 ? Plain(row.StandardError) : "",
-                          scored ? std::to_string(row.Leaves) : "",
-                          row.Outcome == TuningOutcome::NotRun ? "" : Plain(row.Seconds),
-                          OutcomeWord(row.Outcome), best ? "1" : "0", TrimmedMessage(row.Note)}) &&
-        written_;
+    written_ = writer_.WriteRow({Plain(row.RecursiveComplexity), Plain(row.Homogeneity),
+                                 scored ? Plain(row.CrossValidationError) : "",
+                                 scored && row.StandardError >= 0 ? Plain(row.StandardError) : "",
+                                 scored ? std::to_string(row.Leaves) : "",
+                                 row.Outcome == TuningOutcome::NotRun ? "" : Plain(row.Seconds),
+                                 OutcomeWord(row.Outcome), best ? "1" : "0",
+                                 TrimmedMessage(row.Note), PruneRuleName(row.Prune)}) &&
+               written_;
   }
   bool Written() const { return written_; }
 
@@ -155,6 +163,25 @@ int DelimitedEnd(const TuningResult& result, const DelimitedRows& rows, double b
   return kExitComplete;
 }
 
+// The best setting in the names of param.par; a pruned one also tells the rule and the growth its
+// runs had.
+void PrintBest(const TuningRow& best, const RunParameters& base, const TuningOptions& options,
+               std::FILE* out) {
+  std::string setting = "RecursiveComplexity " + FormatReal(best.RecursiveComplexity, 1, 3);
+  if (best.Prune == PruneRule::None) {
+    setting += ", Homogeneity " + FormatReal(best.Homogeneity, 1, 3);
+  } else {
+    const double weight = options.TargetWeightSet ? base.TargetWeight : kPruneTargetWeight;
+    setting += std::string(", --prune ") + PruneRuleName(best.Prune) +
+               " (grown with TargetWeight " + FormatReal(weight, 1, 3) + ", Homogeneity " +
+               FormatReal(best.Homogeneity, 1, 3) + ")";
+  }
+  std::fprintf(out,
+               "* best: %s (ties go to the lower look-ahead, then no pruning, then the higher "
+               "homogeneity)\n",
+               setting.c_str());
+}
+
 }  // namespace
 
 int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
@@ -164,7 +191,7 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
     std::fprintf(stderr, "tarvo-run: --grid: %s (try 'tarvo-run --help')\n", message.c_str());
     return kExitUsage;
   }
-  if (!CheckGrid(options.Grid, message)) {
+  if (!CheckGrid(line, options.Grid, message)) {
     std::fprintf(stderr, "tarvo-run: --grid: %s (try 'tarvo-run --help')\n", message.c_str());
     return kExitUsage;
   }
@@ -174,6 +201,8 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
   options.BudgetSeconds = budget;
   options.CancelRequested = CatchInterrupt();
   options.ChiSquareFileName = ChooseChiSquareFile(line.ChiSquareFile);
+  options.TargetWeightSet = line.TargetWeight.has_value();
+  options.HomogeneitySet = line.Homogeneity.has_value();
   options.InputFormat = TableFormatOf(line);
   options.Csv.NominalColumns = NominalColumnsOf(line);
   std::FILE* progress = isatty(STDERR_FILENO) ? stderr : nullptr;
@@ -223,11 +252,7 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
     return interrupted ? InterruptedStatus() : kExitTableFault;
   }
   const TuningRow& best = result.Rows[static_cast<size_t>(result.Best)];
-  std::fprintf(out,
-               "* best: RecursiveComplexity %s, Homogeneity %s (ties go to the lower look-ahead, "
-               "then the higher homogeneity)\n",
-               FormatReal(best.RecursiveComplexity, 1, 3).c_str(),
-               FormatReal(best.Homogeneity, 1, 3).c_str());
+  PrintBest(best, base, options, out);
   std::fputs(
       "Its CV error is optimistic: the setting was chosen on the same folds that measured it.\n",
       out);
@@ -240,6 +265,12 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
       return kExitRunError;
     }
     std::fprintf(out, "Written to %s.\n", file.c_str());
+    if (best.Prune != PruneRule::None) {
+      std::fprintf(stderr,
+                   "note: pruning is not kept in %s: run with --prune %s for the best setting "
+                   "(%s keeps its homogeneity and target weight)\n",
+                   file.c_str(), PruneRuleName(best.Prune), file.c_str());
+    }
   }
   return kExitComplete;
 }

@@ -1,4 +1,4 @@
-// tarvo-run --tune: the search over look-ahead and homogeneity settings, printed as a table.
+// tarvo-run --tune: the search over look-ahead, homogeneity and pruning, printed as a table.
 #pragma once
 
 #include "command_line.h"

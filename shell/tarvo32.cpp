@@ -611,7 +611,7 @@ void TForm1::TuneParamsExecute() {
   if (!TuneDialog) {
     TuneDialog = new TTuneDialog(this);
     connect(TuneDialog, &TTuneDialog::SettingChosen, this,
-            [this](double rc, double h) { Perform([this, rc, h] { TuneSettingChosen(rc, h); }); });
+            [this](const tarvo::TuningRow& row) { Perform([&] { TuneSettingChosen(row); }); });
   }
   if (!TuneDialog->IsRunning()) {
     if (!SettlePanelEdits()) return;
@@ -628,14 +628,22 @@ void TForm1::TuneParamsExecute() {
 }
 
 // Writes param.par as the panel's OK does (the same one-line format), with the other values as the
-// tuning runs used them, and shows the new values in the panel's edits.
-void TForm1::TuneSettingChosen(double recursiveComplexity, double homogeneity) {
+// tuning runs used them, sets the pruning of the window's runs to the row's rule, and shows the new
+// values in the panel. A pruned row grew with the growth of pruning, which Grow Tree gives it
+// again: param.par keeps its own homogeneity and target weight.
+void TForm1::TuneSettingChosen(const tarvo::TuningRow& row) {
   Parameters =
       QFile::exists("param.par") ? tarvo::ReadParameterFile("param.par") : tarvo::RunParameters();
-  Parameters.RecursiveComplexity = recursiveComplexity;
-  Parameters.Homogeneity = homogeneity;
-  if (!tarvo::WriteParameterFile("param.par", Parameters))
+  if (!tarvo::WriteTunedParameterFile("param.par", Parameters, row))
     throw std::runtime_error("Cannot create file param.par");
+  Parameters.RecursiveComplexity = row.RecursiveComplexity;
+  if (row.Prune == tarvo::PruneRule::None) Parameters.Homogeneity = row.Homogeneity;
+  QSettings settings = WindowSettings();
+  TPruneSetting prune = ReadPruneSetting(settings);
+  prune.On = row.Prune != tarvo::PruneRule::None;
+  if (prune.On) prune.Rule = row.Prune;
+  if (!WritePruneSetting(settings, prune))
+    throw std::runtime_error("Cannot save the settings in " + settings.fileName().toStdString());
   FillParameterPanel();
 }
 

@@ -26,6 +26,9 @@ class TRunProgress;
 class TTuneDialog;
 class TUserGuide;
 class TTreeView;
+namespace tarvo {
+struct TuningRow;
+}
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -64,7 +67,7 @@ class TForm1 : public QMainWindow {
   void ParamDialogExecute();
   void TreeBuildExecute();
   void TuneParamsExecute();
-  void TuneSettingChosen(double recursiveComplexity, double homogeneity);
+  void TuneSettingChosen(const tarvo::TuningRow& row);
   void StopBuildingExecute();
   void Action1Execute();
   void HelpGuideExecute();

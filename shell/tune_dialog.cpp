@@ -22,7 +22,10 @@
 
 namespace {
 
-enum Column { kLookAhead, kHomogeneity, kError, kStandardError, kLeaves, kSeconds, kNote };
+enum Column { kLookAhead, kHomogeneity, kError, kStandardError, kLeaves, kSeconds, kPrune, kNote };
+
+// Where a table row keeps the index of its search row.
+constexpr int kArrivalRole = Qt::UserRole + 1;
 
 // A cell that shows a text and sorts by a number.
 class TNumberItem : public QTableWidgetItem {
@@ -67,10 +70,11 @@ TTuneDialog::TTuneDialog(QWidget* parent) : QDialog(parent) {
 QHBoxLayout* TTuneDialog::CreateSettings() {
   GridEdit = new QLineEdit(this);
   GridEdit->setObjectName("GridEdit");
-  GridEdit->setPlaceholderText("rc=1,2,2.5,3 h=0.01,0.05,0.1,0.2");
+  GridEdit->setPlaceholderText("rc=1,2,2.5,3 h=0.01,0.05,0.1,0.2 prune=none,1se");
   GridEdit->setToolTip(
       "Values to try; empty for the default grid (a numeric target takes "
-      "homogeneity 0.001, 0.005, 0.01 and 0.05)");
+      "homogeneity 0.001, 0.005, 0.01 and 0.05). Each look-ahead runs every homogeneity without "
+      "pruning, and one row per pruning rule (none, 1se, min) grown as a pruned run grows");
   BudgetEdit = new QSpinBox(this);
   BudgetEdit->setObjectName("BudgetEdit");
   BudgetEdit->setRange(0, 24 * 3600);
@@ -91,10 +95,10 @@ QHBoxLayout* TTuneDialog::CreateSettings() {
 
 // The rows of the search, sortable by their numbers, and their plot.
 QHBoxLayout* TTuneDialog::CreateResults() {
-  RowsTable = new QTableWidget(0, 7, this);
+  RowsTable = new QTableWidget(0, 8, this);
   RowsTable->setObjectName("RowsTable");
-  RowsTable->setHorizontalHeaderLabels(
-      {"Look-ahead", "Homogeneity", "CV error", "Std. error", "Leaves", "Seconds", "Note"});
+  RowsTable->setHorizontalHeaderLabels({"Look-ahead", "Homogeneity", "CV error", "Std. error",
+                                        "Leaves", "Seconds", "Prune", "Note"});
   RowsTable->horizontalHeader()->setStretchLastSection(true);
   RowsTable->verticalHeader()->hide();
   RowsTable->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -133,7 +137,9 @@ QHBoxLayout* TTuneDialog::CreateButtons() {
   StopButton->setObjectName("StopButton");
   UseTheseButton = new QPushButton("&Use these", this);
   UseTheseButton->setObjectName("UseTheseButton");
-  UseTheseButton->setToolTip("Write the selected row's look-ahead and homogeneity to param.par");
+  UseTheseButton->setToolTip(
+      "Write the selected row's look-ahead and homogeneity to param.par and set Prune to its "
+      "rule; a pruned row keeps the homogeneity of param.par");
   CloseButton = new QPushButton("Close", this);
   connect(StartButton, &QPushButton::clicked, this, &TTuneDialog::StartClick);
   connect(StopButton, &QPushButton::clicked, this, &TTuneDialog::StopClick);
@@ -186,6 +192,7 @@ void TTuneDialog::StartClick() {
   };
 
   RowsTable->setRowCount(0);
+  Arrived.clear();
   Plot->Clear();
   ProgressBar->setValue(0);
   StatusLabel->setText("Tuning " + TableFileName + "...");
@@ -221,8 +228,10 @@ void TTuneDialog::AddRow(const tarvo::TuningRow& row) {
   RowsTable->setSortingEnabled(false);
   const int r = RowsTable->rowCount();
   RowsTable->insertRow(r);
-  RowsTable->setItem(r, kLookAhead,
-                     new TNumberItem(Fixed(row.RecursiveComplexity, 3), row.RecursiveComplexity));
+  auto* lookAhead = new TNumberItem(Fixed(row.RecursiveComplexity, 3), row.RecursiveComplexity);
+  lookAhead->setData(kArrivalRole, static_cast<int>(Arrived.size()));
+  Arrived.push_back(row);
+  RowsTable->setItem(r, kLookAhead, lookAhead);
   RowsTable->setItem(r, kHomogeneity, new TNumberItem(Fixed(row.Homogeneity, 3), row.Homogeneity));
   auto number = [&](double value, int decimals, bool known) {
     return new TNumberItem(known ? Fixed(value, decimals) : "-", known ? value : kUnscored);
@@ -233,6 +242,7 @@ void TTuneDialog::AddRow(const tarvo::TuningRow& row) {
   RowsTable->setItem(r, kLeaves, number(row.Leaves, 0, scored));
   RowsTable->setItem(r, kSeconds,
                      number(row.Seconds, 1, row.Outcome != tarvo::TuningOutcome::NotRun));
+  RowsTable->setItem(r, kPrune, new QTableWidgetItem(tarvo::PruneRuleName(row.Prune)));
   RowsTable->setItem(r, kNote, new QTableWidgetItem(QString::fromStdString(row.Note)));
   RowsTable->setSortingEnabled(true);
 }
@@ -263,19 +273,15 @@ void TTuneDialog::SearchFinished() {
   if (Result.Best >= 0) {
     const tarvo::TuningRow& best = Result.Rows[static_cast<size_t>(Result.Best)];
     for (int r = 0; r < RowsTable->rowCount(); ++r) {
-      if (RowsTable->item(r, kLookAhead)->data(Qt::UserRole).toDouble() !=
-              best.RecursiveComplexity ||
-          RowsTable->item(r, kHomogeneity)->data(Qt::UserRole).toDouble() != best.Homogeneity) {
-        continue;
-      }
+      if (RowsTable->item(r, kLookAhead)->data(kArrivalRole).toInt() != Result.Best) continue;
       QTableWidgetItem* note = RowsTable->item(r, kNote);
       note->setText(note->text().isEmpty() ? "best" : "best; " + note->text());
       RowsTable->selectRow(r);
       break;
     }
     status += " Best: look-ahead " + Fixed(best.RecursiveComplexity, 3) + ", homogeneity " +
-              Fixed(best.Homogeneity, 3) +
-              " (ties go to the lower look-ahead, then the higher "
+              Fixed(best.Homogeneity, 3) + ", prune " + tarvo::PruneRuleName(best.Prune) +
+              " (ties go to the lower look-ahead, then no pruning, then the higher "
               "homogeneity).";
   }
   StatusLabel->setText(status);
@@ -285,12 +291,18 @@ void TTuneDialog::SearchFinished() {
 void TTuneDialog::UseTheseClick() {
   const QList<QTableWidgetItem*> selected = RowsTable->selectedItems();
   if (selected.isEmpty()) return;
-  const int r = selected.first()->row();
-  emit SettingChosen(RowsTable->item(r, kLookAhead)->data(Qt::UserRole).toDouble(),
-                     RowsTable->item(r, kHomogeneity)->data(Qt::UserRole).toDouble());
-  StatusLabel->setText("Written to param.par: look-ahead " +
-                       RowsTable->item(r, kLookAhead)->text() + ", homogeneity " +
-                       RowsTable->item(r, kHomogeneity)->text() + ".");
+  const tarvo::TuningRow& row = RowShownAt(selected.first()->row());
+  emit SettingChosen(row);
+  const QString written = "Written to param.par: look-ahead " + Fixed(row.RecursiveComplexity, 3);
+  StatusLabel->setText(row.Prune == tarvo::PruneRule::None
+                           ? written + ", homogeneity " + Fixed(row.Homogeneity, 3) +
+                                 "; pruning is off."
+                           : written + " (its homogeneity kept); pruning is on, rule " +
+                                 tarvo::PruneRuleName(row.Prune) + ".");
+}
+
+const tarvo::TuningRow& TTuneDialog::RowShownAt(int r) const {
+  return Arrived[static_cast<size_t>(RowsTable->item(r, kLookAhead)->data(kArrivalRole).toInt())];
 }
 
 void TTuneDialog::UpdateButtons() {

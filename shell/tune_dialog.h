@@ -1,9 +1,10 @@
-// Run > Tune Parameters...: the search over look-ahead and homogeneity settings on a worker
-// thread, its rows in a sortable table as they arrive, and "Use these" for the chosen row.
+// Run > Tune Parameters...: the search over look-ahead, homogeneity and pruning settings on a
+// worker thread, its rows in a sortable table as they arrive, and "Use these" for the chosen row.
 #pragma once
 
 #include <QDialog>
 #include <atomic>
+#include <vector>
 
 #include "tarvo/parameters.h"
 #include "tarvo/tuning.h"
@@ -34,13 +35,15 @@ class TTuneDialog : public QDialog {
 
  signals:
   // "Use these" was pressed on a row.
-  void SettingChosen(double recursiveComplexity, double homogeneity);
+  void SettingChosen(const tarvo::TuningRow& row);
 
  private:
   void StartClick();
   void StopClick();
   void UseTheseClick();
   void AddRow(const tarvo::TuningRow& row);
+  // The search's row shown in table row r, whatever the sorting.
+  const tarvo::TuningRow& RowShownAt(int r) const;
   void ShowProgress(double fraction);
   void SearchFinished();
   void UpdateButtons();
@@ -56,6 +59,8 @@ class TTuneDialog : public QDialog {
   // Written by the worker, read once it has finished.
   tarvo::TuningResult Result;
   QString WorkerError;
+  // The rows in the order they arrived; each table row keeps its index.
+  std::vector<tarvo::TuningRow> Arrived;
 
   QLineEdit* GridEdit;
   QSpinBox* BudgetEdit;

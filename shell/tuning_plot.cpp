@@ -20,7 +20,7 @@ void TTuningPlot::Clear() {
 
 void TTuningPlot::AddRow(const tarvo::TuningRow& row) {
   if (row.Outcome != tarvo::TuningOutcome::Scored) return;
-  std::vector<QPointF>& points = series_[row.Homogeneity];
+  std::vector<QPointF>& points = series_[{row.Prune, row.Homogeneity}];
   const QPointF point(row.RecursiveComplexity, row.CrossValidationError);
   points.insert(std::upper_bound(points.begin(), points.end(), point,
                                  [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); }),
@@ -44,7 +44,7 @@ void TTuningPlot::paintEvent(QPaintEvent*) {
     return;
   }
   double xLow = 1e300, xHigh = -1e300, yLow = 1e300, yHigh = -1e300;
-  for (const auto& [h, points] : series_) {
+  for (const auto& [key, points] : series_) {
     for (const QPointF& p : points) {
       xLow = std::min(xLow, p.x());
       xHigh = std::max(xHigh, p.x());
@@ -76,17 +76,20 @@ void TTuningPlot::paintEvent(QPaintEvent*) {
                    "look-ahead");
 
   int index = 0;
-  for (const auto& [h, points] : series_) {
+  for (const auto& [key, points] : series_) {
     const QColor colour(QString::fromLatin1(tarvo::ClassColour(index)));
     painter.setPen(QPen(colour, 2));
     QPainterPath path(place(points.front()));
     for (const QPointF& p : points) path.lineTo(place(p));
     painter.drawPath(path);
     for (const QPointF& p : points) painter.drawEllipse(place(p), 3, 3);
-    const QPointF key(area.right() + 8, area.top() + line * (index + 1));
-    painter.drawLine(key, key + QPointF(10, 0));
+    const QPointF at(area.right() + 8, area.top() + line * (index + 1));
+    painter.drawLine(at, at + QPointF(10, 0));
     painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(key + QPointF(14, line / 3.0), "h " + text(h));
+    const QString label = key.first == tarvo::PruneRule::None
+                              ? "h " + text(key.second)
+                              : QString::fromLatin1(tarvo::PruneRuleName(key.first));
+    painter.drawText(at + QPointF(14, line / 3.0), label);
     ++index;
   }
 }

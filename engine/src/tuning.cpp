@@ -140,20 +140,34 @@ std::function<double()> SteadyClock() {
   };
 }
 
-// The settings of the grid in the order they run: by look-ahead, then by homogeneity. An empty
-// list of the grid takes its defaults.
-std::vector<TuningRow> GridSettings(const TuningGrid& grid, bool numericTarget) {
+// The settings of the grid in the order they run: by look-ahead; at each, the rules in the grid's
+// order, the rule None once per homogeneity and any other once, with the homogeneity that a pruned
+// run grows with (kPruneHomogeneity, unless the caller set its own). An empty list takes its
+// defaults.
+std::vector<TuningRow> GridSettings(const TuningGrid& grid, bool numericTarget,
+                                    const RunParameters& base, const TuningOptions& options) {
   std::vector<double> lookAheads = grid.RecursiveComplexity;
   if (lookAheads.empty()) lookAheads = DefaultRecursiveComplexities();
   std::vector<double> homogeneities = grid.Homogeneity;
   if (homogeneities.empty()) homogeneities = DefaultHomogeneities(numericTarget);
+  std::vector<PruneRule> rules = grid.Prune;
+  if (rules.empty()) rules = DefaultPruneRules();
+  const double prunedHomogeneity = options.HomogeneitySet ? base.Homogeneity : kPruneHomogeneity;
   std::vector<TuningRow> settings;
   for (double rc : lookAheads) {
-    for (double h : homogeneities) {
+    for (PruneRule rule : rules) {
       TuningRow row;
       row.RecursiveComplexity = rc;
-      row.Homogeneity = h;
-      settings.push_back(row);
+      row.Prune = rule;
+      if (rule != PruneRule::None) {
+        row.Homogeneity = prunedHomogeneity;
+        settings.push_back(row);
+        continue;
+      }
+      for (double h : homogeneities) {
+        row.Homogeneity = h;
+        settings.push_back(row);
+      }
     }
   }
   return settings;
@@ -162,11 +176,12 @@ std::vector<TuningRow> GridSettings(const TuningGrid& grid, bool numericTarget) 
 // Runs the engine once on row's setting and fills in the row; false when the stop request ended
 // the run (the row then holds its time only).
 bool RunSetting(const RunParameters& base, const std::string& inputFileName,
-                const RunOptions& runOptions, const std::function<double()>& clock,
-                TuningRow& row) {
+                const RunOptions& runOptions, bool targetWeightSet,
+                const std::function<double()>& clock, TuningRow& row) {
   RunParameters p = base;
   p.RecursiveComplexity = row.RecursiveComplexity;
   p.Homogeneity = row.Homogeneity;
+  if (row.Prune != PruneRule::None && !targetWeightSet) p.TargetWeight = kPruneTargetWeight;
   p.VariantsNumber = 1;  // the first tree is all that is scored, and later variants leave it be
   const double rowStart = clock();
   try {
@@ -213,7 +228,8 @@ TuningEnd RunSettings(const std::vector<TuningRow>& settings, const RunParameter
     where.Settings = static_cast<int32_t>(settings.size());
     SettingProgress progress(options, stopper, where);
     runOptions.Progress = &progress;
-    if (!RunSetting(base, inputFileName, runOptions, clock, row)) {
+    runOptions.Prune = row.Prune;
+    if (!RunSetting(base, inputFileName, runOptions, options.TargetWeightSet, clock, row)) {
       if (stopper.Cancelled()) return TuningEnd::Cancelled;
       end = TuningEnd::OverBudget;
       row.Outcome = TuningOutcome::OverBudget;
@@ -237,7 +253,8 @@ TuningResult TuneParameters(const RunParameters& base, const std::string& inputF
   const std::string report = scratch.File("output.txt");
   result.Message = ProbeTable(inputFileName, base, options, report, result.NumericTarget);
   if (!result.Message.empty()) return result;
-  const std::vector<TuningRow> settings = GridSettings(options.Grid, result.NumericTarget);
+  const std::vector<TuningRow> settings =
+      GridSettings(options.Grid, result.NumericTarget, base, options);
 
   const std::function<double()> clock = options.Clock ? options.Clock : SteadyClock();
   const double start = clock();

@@ -19,6 +19,10 @@ std::vector<double> DefaultHomogeneities(bool numericTarget) {
   return {0.01, 0.05, 0.1, 0.2};
 }
 
+std::vector<PruneRule> DefaultPruneRules() {
+  return {PruneRule::None, PruneRule::OneSe};
+}
+
 namespace {
 
 std::string Lower(std::string_view text) {
@@ -27,18 +31,24 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-bool ParseValueList(std::string_view text, std::vector<double>& values) {
+// The comma-separated values of a list, each read by `parse`.
+template <typename T, typename Parse>
+bool ParseValueList(std::string_view text, std::vector<T>& values, Parse parse) {
   values.clear();
   size_t start = 0;
   while (true) {
     const size_t comma = text.find(',', start);
     const std::string_view token = text.substr(start, comma - start);
-    double value = 0.0;
-    if (!ParseRealToken(token, value)) return false;
+    T value{};
+    if (!parse(token, value)) return false;
     values.push_back(value);
     if (comma == std::string_view::npos) return true;
     start = comma + 1;
   }
+}
+
+bool ParseRule(std::string_view token, PruneRule& rule) {
+  return ParsePruneRule(Lower(token), rule);
 }
 
 }  // namespace
@@ -61,12 +71,18 @@ bool ParseTuningGrid(std::string_view text, TuningGrid& grid, std::string& messa
     std::vector<double>* list = nullptr;
     if (name == "rc" || name == "recursivecomplexity") list = &parsed.RecursiveComplexity;
     if (name == "h" || name == "homogeneity") list = &parsed.Homogeneity;
-    if (equals == std::string_view::npos || !list) {
+    const bool rules = name == "prune";
+    if (equals == std::string_view::npos || (!list && !rules)) {
       message = "grid part \"" + std::string(part) +
-                "\" is not rc=VALUES or h=VALUES (values separated by commas)";
+                "\" is not rc=VALUES, h=VALUES or prune=RULES (separated by commas)";
       return false;
     }
-    if (!ParseValueList(part.substr(equals + 1), *list)) {
+    const std::string_view values = part.substr(equals + 1);
+    if (rules && !ParseValueList(values, parsed.Prune, ParseRule)) {
+      message = "grid part \"" + std::string(part) + "\" holds a rule that is not none, min or 1se";
+      return false;
+    }
+    if (list && !ParseValueList(values, *list, ParseRealToken)) {
       message = "grid part \"" + std::string(part) + "\" holds a value that is not a number";
       return false;
     }
@@ -104,12 +120,26 @@ double AsPrinted(double value) {
   return std::strtod(FormatReal(value, 5, 3).c_str(), nullptr);
 }
 
+// No pruning is the simpler setting; of the rules, 1se keeps the smaller tree.
+int Simplicity(PruneRule rule) {
+  switch (rule) {
+    case PruneRule::None:
+      return 0;
+    case PruneRule::OneSe:
+      return 1;
+    case PruneRule::Min:
+      return 2;
+  }
+  return 3;
+}
+
 bool Better(const TuningRow& a, const TuningRow& b) {
   const double ea = AsPrinted(a.CrossValidationError), eb = AsPrinted(b.CrossValidationError);
   if (ea != eb) return ea < eb;
   if (a.RecursiveComplexity != b.RecursiveComplexity) {
     return a.RecursiveComplexity < b.RecursiveComplexity;
   }
+  if (a.Prune != b.Prune) return Simplicity(a.Prune) < Simplicity(b.Prune);
   return a.Homogeneity > b.Homogeneity;
 }
 
@@ -128,7 +158,7 @@ int32_t BestTuningRow(const std::vector<TuningRow>& rows) {
 
 bool WriteTunedParameterFile(const std::string& path, RunParameters base, const TuningRow& row) {
   base.RecursiveComplexity = row.RecursiveComplexity;
-  base.Homogeneity = row.Homogeneity;
+  if (row.Prune == PruneRule::None) base.Homogeneity = row.Homogeneity;
   return WriteParameterFile(path, base);
 }
 

@@ -88,30 +88,32 @@ for args in "--grid rc=-1" "--grid h=1e300" "--grid rc=1e300" "--budget=-1" "--f
   expect_status "--tune $args" 64 --tune $args example.txt
 done
 printf '1 1 0.05 100 1 2 10' >numeric.par
-expect_status "nothing scored" 1 --tune --param numeric.par --grid 'rc=1 h=0.3' example.txt
+expect_status "nothing scored" 1 --tune --param numeric.par --grid 'rc=1 h=0.3 prune=none' example.txt
 grep -q 'No setting was scored' stdout.txt || fail "nothing scored: $(cat stdout.txt)"
 
-# CSV and TSV rows: a header word per column, every row as wide; the last row marked best is the
-# best row of the text table.
+# CSV and TSV rows: a header word per column (the pruning rule last), every row as wide; the last
+# row marked best is the best row of the text table.
 expect_status "--format csv" 0 --tune --grid 'rc=1,2 h=0.05,0.2' --format csv example.txt
-[ "$(head -n 1 stdout.txt)" = 'look_ahead,homogeneity,cv_error,std_error,leaves,seconds,outcome,best,note' ] ||
+[ "$(head -n 1 stdout.txt)" = 'look_ahead,homogeneity,cv_error,std_error,leaves,seconds,outcome,best,note,prune' ] ||
   fail "csv header: $(head -n 1 stdout.txt)"
-[ "$(awk -F, '{ print NF }' stdout.txt | sort -u)" = 9 ] && [ "$(wc -l <stdout.txt)" = 5 ] ||
+[ "$(awk -F, '{ print NF }' stdout.txt | sort -u)" = 10 ] && [ "$(wc -l <stdout.txt)" = 7 ] ||
   fail "csv rows: $(cat stdout.txt)"
+[ "$(cut -d, -f10 stdout.txt | tail -n +2 | tr '\n' ' ')" = 'none none 1se none none 1se ' ] ||
+  fail "csv rules: $(cut -d, -f10 stdout.txt)"
 best_csv=$(awk -F, '$8 == 1 { b = $1 " " $2 } END { print b }' stdout.txt)
 "$run" --tune --grid 'rc=1,2 h=0.05,0.2' example.txt >text.txt 2>/dev/null
 best_text=$(awk '/^\*  / { printf "%g %g", $2, $3 }' text.txt)
 [ "$best_csv" = "$best_text" ] || fail "csv best '$best_csv', text best '$best_text'"
-# A refused row's note holds commas: CSV quotes it, so that a CSV reader sees nine fields.
-expect_status "--format csv, refused" 1 --tune --param numeric.par --grid 'rc=1 h=0.3' --format csv example.txt
+# A refused row's note holds commas: CSV quotes it, so that a CSV reader sees ten fields.
+expect_status "--format csv, refused" 1 --tune --param numeric.par --grid 'rc=1 h=0.3 prune=none' --format csv example.txt
 python3 -c '
 import csv, sys
 rows = list(csv.reader(open(sys.argv[1])))
-assert all(len(r) == 9 for r in rows), rows
+assert all(len(r) == 10 for r in rows), rows
 assert rows[1][6] == "refused" and "0.001, 0.005" in rows[1][8], rows[1]
 ' stdout.txt || fail "csv quoting: $(cat stdout.txt)"
 expect_status "--format tsv" 0 --tune --grid 'rc=1 h=0.05' --format tsv example.txt
-[ "$(awk -F'\t' '{ print NF }' stdout.txt | sort -u)" = 9 ] || fail "tsv rows: $(cat stdout.txt)"
+[ "$(awk -F'\t' '{ print NF }' stdout.txt | sort -u)" = 10 ] || fail "tsv rows: $(cat stdout.txt)"
 
 # Help and version: -h and -V, and a failed write of them is an error.
 expect_status "-h" 0 -h

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Checks --prune: a rule that is not min, 1se or none is a usage error, and so is --prune with
-# --tune; none runs as without the option; min and 1se add the pruning table and take pruning's
-# growth settings (target weight 0.5 and homogeneity 0) unless the options
+# Checks --prune: a rule that is not min, 1se or none is a usage error; with --tune it keeps the
+# search to its rule; none runs as without the option; min and 1se add the pruning table and take
+# pruning's growth settings (target weight 0.5 and homogeneity 0) unless the options
 # give them; param.par is not touched.
 # Usage: tarvo_run_prune_test.sh PATH/TO/tarvo-run DATA-FOLDER (with example.txt and prog.par)
 set -u
@@ -22,8 +22,11 @@ fail() {
 [ $? -eq 64 ] || fail "--prune max: not a usage error"
 grep -q -- "--prune: 'max' is not min, 1se or none" stderr.txt || fail "--prune max: $(cat stderr.txt)"
 
-"$run" --tune --prune 1se example.txt >/dev/null 2>stderr.txt
-[ $? -eq 64 ] || fail "--tune --prune: not a usage error"
+"$run" --tune --prune 1se --grid 'rc=1 h=0.05,0.1' --format csv example.txt >tune.csv 2>stderr.txt ||
+  fail "--tune --prune 1se: exit status $? ($(cat stderr.txt))"
+[ "$(cut -d, -f10 tune.csv | tail -n +2)" = 1se ] || fail "--tune --prune 1se: rows $(cat tune.csv)"
+"$run" --tune --prune 1se --grid 'prune=min' example.txt >/dev/null 2>stderr.txt
+[ $? -eq 64 ] || fail "--tune --prune with prune= in --grid: not a usage error"
 
 "$run" --folds 5 -o plain.txt example.txt
 "$run" --folds 5 --prune none -o none.txt example.txt

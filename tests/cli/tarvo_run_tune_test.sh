@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# tarvo-run --tune as a user calls it: the table with the best row marked, --write-param, a CSV or
-# TSV table, a grid that does not read, and Ctrl+C. Usage: tarvo_run_tune_test.sh PATH/TO/tarvo-run PROG.PAR
+# tarvo-run --tune as a user calls it: the table with the best row marked, its pruning rules,
+# --write-param of a plain and of a pruned best row, a CSV or TSV table, a grid that does not read,
+# and Ctrl+C. Usage: tarvo_run_tune_test.sh PATH/TO/tarvo-run PROG.PAR
 set -u
 run=$(realpath "$1")
 progpar=$(realpath "$2")
@@ -33,7 +34,7 @@ grep -q 'optimistic' stdout.txt || fail "tune: no word that the best error is op
 [ "$(cat param.par)" = '1.000 1.000 0.050  100   1   2  10' ] || fail "tune: param.par is $(cat param.par)"
 [ ! -e output.txt ] || fail "tune: output.txt was written"
 
-"$run" --tune step.txt --grid 'rc=1 h=0.6' --write-param >stdout.txt 2>stderr.txt
+"$run" --tune step.txt --grid 'rc=1 h=0.6 prune=none' --write-param >stdout.txt 2>stderr.txt
 [ "$(cat param.par)" = '1.000 1.000 0.600  100   1   2  10' ] || fail "write-param: param.par is $(cat param.par)"
 
 # The same table as CSV tunes to the same rows, the last column predicted with its note; --nominal
@@ -60,6 +61,23 @@ status=$?
 grep -q 'ragged.dat, line 3, column 2: the row ends after 1 field' stderr.txt ||
   fail "ragged TSV tune: stderr is $(cat stderr.txt)"
 
+# The default rules add a 1se row per look-ahead, its rule in the last column. A pruned best row
+# writes its look-ahead only, and a note says that the rule is to be given.
+"$run" --tune step.txt --grid 'rc=1,2 h=0.05' >stdout.txt 2>stderr.txt
+grep -q '^ look-ahead  homogeneity  CV error  std. error  leaves  seconds  prune$' stdout.txt ||
+  fail "rules: header is $(sed -n 2p stdout.txt)"
+[ "$(grep -c '^ .* 1se$' stdout.txt)" -eq 2 ] && [ "$(grep -c '^. .* none$' stdout.txt)" -eq 2 ] ||
+  fail "rules: rows are $(cat stdout.txt)"
+printf '1.000 2.000 0.300  100   1   2  10' >param.par
+"$run" --tune step.txt --prune 1se --grid 'rc=2,1' --write-param >stdout.txt 2>stderr.txt
+status=$?
+[ "$status" -eq 0 ] || fail "pruned best: exit status $status ($(cat stderr.txt))"
+grep -q '^\* best: RecursiveComplexity 1.000, --prune 1se (grown with TargetWeight 0.500, Homogeneity 0.000)' \
+  stdout.txt || fail "pruned best: $(cat stdout.txt)"
+[ "$(cat param.par)" = '1.000 1.000 0.300  100   1   2  10' ] || fail "pruned best: param.par is $(cat param.par)"
+grep -q '^note: pruning is not kept in param.par: run with --prune 1se' stderr.txt ||
+  fail "pruned best: stderr is $(cat stderr.txt)"
+
 "$run" --tune step.txt --grid 'depth=3' >stdout.txt 2>stderr.txt
 status=$?
 [ "$status" -eq 64 ] || fail "bad grid: exit status $status"
@@ -74,7 +92,7 @@ awk 'BEGIN { s = 7; printf "300 4 ?\r\n1 1 1 0(2)\r\na b c cls\r\n";
 printf '1.000 1.000 0.050  100   1   4  10' >param.par
 # The budget only ends the test should the interrupt go unseen.
 set -m  # a background job of a script otherwise ignores SIGINT
-"$run" --tune noise.txt --grid 'rc=1,4,4,4 h=0.01' --budget 100 >stdout.txt 2>stderr.txt &
+"$run" --tune noise.txt --grid 'rc=1,4,4,4 h=0.01 prune=none' --budget 100 >stdout.txt 2>stderr.txt &
 pid=$!
 set +m
 sleep 1

@@ -26,6 +26,24 @@ std::string StepTable() {
   return table;
 }
 
+// Three seeded numeric columns and a class that follows the first two but for one object in five:
+// growth settings change its trees and errors.
+std::string NoisyTable() {
+  std::string table = "120 4 ?\r\n1 1 1 0(2)\r\na b c cls\r\n";
+  uint32_t s = 7;
+  for (int o = 1; o <= 120; ++o) {
+    uint32_t values[3];
+    for (uint32_t& value : values) {
+      s = s * 1103515245u + 12345u;
+      value = (s >> 16) % 97;
+      table += std::to_string(value) + " ";
+    }
+    const bool flipped = (s >> 8) % 5 == 0;
+    table += ((values[0] < 40 || values[1] > 70) != flipped) ? "y\r\n" : "n\r\n";
+  }
+  return table;
+}
+
 RunParameters Predicting(int32_t feature) {
   RunParameters p;
   p.FeatureToPredict = feature;
@@ -39,8 +57,10 @@ TuningGrid Grid(const char* text) {
   return grid;
 }
 
-TuningRow Row(double rc, double h, TuningOutcome outcome, double error = 0.0) {
+TuningRow Row(double rc, double h, TuningOutcome outcome, double error = 0.0,
+              PruneRule rule = PruneRule::None) {
   TuningRow row;
+  row.Prune = rule;
   row.RecursiveComplexity = rc;
   row.Homogeneity = h;
   row.Outcome = outcome;
@@ -69,8 +89,14 @@ TEST(TuningGridText, ReadsBothListsInAnyCaseAndRefusesOtherText) {
   grid = Grid("Homogeneity=0.2");
   EXPECT_TRUE(grid.RecursiveComplexity.empty());
   EXPECT_EQ(grid.Homogeneity, (std::vector<double>{0.2}));
+  EXPECT_TRUE(grid.Prune.empty());
+  grid = Grid("Prune=min,1SE;prune=none");  // a list named again replaces the first
+  EXPECT_EQ(grid.Prune, (std::vector<PruneRule>{PruneRule::None}));
+  EXPECT_EQ(Grid("rc=2 prune=1se,min").Prune,
+            (std::vector<PruneRule>{PruneRule::OneSe, PruneRule::Min}));
   std::string message;
-  for (const char* bad : {"x=1", "rc", "rc=1,,2", "h=a", "rc=", "rc=1 h=0.1,"}) {
+  for (const char* bad :
+       {"x=1", "rc", "rc=1,,2", "h=a", "rc=", "rc=1 h=0.1,", "prune=", "prune=2se", "prune=1"}) {
     EXPECT_FALSE(ParseTuningGrid(bad, grid, message)) << bad;
     EXPECT_NE(message.find("grid part"), std::string::npos) << bad;
   }
@@ -90,6 +116,21 @@ TEST(TuningRanking, TiesAsPrintedGoToLowerLookAheadThenHigherHomogeneity) {
   EXPECT_EQ(BestTuningRow(rows), -1);
 }
 
+TEST(TuningRanking, TiesGoToNoPruningThen1seBeforeTheLowerLookAheadIsLost) {
+  const auto scored = [](double rc, double h, PruneRule rule, double error) {
+    return Row(rc, h, TuningOutcome::Scored, error, rule);
+  };
+  std::vector<TuningRow> rows = {scored(1, 0, PruneRule::Min, 0.1),
+                                 scored(1, 0, PruneRule::OneSe, 0.1),
+                                 scored(1, 0.01, PruneRule::None, 0.1)};
+  EXPECT_EQ(BestTuningRow(rows), 2);
+  rows.pop_back();
+  EXPECT_EQ(BestTuningRow(rows), 1);
+  // The look-ahead decides before pruning does.
+  rows = {scored(2, 0.2, PruneRule::None, 0.1), scored(1, 0, PruneRule::Min, 0.1)};
+  EXPECT_EQ(BestTuningRow(rows), 1);
+}
+
 TEST(TuningStandardError, WeighsFoldsByObjectsTested) {
   EXPECT_DOUBLE_EQ(FoldStandardError({{0.1, 5}, {0.3, 5}}), 0.1);
   // Weights 3 and 1: mean 0.25, weighted variance 0.1875 x 2 = 0.375, over 2 folds.
@@ -101,10 +142,17 @@ TEST_F(EngineRunTest, TunedParametersAreWrittenInTheParameterFileFormat) {
   const TuningRow row = Row(2.5, 0.1, TuningOutcome::Scored);
   ASSERT_TRUE(WriteTunedParameterFile(folder_.File("param.par"), RunParameters{}, row));
   EXPECT_EQ(testing::ReadBytes(folder_.File("param.par")), "1.000 2.500 0.100  100   1   1  10");
+  // A pruned row grew with the growth of pruning: only its look-ahead is written.
+  RunParameters base;
+  base.TargetWeight = 2;
+  base.Homogeneity = 0.2;
+  const TuningRow pruned = Row(3, 0, TuningOutcome::Scored, 0.0, PruneRule::OneSe);
+  ASSERT_TRUE(WriteTunedParameterFile(folder_.File("param.par"), base, pruned));
+  EXPECT_EQ(testing::ReadBytes(folder_.File("param.par")), "2.000 3.000 0.200  100   1   1  10");
 }
 
 TEST_F(TuningRunTest, BestSettingOfTheStepTableIsTheSimplestThatSplits) {
-  options_.Grid = Grid("rc=1,2 h=0.01,0.05,0.6");
+  options_.Grid = Grid("rc=1,2 h=0.01,0.05,0.6 prune=none");
   std::vector<TuningRow> seen;
   options_.RowDone = [&](const TuningRow& row) { seen.push_back(row); };
   const TuningResult result = Tune();
@@ -126,13 +174,13 @@ TEST_F(TuningRunTest, BestSettingOfTheStepTableIsTheSimplestThatSplits) {
 
 TEST_F(TuningRunTest, NumericTargetTakesTheChiSquareLevelsAndRefusesOthers) {
   WriteFile("table.txt", "6 2 ?\r\n1 1\r\nx y\r\n1 1\r\n2 1.5\r\n3 1\r\n7 4\r\n8 4.5\r\n9 4\r\n");
-  options_.Grid = Grid("rc=1");
+  options_.Grid = Grid("rc=1 prune=none");
   TuningResult result = Tune();
   EXPECT_TRUE(result.NumericTarget);
   ASSERT_EQ(result.Rows.size(), 4u);
   EXPECT_EQ(result.Rows[0].Homogeneity, 0.001);
   for (const TuningRow& row : result.Rows) EXPECT_EQ(row.Outcome, TuningOutcome::Scored);
-  options_.Grid = Grid("rc=1 h=0.2,0.05");
+  options_.Grid = Grid("rc=1 h=0.2,0.05 prune=none");
   result = Tune();
   ASSERT_EQ(result.Rows.size(), 2u);
   EXPECT_EQ(result.Rows[0].Outcome, TuningOutcome::Refused);
@@ -181,7 +229,7 @@ TEST_F(TuningRunTest, BudgetSpentAfterTheFirstRowLeavesTheOthersNotRun) {
   std::atomic<double> now{0.0};
   options_.Clock = [&] { return now.load(); };
   options_.BudgetSeconds = 10;
-  options_.Grid = Grid("rc=1,2 h=0.05");
+  options_.Grid = Grid("rc=1,2 h=0.05 prune=none");
   options_.RowDone = [&](const TuningRow&) { now = 1000.0; };
   const TuningResult result = Tune();
   EXPECT_EQ(result.End, TuningEnd::OverBudget);
@@ -194,7 +242,7 @@ TEST_F(TuningRunTest, BudgetSpentAfterTheFirstRowLeavesTheOthersNotRun) {
 TEST_F(TuningRunTest, CancelDuringTheSecondSettingKeepsTheFirstRow) {
   std::atomic<bool> cancel{false};
   options_.CancelRequested = &cancel;
-  options_.Grid = Grid("rc=1,2,3 h=0.05");
+  options_.Grid = Grid("rc=1,2,3 h=0.05 prune=none");
   int32_t lastSetting = 0;
   options_.Progress = [&](const TuningProgress& where) {
     lastSetting = where.Setting;
@@ -206,6 +254,71 @@ TEST_F(TuningRunTest, CancelDuringTheSecondSettingKeepsTheFirstRow) {
   ASSERT_EQ(result.Rows.size(), 1u);
   EXPECT_EQ(result.Rows[0].Outcome, TuningOutcome::Scored);
   EXPECT_EQ(result.Best, 0);
+}
+
+// The budget spent after the first row lists the whole grid as rows not run: its settings and
+// their order, without the runs.
+TEST_F(TuningRunTest, DefaultGridAddsOne1seRowPerLookAheadAfterItsUnprunedRows) {
+  std::atomic<double> now{0.0};
+  options_.Clock = [&] { return now.load(); };
+  options_.BudgetSeconds = 10;
+  options_.RowDone = [&](const TuningRow&) { now = 1000.0; };
+  RunParameters base = Predicting(2);
+  base.Homogeneity = 0.3;
+  TuningResult result = Tune(base);
+  ASSERT_EQ(result.Rows.size(), 20u);
+  for (size_t r = 0; r < result.Rows.size(); ++r) {
+    const TuningRow& row = result.Rows[r];
+    const bool pruned = r % 5 == 4;
+    EXPECT_EQ(row.Prune, pruned ? PruneRule::OneSe : PruneRule::None) << r;
+    EXPECT_EQ(row.RecursiveComplexity, DefaultRecursiveComplexities()[r / 5]) << r;
+    if (pruned) {
+      EXPECT_EQ(row.Homogeneity, kPruneHomogeneity) << r;
+    }
+  }
+  // A homogeneity the caller set, and a numeric target's chi-square level, stay in pruned rows.
+  options_.HomogeneitySet = true;
+  options_.Grid = Grid("rc=1 h=0.05 prune=min");
+  result = Tune(base);
+  ASSERT_EQ(result.Rows.size(), 1u);
+  EXPECT_EQ(result.Rows[0].Prune, PruneRule::Min);
+  EXPECT_EQ(result.Rows[0].Homogeneity, 0.3);
+}
+
+// A pruned row scores what a pruned run of the same setting reports: the rule, the target weight
+// and homogeneity of pruning's growth, or the caller's target weight when it set one.
+TEST_F(TuningRunTest, PrunedRowScoresThePrunedRunOfItsSetting) {
+  WriteFile("table.txt", NoisyTable());
+  const auto runOf = [&](double targetWeight, PruneRule rule) {
+    RunParameters p = Predicting(4);
+    p.TargetWeight = targetWeight;
+    p.Homogeneity = kPruneHomogeneity;
+    p.VariantsNumber = 1;
+    RunOptions run;
+    run.SearchThreads = 1;
+    run.Prune = rule;
+    run.ReportFileName = "run.txt";
+    return RunEngine(p, "table.txt", run).FirstTree;
+  };
+  options_.Grid = Grid("rc=1 h=0.05 prune=none,1se,min");
+  RunParameters base = Predicting(4);
+  TuningResult result = Tune(base);
+  ASSERT_EQ(result.Rows.size(), 3u);
+  for (size_t r = 1; r < 3; ++r) {
+    const TuningRow& row = result.Rows[r];
+    ASSERT_EQ(row.Outcome, TuningOutcome::Scored) << row.Note;
+    const FirstTreeFigures expected = runOf(kPruneTargetWeight, row.Prune);
+    EXPECT_EQ(row.CrossValidationError, expected.CrossValidationError) << r;
+    EXPECT_EQ(row.Leaves, expected.Leaves) << r;
+  }
+  // The growth of pruning matters here: the checks above tell it apart.
+  EXPECT_NE(result.Rows[1].CrossValidationError, runOf(1.0, PruneRule::OneSe).CrossValidationError);
+  options_.TargetWeightSet = true;
+  options_.Grid = Grid("rc=1 prune=1se");
+  base.TargetWeight = 1;
+  result = Tune(base);
+  ASSERT_EQ(result.Rows.size(), 1u);
+  EXPECT_EQ(result.Rows[0].CrossValidationError, runOf(1, PruneRule::OneSe).CrossValidationError);
 }
 
 }  // namespace

@@ -226,7 +226,7 @@ class TRunTableTest : public TShellTest {
     Trigger(form, "TuneParams");
     auto& tune = *Child<QDialog>(form, "TuneDialog");
     QVERIFY(Child<QLabel>(tune, "StatusLabel")->text().endsWith("column 2 of step.csv"));
-    Child<QLineEdit>(tune, "GridEdit")->setText("rc=1 h=0.05");
+    Child<QLineEdit>(tune, "GridEdit")->setText("rc=1 h=0.05 prune=none");
     QTest::mouseClick(Child<QPushButton>(tune, "StartButton"), Qt::LeftButton);
     auto* tuned = Child<QTableWidget>(tune, "RowsTable");
     QTRY_COMPARE_WITH_TIMEOUT(tuned->rowCount(), 1, 60000);

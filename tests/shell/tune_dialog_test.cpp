@@ -1,7 +1,9 @@
 // Run > Tune Parameters...: the dialog fills its table from a short grid, "Use these" writes
-// param.par, and Stop ends a search with the rows done so far.
+// param.par and the pruning setting, and Stop ends a search with the rows done so far.
 #include "tune_dialog.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -70,7 +72,7 @@ class TTuneDialogTest : public QObject {
   void FillsTheTableAndUseTheseWritesTheBestRow() {
     TScriptedDialogs dialogs;
     TForm1 form(dialogs);
-    TTuneDialog& dialog = StartTuning(form, dialogs, StepTable(), "rc=1,2 h=0.05,0.6");
+    TTuneDialog& dialog = StartTuning(form, dialogs, StepTable(), "rc=1,2 h=0.05,0.6 prune=none");
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
     auto* rows = Child<QTableWidget>(dialog, "RowsTable");
     QCOMPARE(rows->rowCount(), 4);
@@ -96,11 +98,37 @@ class TTuneDialogTest : public QObject {
     QVERIFY(!QFile::exists("output.txt"));
   }
 
+  // A pruned row splits the step table where homogeneity 0.6 keeps the root a leaf: it is the
+  // best, and using it turns pruning on with its rule while param.par keeps its homogeneity; the
+  // row without pruning turns it off again.
+  void UseTheseSetsThePruningOfTheRow() {
+    WriteBytes("param.par", "1.000 2.000 0.300  100   1   2  10");
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    TTuneDialog& dialog = StartTuning(form, dialogs, StepTable(), "rc=1 h=0.6 prune=min,none");
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
+    auto* rows = Child<QTableWidget>(dialog, "RowsTable");
+    QCOMPARE(rows->rowCount(), 2);
+    QCOMPARE(rows->horizontalHeaderItem(6)->text(), QString("Prune"));
+    QTest::mouseClick(Child<QPushButton>(dialog, "UseTheseButton"), Qt::LeftButton);
+    QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.300  100   1   2  10"));
+    Trigger(form, "ParamDialog");
+    QVERIFY(Child<QCheckBox>(form, "Prune")->isChecked());
+    QCOMPARE(Child<QComboBox>(form, "PruneRule")->currentText(), QString("min"));
+    for (int r = 0; r < rows->rowCount(); ++r) {
+      if (rows->item(r, 6)->text() == "none") rows->selectRow(r);
+    }
+    QTest::mouseClick(Child<QPushButton>(dialog, "UseTheseButton"), Qt::LeftButton);
+    QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.600  100   1   2  10"));
+    QVERIFY(!Child<QCheckBox>(form, "Prune")->isChecked());
+    QCOMPARE(dialogs.Errors, QStringList());
+  }
+
   void StopEndsTheSearchKeepingTheRowsDone() {
     WriteBytes("param.par", "1.000 1.000 0.050  100   1   4  10");
     TScriptedDialogs dialogs;
     TForm1 form(dialogs);
-    TTuneDialog& dialog = StartTuning(form, dialogs, NoiseTable(), "rc=1,4,4,4 h=0.01");
+    TTuneDialog& dialog = StartTuning(form, dialogs, NoiseTable(), "rc=1,4,4,4 h=0.01 prune=none");
     auto* rows = Child<QTableWidget>(dialog, "RowsTable");
     QTRY_COMPARE_WITH_TIMEOUT(rows->rowCount(), 1, 60000);
     QVERIFY(dialog.IsRunning());

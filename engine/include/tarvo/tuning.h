@@ -1,5 +1,5 @@
-// Choosing RecursiveComplexity and Homogeneity for a table: runs over a grid of settings, each
-// scored by the cross-validation error its first tree reports.
+// Choosing RecursiveComplexity, Homogeneity and pruning for a table: runs over a grid of settings,
+// each scored by the cross-validation error its first tree reports.
 #pragma once
 
 #include <atomic>
@@ -12,13 +12,17 @@
 #include "tarvo/csv_table.h"
 #include "tarvo/engine.h"
 #include "tarvo/parameters.h"
+#include "tarvo/pruning.h"
 
 namespace tarvo {
 
 // The values to try. An empty list means the default values of that parameter.
+// Each look-ahead runs every homogeneity without pruning, then one row per pruning rule: a pruned
+// run grows with the homogeneity of pruning (see UsePruneGrowth), so it does not vary it.
 struct TuningGrid {
   std::vector<double> RecursiveComplexity;
   std::vector<double> Homogeneity;
+  std::vector<PruneRule> Prune;
 };
 
 // Look-ahead 1, 2, 2.5 and 3.
@@ -26,10 +30,12 @@ std::vector<double> DefaultRecursiveComplexities();
 // 0.01, 0.05, 0.1 and 0.2 for a nominal target; a numeric target takes only the chi-square
 // levels 0.001, 0.005, 0.01 and 0.05.
 std::vector<double> DefaultHomogeneities(bool numericTarget);
+// None and 1se: the settings without pruning, and one pruned row per look-ahead.
+std::vector<PruneRule> DefaultPruneRules();
 
-// Reads the text form of a grid: "rc=1,2,3 h=0.01,0.05", the two lists separated by blanks or
-// ";", each optional, names in either case ("rc" or "RecursiveComplexity", "h" or
-// "Homogeneity"). False with a one-line message when the text is not such a grid.
+// Reads the text form of a grid: "rc=1,2,3 h=0.01,0.05 prune=none,1se", the lists separated by
+// blanks or ";", each optional, names in either case ("rc" or "RecursiveComplexity", "h" or
+// "Homogeneity", "prune"). False with a one-line message when the text is not such a grid.
 bool ParseTuningGrid(std::string_view text, TuningGrid& grid, std::string& message);
 
 enum class TuningOutcome {
@@ -41,7 +47,8 @@ enum class TuningOutcome {
 
 struct TuningRow {
   double RecursiveComplexity = 0.0;
-  double Homogeneity = 0.0;
+  double Homogeneity = 0.0;  // the one the run grew with: a pruned row's is that of pruning
+  PruneRule Prune = PruneRule::None;
   TuningOutcome Outcome = TuningOutcome::NotRun;
   double CrossValidationError = 0.0;  // of the first tree, as its report gives it
   double StandardError = -1.0;        // over the folds; negative when fewer than two were tested
@@ -67,6 +74,10 @@ struct TuningOptions {
   const std::atomic<bool>* CancelRequested = nullptr;
   int32_t SearchThreads = 0;
   std::string ChiSquareFileName = "prog.par";
+  // The caller set these parameters of `base` itself: pruned rows keep them instead of taking the
+  // growth of pruning (as UsePruneGrowth does).
+  bool TargetWeightSet = false;
+  bool HomogeneitySet = false;
   // How the table file is read: a described table file, or CSV or TSV with these options.
   TableFormat InputFormat = TableFormat::Described;
   CsvOptions Csv;
@@ -93,8 +104,10 @@ struct TuningResult {
   int32_t Best = -1;            // index into Rows; -1 when no row was scored
 };
 
-// Runs the engine on inputFileName once per setting of the grid, each with `base` but for the two
-// parameters, a single variant and its report in a temporary folder (output.txt is left alone).
+// Runs the engine on inputFileName once per setting of the grid, each with `base` but for the
+// setting, a single variant and its report in a temporary folder (output.txt is left alone). The
+// settings run by look-ahead; at each, the rows without pruning come first, by homogeneity, then
+// the pruned ones, so that a budget spent early leaves out the costly deep look-aheads.
 // Every run of a table deals the same folds, so the settings are compared on the same folds.
 // Throws EngineError when a run does (prog.par missing, for instance).
 TuningResult TuneParameters(const RunParameters& base, const std::string& inputFileName,
@@ -106,10 +119,13 @@ TuningResult TuneParameters(const RunParameters& base, const std::string& inputF
 double FoldStandardError(const std::vector<FoldError>& folds);
 
 // The scored row with the lowest error as the report prints it (3 decimals); ties go to the lower
-// look-ahead, then to the higher homogeneity. -1 when no row was scored.
+// look-ahead, then to a row without pruning, then to 1se before min, then to the higher
+// homogeneity. -1 when no row was scored.
 int32_t BestTuningRow(const std::vector<TuningRow>& rows);
 
-// Writes `base` with the row's two parameters to param.par's format at path.
+// Writes `base` with the row's look-ahead to param.par's format at path, and its homogeneity when
+// the row was not pruned: a pruned row's growth and rule are no part of param.par, which keeps
+// the homogeneity and target weight of `base`.
 bool WriteTunedParameterFile(const std::string& path, RunParameters base, const TuningRow& row);
 
 }  // namespace tarvo
