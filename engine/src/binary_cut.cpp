@@ -1,6 +1,8 @@
 // The best two-interval cut of a numeric feature.
 #include "binary_cut.h"
 
+#include <algorithm>
+
 #include "criteria.h"
 
 namespace tarvo {
@@ -19,13 +21,7 @@ void TBinaryCutSearch::TSide::Add(const TGroupRow& row) {
 }
 
 double TBinaryCutSearch::Impurity(const TSide& side) const {
-  // The side's objects times its Gini impurity: count - sum of squared class counts / count.
-  if (side.Count == 0 || run_.C() == 0) return 0.0;
-  double squares = 0.0;
-  for (int32_t c = 1; c <= run_.C(); ++c) {
-    squares += static_cast<double>(side.ClassCount[c]) * side.ClassCount[c];
-  }
-  return side.Count - squares / side.Count;
+  return GiniImpurity(side.ClassCount, run_.C());
 }
 
 void TBinaryCutSearch::EvaluateFeature(TSearchFrame& frame, int32_t f) {
@@ -40,13 +36,14 @@ void TBinaryCutSearch::EvaluateFeature(TSearchFrame& frame, int32_t f) {
 
   if (static_cast<int32_t>(levels_.size()) <= frame.Depth) levels_.resize(frame.Depth + 1);
   TLevel& level = levels_[frame.Depth];
+  OrderGroups(frame, level);
   level.GroupOfMember.assign(groups.KnownCount, 0);
   level.Upper.assign(v + 2, TSide{});
-  for (int32_t g = v; g >= 1; --g) {
-    const TGroupRow& row = groups.Row(g);
-    for (int32_t position : row.Members) level.GroupOfMember[position] = g;
-    level.Upper[g] = level.Upper[g + 1];
-    level.Upper[g].Add(row);
+  for (int32_t r = v; r >= 1; --r) {
+    const TGroupRow& row = groups.Row(level.Order[r]);
+    for (int32_t position : row.Members) level.GroupOfMember[position] = r;
+    level.Upper[r] = level.Upper[r + 1];
+    level.Upper[r].Add(row);
   }
 
   const bool lastLevel = frame.LastLevel(run_);
@@ -57,7 +54,7 @@ void TBinaryCutSearch::EvaluateFeature(TSearchFrame& frame, int32_t f) {
   TTreeFigures bestTotals;
   double bestImpurity = 0.0;
   for (int32_t k = 1; k < v; ++k) {
-    lower.Add(groups.Row(k));
+    lower.Add(groups.Row(level.Order[k]));
     const TSide& upper = level.Upper[k + 1];
     TTreeFigures low{1, MajorityErrors(lower.ClassCount, run_.C()), lower.Spread};
     TTreeFigures high{1, MajorityErrors(upper.ClassCount, run_.C()), upper.Spread};
@@ -69,9 +66,12 @@ void TBinaryCutSearch::EvaluateFeature(TSearchFrame& frame, int32_t f) {
     }
     const TTreeFigures totals{low.Leaves + high.Leaves, low.Errors + high.Errors,
                               (lower.Count * low.Dispersion + upper.Count * high.Dispersion) / w};
-    const double score = SplitScore(run_, totals.Leaves, run_.FeatureCost[f], totals.Dispersion,
-                                    static_cast<double>(totals.Errors) / w, frame.N);
     const double impurity = Impurity(lower) + Impurity(upper);
+    // Leaves of a search without look-ahead may count their impurity in place of their errors.
+    const double misfits =
+        run_.GiniScores && lastLevel ? impurity : static_cast<double>(totals.Errors);
+    const double score = SplitScore(run_, totals.Leaves, run_.FeatureCost[f], totals.Dispersion,
+                                    misfits / w, frame.N);
     if ((bestCut == 0 && score <= kMissingScore) || score < bestScore ||
         (score == bestScore && impurity < bestImpurity)) {
       bestImpurity = impurity;
@@ -90,7 +90,7 @@ void TBinaryCutSearch::EvaluateFeature(TSearchFrame& frame, int32_t f) {
   if (lastLevel) {
     // Last-level branches are single leaves: only the kept cut's records are made.
     TSide kept;
-    for (int32_t g = 1; g <= bestCut; ++g) kept.Add(groups.Row(g));
+    for (int32_t r = 1; r <= bestCut; ++r) kept.Add(groups.Row(level.Order[r]));
     TTreeFigures grown;
     frame.Best.Branches.push_back(MakeBranch(frame, level, 1, bestCut, kept, grown));
     frame.Best.Branches.push_back(
@@ -99,6 +99,27 @@ void TBinaryCutSearch::EvaluateFeature(TSearchFrame& frame, int32_t f) {
   frame.Best.Step = 0;
   frame.Best.Score = bestScore;
   frame.Best.Totals = bestTotals;
+}
+
+void TBinaryCutSearch::OrderGroups(const TSearchFrame& frame, TLevel& level) const {
+  const TGroupTable& groups = frame.Groups;
+  const int32_t v = groups.GroupCount;
+  level.Order.resize(v + 1);
+  for (int32_t g = 1; g <= v; ++g) level.Order[g] = g;
+  if (frame.Kind != ftNominal) return;
+  // Nominal values line up by their share of the node's majority class, or by their mean: the
+  // order in which the best two-group split of two classes, or by dispersion, is a cut.
+  level.Key.assign(v + 1, 0.0);
+  TClassCounts all{};
+  for (int32_t g = 1; g <= v; ++g) AddClassCounts(all, groups.Row(g).ClassCount);
+  const int32_t majority = run_.C() > 0 ? MajorityClass(all, run_.C()).Class : 0;
+  for (int32_t g = 1; g <= v; ++g) {
+    const TGroupRow& row = groups.Row(g);
+    level.Key[g] =
+        majority > 0 ? static_cast<double>(row.ClassCount[majority]) / row.Count : row.Mean;
+  }
+  std::stable_sort(level.Order.begin() + 1, level.Order.end(),
+                   [&level](int32_t a, int32_t b) { return level.Key[a] < level.Key[b]; });
 }
 
 void TBinaryCutSearch::CollectObjects(TSearchFrame& frame, const TLevel& level, int32_t first,
@@ -117,10 +138,17 @@ TBranchRec* TBinaryCutSearch::MakeBranch(TSearchFrame& frame, const TLevel& leve
   const TGroupTable& groups = frame.Groups;
   TBranchRec* branch = records_.NewBranch();
   branch->Kind = frame.Kind;
-  branch->Low = groups.Threshold[first - 1];
-  branch->High = groups.Threshold[last];
-  branch->OpenBelow = first == 1;
-  branch->OpenAbove = last == groups.GroupCount;
+  if (frame.Kind == ftNominal) {
+    for (int32_t r = first; r <= last; ++r) {
+      const std::vector<int32_t>& values = groups.Row(level.Order[r]).Values;
+      branch->Values.insert(branch->Values.end(), values.begin(), values.end());
+    }
+  } else {
+    branch->Low = groups.Threshold[first - 1];
+    branch->High = groups.Threshold[last];
+    branch->OpenBelow = first == 1;
+    branch->OpenAbove = last == groups.GroupCount;
+  }
   TNodeRec* child = records_.NewNode();
   branch->Child = child;
 

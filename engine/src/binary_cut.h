@@ -1,7 +1,8 @@
-// The best cut of a numeric feature into two intervals, the split of a run that grows binary
-// trees for pruning to cut back: every boundary between the feature's value groups is tried, its
-// two intervals evaluated as branches (grown further while the look-ahead lasts) and scored as a
-// partition, and the lowest score is kept, ties to the lower cut.
+// The best cut of a feature into two groups of values, the split of a run that grows binary trees
+// for pruning to cut back: the feature's value groups are lined up (numbers by value), every place
+// between two of them is tried as a cut, its two sides evaluated as branches (grown further while
+// the look-ahead lasts) and scored as a partition, and the lowest score is kept, ties to the cut
+// whose sides are purer, then to the earlier cut.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,7 @@ class TBinaryCutSearch {
       : run_(run), records_(records), below_(below) {}
 
   // Evaluates the cuts of feature f between the frame's value groups (built at its node, at least
-  // three) and leaves the best two-interval partition in frame.Best.
+  // three) and leaves the best two-group partition in frame.Best.
   void EvaluateFeature(TSearchFrame& frame, int32_t f);
 
  private:
@@ -33,9 +34,14 @@ class TBinaryCutSearch {
   };
   // What one level of the look-ahead keeps while the levels below it run.
   struct TLevel {
-    std::vector<TSide> Upper;            // [k]: the groups k..v
-    std::vector<int32_t> GroupOfMember;  // [position among the known objects]: its group
+    std::vector<int32_t> Order;          // [rank 1..v]: the group in that place of the cut order
+    std::vector<double> Key;             // [group]: what nominal groups are ordered by
+    std::vector<TSide> Upper;            // [k]: the groups of ranks k..v
+    std::vector<int32_t> GroupOfMember;  // [position among the known objects]: its group's rank
   };
+  // The order in which the groups are cut: numeric groups by value, nominal ones by their share
+  // of the node's majority class (regression: their mean).
+  void OrderGroups(const TSearchFrame& frame, TLevel& level) const;
   // Ties of the score go to the cut whose sides are purer.
   double Impurity(const TSide& side) const;
   // The objects of groups first..last, in the order of the node's list, into the frame's scratch.

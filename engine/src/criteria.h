@@ -41,6 +41,17 @@ inline int32_t UnionMajorityErrors(const TClassCounts& a, const TClassCounts& b,
   return UnionMajorityErrorsUpTo<kMaxClasses>(a, b);
 }
 
+// Objects less the sum of their squared class counts over objects: the objects times the Gini
+// impurity of their classes; 0 without classes.
+inline double GiniImpurity(const TClassCounts& counts, int32_t classCount) {
+  double objects = 0.0, squares = 0.0;
+  for (int32_t c = 1; c <= classCount; ++c) {
+    objects += counts[c];
+    squares += static_cast<double>(counts[c]) * counts[c];
+  }
+  return objects > 0 ? objects - squares / objects : 0.0;
+}
+
 // Adds the class counts of b to a, over every class slot.
 inline void AddClassCounts(TClassCounts& a, const TClassCounts& b) {
   for (int32_t c = 1; c <= kMaxClasses; ++c) a[c] += b[c];

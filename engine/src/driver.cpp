@@ -293,6 +293,7 @@ RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
   if (GrowsForPruning(run)) {
     run.CostWeight = kPruneSplitCost;
     run.BinarySplits = run.Parameters.RecursiveComplexity < kPruneMultiwayLookAhead;
+    run.GiniScores = run.Parameters.RecursiveComplexity == 1.0;
   }
   run.Progress = options.Progress;
   run.CancelRequested = options.CancelRequested;

@@ -42,10 +42,7 @@ void TMergeSequence::EvaluateFeature(TSearchFrame& frame, int32_t f) {
 
   // From here on the unions are grown with f allowed; only their first level avoids it.
   frame.Mask[f] = true;
-  // A run of binary splits takes only the last partition of the sequence, of two groups.
-  if (initialScore <= kMissingScore && (!run_.BinarySplits || v <= 2)) {
-    KeepAsBest(frame, initialScore);
-  }
+  if (initialScore <= kMissingScore) KeepAsBest(frame, initialScore);
   if (v > 2) Run(frame);
   CollectBest(frame);
 }
@@ -243,7 +240,7 @@ void TMergeSequence::Run(TSearchFrame& frame) {
     ++frame.Groups.Step;
     // Ties go to the later partition, the one with fewer groups. The branches of R and Q then
     // belong to no partition that can still be the best: they go at once.
-    const bool best = run_.BinarySplits ? frame.Groups.LiveCount == 3 : score <= frame.Best.Score;
+    const bool best = score <= frame.Best.Score;
     MergeGroups(frame, merged.L, merged.M, merged, !best);
     if (best) KeepAsBest(frame, score);
     if (frame.Groups.LiveCount == 2) return;

@@ -84,6 +84,11 @@ struct TRunState {
   // homogeneity 0 grows until its values agree: the test, which compares the dispersion with the
   // mean, would stop it early wherever the values are large and close together.
   bool DispersionTest = true;
+  // Whether the leaves of a search count the Gini impurity of their classes (objects less the sum
+  // of squared class counts over objects) where they count errors otherwise. A binary tree grown
+  // without look-ahead takes it: a cut that leaves the majorities as they were but purifies its
+  // sides counts, so growth goes on where the errors alone would stop it.
+  bool GiniScores = false;
   // Whether tree growing checks every leaf its queue gives against a walk of the whole tree;
   // tests turn it on.
   bool CheckLeafQueue = false;

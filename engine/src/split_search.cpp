@@ -38,7 +38,7 @@ bool TSplitSearch::BuildCandidate(TSearchFrame& frame, int32_t f, bool countsFir
 void TSplitSearch::EvaluateGeneral(TSearchFrame& frame, int32_t f) {
   // The searches below one top-level feature repeat each other; those of another seldom do.
   if (frame.Depth == 1) cache_.Clear(records_);
-  if (run_.BinarySplits && run_.Table.FeatureType[f] == ftNumeric && frame.Groups.GroupCount > 2) {
+  if (run_.BinarySplits && frame.Groups.GroupCount > 2) {
     binary_.EvaluateFeature(frame, f);
   } else {
     merge_.EvaluateFeature(frame, f);
@@ -156,7 +156,11 @@ TSearchFrame& TSplitSearch::OpenNode(TNodeRec& node, const int32_t* objects, int
   node.Terminal = IsHomogeneous(run_, n, errorFrequency, node.Dispersion, node.Mean);
   node.FirstBranch = nullptr;
   node.Feature = 0;
-  result.Score = SplitScore(run_, 1, 0.0, node.Dispersion, errorFrequency, n);
+  // A node whose branches count their impurity counts its own likewise.
+  const double misfitFrequency = run_.GiniScores && frame.LastLevel(run_)
+                                     ? GiniImpurity(node.ClassCount, classes) / n
+                                     : errorFrequency;
+  result.Score = SplitScore(run_, 1, 0.0, node.Dispersion, misfitFrequency, n);
   return frame;
 }
 

@@ -113,7 +113,7 @@ class TSplitSearch final : public TUnionSearch {
   TSearchBounds bounds_;
   TSearchCredits credits_;
   TMergeSequence merge_;
-  TBinaryCutSearch binary_;  // numeric features of a run that grows binary trees
+  TBinaryCutSearch binary_;  // the features of a run that grows binary trees
   TLeafMergeSequence leafMerge_;
   TSearchCache cache_;          // last-level searches below the top-level feature being evaluated
   bool makingPending_ = false;  // a last-level search runs again to make the records it left

@@ -237,6 +237,7 @@ std::unique_ptr<TRunState> GrowingState(const TRunState& run, const std::atomic<
   state->LeafMergeShortcut = run.LeafMergeShortcut;
   state->BinarySplits = run.BinarySplits;
   state->DispersionTest = run.DispersionTest;
+  state->GiniScores = run.GiniScores;
   return state;
 }
 

@@ -84,6 +84,49 @@ TEST_P(BinarySplitsTest, EqualScoresGoToThePurerCut) {
   EXPECT_EQ(branches[0]->High, 4.5);
 }
 
+TEST_P(BinarySplitsTest, NominalValuesSplitIntoTwoSetsInTheOrderOfTheirMajorityShare) {
+  // Values 1 and 3 hold only a, 2 and 4 only b: a cut of the values ordered by their share of a.
+  std::vector<double> value, cls;
+  for (int o = 0; o < 20; ++o) {
+    value.push_back(o % 5 == 4 ? 1 : 1 + o % 4);
+    cls.push_back(static_cast<int>(value.back()) % 2 == 1 ? 1 : 2);
+  }
+  auto run = RunBuilder()
+                 .Nominal("v", {"v1", "v2", "v3", "v4"}, value)
+                 .Nominal("cls", {"a", "b"}, cls)
+                 .Classify(2)
+                 .Homogeneity(0)
+                 .Build();
+  const Searched s = SearchRoot(*run, true);
+  const auto branches = Branches(s.node);
+  ASSERT_EQ(branches.size(), 2u);
+  EXPECT_EQ(branches[0]->Values, (std::vector<int32_t>{2, 4}));
+  EXPECT_EQ(branches[1]->Values, (std::vector<int32_t>{1, 3}));
+  EXPECT_EQ(s.result.Figures.Errors, 0);
+}
+
+TEST_P(BinarySplitsTest, GiniScoresTakeACutThatPurifiesWithoutChangingTheErrors) {
+  // 16 a and 4 b; every cut leaves a the majority on both sides, so no cut saves an error.
+  auto build = [] {
+    return RunBuilder()
+        .Numeric("x", OneToN(20))
+        .Nominal("cls", {"a", "b"}, Classes("aaaaaaaaaabaabaabaab"))
+        .Classify(2)
+        .Homogeneity(0)
+        .TargetWeight(2)
+        .Build();
+  };
+  auto errors = build();
+  EXPECT_TRUE(Branches(SearchRoot(*errors, true).node).empty());
+  auto gini = build();
+  gini->GiniScores = true;
+  const Searched s = SearchRoot(*gini, true);
+  const auto branches = Branches(s.node);
+  ASSERT_EQ(branches.size(), 2u);
+  EXPECT_EQ(branches[0]->High, 10.5);  // the pure side as large as it goes
+  EXPECT_EQ(s.result.Figures.Errors, 4);
+}
+
 // Every node's objects are the sum of its children's, and each child holds the objects that its
 // test accepts among its parent's.
 void ExpectConsistent(const TRunState& run, const TNodeRec& node,
