@@ -1,6 +1,5 @@
 #include "value_groups.h"
 
-#include <algorithm>
 #include <bit>
 #include <cmath>
 
@@ -94,17 +93,20 @@ void FindKnownObjects(const TRunState& run, const int32_t* objects, int32_t n, i
 // Numeric f: the known objects, the groups' number, their values in Distinct and the group of
 // each rank in GroupOfRank; with labels, the group of each known object in Labels too. A missing
 // value has no rank, and the node's distinct values are the ranks its objects mark, in
-// ascending order. The marks cover every value of the table, but a node reads and clears only
-// the words its objects touch, in order: a small node of a large table costs its own size.
+// ascending order. The marks cover every value of the table, one bit a rank, with one bit a
+// word of them above: a node visits and clears only the words its objects touch, so a small
+// node of a large table costs its own size.
 void GroupNumericValues(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
                         TValueGroups& groups, bool labels) {
   const std::vector<double>& values = run.ValueRanks.Distinct[f];
   const std::vector<int32_t>& rankOf = run.ValueRanks.Rank[f];
   const size_t words = (values.size() + 63) / 64;
-  std::vector<uint64_t>& marked = groups.MarkedRanks;  // all clear between calls
+  const size_t summaries = (words + 63) / 64;
+  // Both clear between calls.
+  std::vector<uint64_t>& marked = groups.MarkedRanks;
+  std::vector<uint64_t>& markedWords = groups.MarkedWords;
   if (marked.size() < words) marked.resize(words, 0);
-  std::vector<int32_t>& touched = groups.TouchedWords;
-  touched.clear();
+  if (markedWords.size() < summaries) markedWords.resize(summaries, 0);
   // Written by index and cut to size after: this loop runs for every feature of every node.
   std::vector<int32_t>& known = groups.KnownObjects;
   known.resize(n);
@@ -113,34 +115,28 @@ void GroupNumericValues(const TRunState& run, const int32_t* objects, int32_t n,
     const int32_t r = rankOf[objects[i]];
     if (r < 0) continue;
     known[knownCount++] = objects[i];
-    uint64_t& word = marked[r >> 6];
-    if (word == 0) touched.push_back(r >> 6);
-    word |= uint64_t{1} << (r & 63);
+    marked[r >> 6] |= uint64_t{1} << (r & 63);
+    markedWords[r >> 12] |= uint64_t{1} << ((r >> 6) & 63);
   }
   known.resize(knownCount);
   groups.KnownCount = knownCount;
   groups.Threshold.clear();
   groups.GroupCount = 1;
-  // The touched words in ascending order: sorted when few, else found by a scan of all words.
-  if (touched.size() * 16 < words) {
-    std::sort(touched.begin(), touched.end());
-  } else {
-    touched.clear();
-    for (size_t k = 0; k < words; ++k) {
-      if (marked[k]) touched.push_back(static_cast<int32_t>(k));
-    }
-  }
   std::vector<double>& distinct = groups.Distinct;
   distinct.clear();
   // Read only at marked ranks, which are all set below.
   if (groups.GroupOfRank.size() < values.size()) groups.GroupOfRank.resize(values.size());
-  for (const int32_t k : touched) {
-    for (uint64_t bits = marked[k]; bits; bits &= bits - 1) {
-      const size_t r = static_cast<size_t>(k) * 64 + std::countr_zero(bits);
-      distinct.push_back(values[r]);
-      groups.GroupOfRank[r] = static_cast<int32_t>(distinct.size());
+  for (size_t s = 0; s < summaries; ++s) {
+    for (uint64_t wordBits = markedWords[s]; wordBits; wordBits &= wordBits - 1) {
+      const size_t k = s * 64 + std::countr_zero(wordBits);
+      for (uint64_t bits = marked[k]; bits; bits &= bits - 1) {
+        const size_t r = k * 64 + std::countr_zero(bits);
+        distinct.push_back(values[r]);
+        groups.GroupOfRank[r] = static_cast<int32_t>(distinct.size());
+      }
+      marked[k] = 0;
     }
-    marked[k] = 0;
+    markedWords[s] = 0;
   }
   if (groups.KnownCount <= 1) {
     groups.Labels.assign(groups.KnownCount, 0);

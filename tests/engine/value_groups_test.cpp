@@ -165,18 +165,18 @@ TEST(ValueGroupsTest, NodeGroupsOnlyItsOwnValuesOfAWiderTable) {
 // from the node before.
 TEST(ValueGroupsTest, ReusedGroupsHoldOnlyTheCurrentNodesValues) {
   std::vector<double> wide, narrow;
-  for (int i = 0; i < 3000; ++i) {
-    wide.push_back((i * 1237) % 3000);
+  for (int i = 0; i < 5000; ++i) {
+    wide.push_back((i * 1237) % 5000);
     narrow.push_back(i % 7);
   }
   auto run = RunBuilder()
                  .Numeric("wide", wide)
                  .Numeric("narrow", narrow)
-                 .Numeric("y", std::vector<double>(3000, 0.0))
+                 .Numeric("y", std::vector<double>(5000, 0.0))
                  .Regress(3)
                  .Build();
   const std::vector<std::vector<int32_t>> nodes = {
-      {2999, 5, 1500, 17}, Objects(1, 3000), {42}, {7, 8, 9, 2000, 2001}, Objects(100, 1300)};
+      {4999, 5, 1500, 17}, Objects(1, 5000), {42}, {7, 8, 9, 4200, 4201}, Objects(100, 1300)};
   TValueGroups reused;
   for (const std::vector<int32_t>& node : nodes) {
     for (int32_t f : {1, 2, 1}) {
