@@ -303,10 +303,10 @@ bool TSearchBounds::DispersionIntervalsCannotWin(TSearchFrame& frame, int32_t f,
   }
   const double costTerm = run_.CostWeight * run_.FeatureCost[f];
   // The running sums here and the pooled dispersions of the merges round differently, and the
-  // early stops trust rounded deviations to grow: both errors stay below a few hundred roundings
-  // of the largest squared value, far inside this margin.
-  // The largest squared value is taken over all of the node's objects, once per node, when
-  // first needed: a larger one only widens the margin.
+  // early stops trust rounded deviations to grow as intervals do and to be no less than those of
+  // their parts: the errors stay below a few hundred roundings of the largest squared value, far
+  // inside this margin. The largest squared value is taken over all of the node's objects, once per
+  // node, when first needed: a larger one only widens the margin.
   double& largestSquare = frame.LargestSquare;
   auto cannotWin = [&](double least) {
     const double lowest = least + costTerm;
