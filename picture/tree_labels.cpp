@@ -18,17 +18,23 @@ std::string Number(double value, int decimals = 2) {
 }
 
 // The fewest decimals, from two, at which the node's finite bounds that differ print differently.
+// Printing rounds monotonically, so two bounds print alike only when every bound between them
+// does: in ascending order, neighbours decide.
 int BoundDecimals(const TreeNodeDescription& node) {
   std::vector<double> bounds;
   for (const TreeBranchDescription& b : node.Branches) {
     if (b.Interval && !b.LowOpen) bounds.push_back(b.Low);
     if (b.Interval && !b.HighOpen) bounds.push_back(b.High);
   }
+  const bool ordered =
+      std::none_of(bounds.begin(), bounds.end(), [](double x) { return std::isnan(x); });
+  if (ordered) std::sort(bounds.begin(), bounds.end());
   int decimals = 2;
   for (; decimals < 8; ++decimals) {
     bool apart = true;
     for (size_t i = 0; i < bounds.size() && apart; ++i) {
-      for (size_t j = i + 1; j < bounds.size() && apart; ++j) {
+      for (size_t j = i + 1;
+           j < (ordered ? std::min(i + 2, bounds.size()) : bounds.size()) && apart; ++j) {
         apart =
             bounds[i] == bounds[j] || Number(bounds[i], decimals) != Number(bounds[j], decimals);
       }
@@ -117,9 +123,14 @@ std::string BranchLabel(const TreeNodeDescription& node, size_t k) {
     return text;
   }
   if (branch.LowOpen && branch.HighOpen) return "any";
-  const int d = BoundDecimals(node);
-  const std::string low = BoundText(branch.Low, branch.BelowLow, branch.AboveLow, d);
-  const std::string high = BoundText(branch.High, branch.BelowHigh, branch.AboveHigh, d);
+  // The node's decimals serve only a bound without both neighbours; a node may have hundreds of
+  // bounds, so they are worked out only then.
+  const auto boundText = [&](double bound, double below, double above) {
+    const bool alone = std::isnan(below) || std::isnan(above);
+    return BoundText(bound, below, above, alone ? BoundDecimals(node) : 0);
+  };
+  const std::string low = boundText(branch.Low, branch.BelowLow, branch.AboveLow);
+  const std::string high = boundText(branch.High, branch.BelowHigh, branch.AboveHigh);
   if (branch.LowOpen) return "\u2264 " + high;
   if (branch.HighOpen) return "> " + low;
   return "(" + low + ", " + high + "]";

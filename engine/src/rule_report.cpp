@@ -1,7 +1,9 @@
 // WriteTreeReport and WriteLeafRules.
 #include "rule_report.h"
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,18 +41,31 @@ class TRuleWriter {
   TNodePath path_;
   std::vector<char> printed_;
   std::vector<int32_t> following_;
-  // [object]: the leaf whose path the object follows, null for none.
-  std::vector<const TNodeRec*> leafOf_;
+  // The active objects that reach a leaf, ordered by leaf and, within one, ascending: a rule
+  // finds its objects without a pass over the whole table.
+  struct TLeafObject {
+    const TNodeRec* Leaf;
+    int32_t Object;
+  };
+  std::vector<TLeafObject> byLeaf_;
+  static bool LeafOrder(const TLeafObject& a, const TLeafObject& b) {
+    if (a.Leaf != b.Leaf) return std::less<const TNodeRec*>()(a.Leaf, b.Leaf);
+    return a.Object < b.Object;
+  }
   void FindLeaves(const TNodeRec& root);
 };
 
 void TRuleWriter::FindLeaves(const TNodeRec& root) {
   // Each active object's leaf, found once for all the rules.
-  leafOf_.assign(run_.N() + 1, nullptr);
+  byLeaf_.clear();
   TBranchFinder branches;
   for (int32_t o = 1; o <= run_.N(); ++o) {
-    if (run_.Active[o]) leafOf_[o] = branches.LeafReached(run_.Table.Data, root, o);
+    if (!run_.Active[o]) continue;
+    if (const TNodeRec* leaf = branches.LeafReached(run_.Table.Data, root, o)) {
+      byLeaf_.push_back(TLeafObject{leaf, o});
+    }
   }
+  std::sort(byLeaf_.begin(), byLeaf_.end(), LeafOrder);
 }
 
 const std::string& TRuleWriter::PredictedName() const {
@@ -133,8 +148,9 @@ void TRuleWriter::WriteLeafRules(const TNodeRec& node, int32_t depth) {
   coveredObjects_ += objectCount;
   out_.Line(" Objects NN, for which this rule is true : ");
   following_.clear();
-  for (int32_t o = 1; o <= run_.N(); ++o) {
-    if (leafOf_[o] == &node) following_.push_back(o);
+  for (auto it = std::lower_bound(byLeaf_.begin(), byLeaf_.end(), TLeafObject{&node, 0}, LeafOrder);
+       it != byLeaf_.end() && it->Leaf == &node; ++it) {
+    following_.push_back(it->Object);
   }
   if (Classification()) WriteClassObjects();
   if (Regression()) WriteRegressionObjects();

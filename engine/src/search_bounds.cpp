@@ -25,6 +25,10 @@ namespace {
 // perInterval is the cost one more interval adds. When an item may hold several groups, one
 // interval is also a partition (of two groups at least), and counts once more. After mostSteps
 // starts of the last interval, the earlier starts are bounded together from below.
+// An interval's cost less perInterval never falls when items join it (the errors or squared
+// deviations of a union are at least those of its parts), so a start i' < i costs at least the
+// start i less perInterval: cut the last interval i'..j at i, and the items 0..i-1 then form a
+// partition of them. Once the start i costs the best plus perInterval, the search stops there.
 template <typename TCuts>
 bool BestCutCannotWin(TCuts& cuts, int32_t count, double perInterval, bool itemsHoldGroups,
                       int32_t mostSteps, std::vector<double>& one, std::vector<double>& many) {
@@ -32,19 +36,21 @@ bool BestCutCannotWin(TCuts& cuts, int32_t count, double perInterval, bool items
   many.resize(count);
   for (int32_t j = 0; j < count; ++j) {
     one[j] = cuts.First(j);
-    // The last interval is items i..j; what comes before it costs nothing less than 0: once the
-    // last interval alone costs the best, no earlier i can do better.
     double best = std::numeric_limits<double>::infinity();
     for (int32_t i = j; i >= 1; --i) {
+      // What comes before the last interval costs at least one interval: once the last
+      // interval alone and that cost the best, no earlier start can do better.
       const double last = cuts.Last(j, i);
-      if (last >= best) break;
+      if (perInterval + last >= best) break;
+      const double start = std::min(one[i - 1], many[i - 1]) + last;
       if (j - i == mostSteps) {
-        // Every start at i or below costs at least this interval, and the items before it at
-        // least an interval's worth.
-        best = std::min(best, perInterval + last);
+        // Every start at i or below costs at least this one less an interval's worth, and at
+        // least this interval with an interval before it.
+        best = std::min(best, std::max(start - perInterval, perInterval + last));
         break;
       }
-      best = std::min(best, std::min(one[i - 1], many[i - 1]) + last);
+      best = std::min(best, start);
+      if (start - perInterval >= best) break;
     }
     many[j] = best;
     if (j + 1 == count) break;
@@ -297,10 +303,10 @@ bool TSearchBounds::DispersionIntervalsCannotWin(TSearchFrame& frame, int32_t f,
   }
   const double costTerm = run_.CostWeight * run_.FeatureCost[f];
   // The running sums here and the pooled dispersions of the merges round differently, and the
-  // early stops trust rounded deviations to grow: both errors stay below a few hundred roundings
-  // of the largest squared value, far inside this margin.
-  // The largest squared value is taken over all of the node's objects, once per node, when
-  // first needed: a larger one only widens the margin.
+  // early stops trust rounded deviations to grow as intervals do and to be no less than those of
+  // their parts: the errors stay below a few hundred roundings of the largest squared value, far
+  // inside this margin. The largest squared value is taken over all of the node's objects, once per
+  // node, when first needed: a larger one only widens the margin.
   double& largestSquare = frame.LargestSquare;
   auto cannotWin = [&](double least) {
     const double lowest = least + costTerm;

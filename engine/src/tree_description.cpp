@@ -1,7 +1,9 @@
 // DescribeTree: copies the kept tree's records into a TreeDescription, names from the table.
 #include "tree_description.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace tarvo {
 
@@ -49,7 +51,7 @@ class TTreeDescriber {
     return d;
   }
 
-  TreeBranchDescription DescribeBranch(int32_t feature, const TBranchRec& b) const {
+  TreeBranchDescription DescribeBranch(int32_t feature, const TBranchRec& b) {
     TreeBranchDescription d;
     d.Interval = b.Kind != ftNominal;
     if (d.Interval) {
@@ -79,19 +81,43 @@ class TTreeDescriber {
     return d;
   }
 
-  // The training values of the feature nearest to a bound: at or below it, and above it.
-  void Neighbours(int32_t feature, double bound, double& below, double& above) const {
-    const std::vector<double>& values = run_.Table.Data[feature];
+  // The training values of the feature nearest to a bound: at or below it, and above it; of
+  // values that compare equal (0 and -0), the first object's.
+  void Neighbours(int32_t feature, double bound, double& below, double& above) {
+    if (std::isnan(bound)) return;
+    const std::vector<TValueAt>& values = SortedValues(feature);
+    const auto up = std::upper_bound(values.begin(), values.end(), bound,
+                                     [](double x, const TValueAt& v) { return x < v.Value; });
+    if (up != values.end()) above = up->Value;
+    if (up == values.begin()) return;
+    const double top = std::prev(up)->Value;
+    below = std::lower_bound(values.begin(), up, top, [](const TValueAt& v, double x) {
+              return v.Value < x;
+            })->Value;
+  }
+
+  // A feature's known values by value and, among equal ones, by object; made when first needed.
+  struct TValueAt {
+    double Value;
+    int32_t Object;
+  };
+  const std::vector<TValueAt>& SortedValues(int32_t feature) {
+    if (sorted_.empty()) sorted_.resize(run_.M() + 1);
+    std::vector<TValueAt>& values = sorted_[feature];
+    if (!values.empty()) return values;
+    const std::vector<double>& column = run_.Table.Data[feature];
     for (int32_t o = 1; o <= run_.N(); ++o) {
-      const double x = values[o];
-      if (!IsKnown(x)) continue;
-      if (x <= bound && !(below >= x)) below = x;
-      if (x > bound && !(above <= x)) above = x;
+      if (IsKnown(column[o])) values.push_back(TValueAt{column[o], o});
     }
+    std::sort(values.begin(), values.end(), [](const TValueAt& a, const TValueAt& b) {
+      return a.Value < b.Value || (!(b.Value < a.Value) && a.Object < b.Object);
+    });
+    return values;
   }
 
   const TRunState& run_;
   TreeDescription& tree_;
+  std::vector<std::vector<TValueAt>> sorted_;
 };
 
 }  // namespace

@@ -93,14 +93,20 @@ void FindKnownObjects(const TRunState& run, const int32_t* objects, int32_t n, i
 // Numeric f: the known objects, the groups' number, their values in Distinct and the group of
 // each rank in GroupOfRank; with labels, the group of each known object in Labels too. A missing
 // value has no rank, and the node's distinct values are the ranks its objects mark, in
-// ascending order.
+// ascending order. The marks cover every value of the table, one bit a rank, with one bit a
+// word of them above: a node visits and clears only the words its objects touch, so a small
+// node of a large table costs its own size.
 void GroupNumericValues(const TRunState& run, const int32_t* objects, int32_t n, int32_t f,
                         TValueGroups& groups, bool labels) {
   const std::vector<double>& values = run.ValueRanks.Distinct[f];
   const std::vector<int32_t>& rankOf = run.ValueRanks.Rank[f];
   const size_t words = (values.size() + 63) / 64;
+  const size_t summaries = (words + 63) / 64;
+  // Both clear between calls.
   std::vector<uint64_t>& marked = groups.MarkedRanks;
-  marked.assign(words, 0);
+  std::vector<uint64_t>& markedWords = groups.MarkedWords;
+  if (marked.size() < words) marked.resize(words, 0);
+  if (markedWords.size() < summaries) markedWords.resize(summaries, 0);
   // Written by index and cut to size after: this loop runs for every feature of every node.
   std::vector<int32_t>& known = groups.KnownObjects;
   known.resize(n);
@@ -110,30 +116,34 @@ void GroupNumericValues(const TRunState& run, const int32_t* objects, int32_t n,
     if (r < 0) continue;
     known[knownCount++] = objects[i];
     marked[r >> 6] |= uint64_t{1} << (r & 63);
+    markedWords[r >> 12] |= uint64_t{1} << ((r >> 6) & 63);
   }
   known.resize(knownCount);
   groups.KnownCount = knownCount;
   groups.Threshold.clear();
   groups.GroupCount = 1;
+  std::vector<double>& distinct = groups.Distinct;
+  distinct.clear();
+  // Read only at marked ranks, which are all set below.
+  if (groups.GroupOfRank.size() < values.size()) groups.GroupOfRank.resize(values.size());
+  for (size_t s = 0; s < summaries; ++s) {
+    for (uint64_t wordBits = markedWords[s]; wordBits; wordBits &= wordBits - 1) {
+      const size_t k = s * 64 + std::countr_zero(wordBits);
+      for (uint64_t bits = marked[k]; bits; bits &= bits - 1) {
+        const size_t r = k * 64 + std::countr_zero(bits);
+        distinct.push_back(values[r]);
+        groups.GroupOfRank[r] = static_cast<int32_t>(distinct.size());
+      }
+      marked[k] = 0;
+    }
+    markedWords[s] = 0;
+  }
   if (groups.KnownCount <= 1) {
     groups.Labels.assign(groups.KnownCount, 0);
     return;
   }
-  groups.Labels.resize(groups.KnownCount);  // every label is set below
-  std::vector<double>& distinct = groups.Distinct;
-  int32_t marks = 0;
-  for (size_t k = 0; k < words; ++k) marks += std::popcount(marked[k]);
-  distinct.resize(marks);
-  groups.GroupOfRank.resize(values.size());  // read only at marked ranks, which are all set
-  int32_t g = 0;
-  for (size_t k = 0; k < words; ++k) {
-    for (uint64_t bits = marked[k]; bits; bits &= bits - 1) {
-      const size_t r = k * 64 + std::countr_zero(bits);
-      distinct[g++] = values[r];
-      groups.GroupOfRank[r] = g;
-    }
-  }
-  groups.GroupCount = marks;
+  groups.GroupCount = static_cast<int32_t>(distinct.size());
+  groups.Labels.resize(groups.KnownCount);
   if (!labels) return;
   for (int32_t i = 0; i < groups.KnownCount; ++i)
     groups.Labels[i] = groups.GroupOfRank[rankOf[groups.KnownObjects[i]]];

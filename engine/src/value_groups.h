@@ -40,8 +40,10 @@ struct TValueGroups {
   std::vector<int32_t> Labels;  // label of each known object, in list order
   std::vector<int32_t> KnownObjects;
   bool Complete = false;  // every field of every row is filled in (not only the counts)
-  // Numeric scratch: the ranks of the node's values, their values, and the group of each rank.
+  // Numeric scratch: the ranks of the node's values and the words of those marks that hold one
+  // (both clear between calls), their values, and the group of each rank.
   std::vector<uint64_t> MarkedRanks;
+  std::vector<uint64_t> MarkedWords;
   std::vector<double> Distinct;
   std::vector<int32_t> GroupOfRank;
 

@@ -58,13 +58,21 @@ TEST(LargeGrowth, LeafQueueTakesTheLeafOfTheTreeWalk) {
 }
 
 TEST(LargeGrowth, BoundOverManyGroupsSkipsNoFeatureTheFullSearchWouldChoose) {
+  // Both kinds of run; 700 objects give the root more groups than the bound looks back over.
+  struct Case {
+    int n;
+    bool classify;
+    uint32_t seed;
+  };
   for (double complexity : {1.0, 2.0}) {
-    for (uint32_t seed : {3u, 11u}) {
+    for (const Case& c :
+         {Case{400, false, 3}, Case{400, false, 11}, Case{700, false, 5}, Case{400, true, 3}}) {
+      const uint32_t seed = c.seed;
       double scores[2] = {0, 0};
       int32_t features[2] = {0, 0};
       int32_t leaves[2] = {0, 0};
       for (int shortcuts = 0; shortcuts < 2; ++shortcuts) {
-        auto run = ManyValuesRun(400, false, seed).RecursiveComplexity(complexity).Build();
+        auto run = ManyValuesRun(c.n, c.classify, seed).RecursiveComplexity(complexity).Build();
         run->ScoresRead = shortcuts == 0;  // the bounds skip features only when no one reads
         ThreadedSearch search(*run, 1);
         TNodeRec node;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "tarvo/engine.h"
 #include "tarvo/numbers.h"
 #include "tarvo/parameters.h"
+#include "tarvo/table.h"
 #include "test_files.h"
 
 namespace tarvo {
@@ -179,6 +181,49 @@ TEST(TreeDescription, EveryReportedTreeIsDescribedAsItsRulesSay) {
   EXPECT_GT(withValueSets, 0);
   EXPECT_GT(regression, 2);
   EXPECT_GT(laterVariants, 2);
+}
+
+// A finite bound's neighbours are the table's nearest known values at or below it and above it,
+// found by a plain scan here; of 0 and -0, the first object's.
+TEST(TreeDescription, BoundNeighboursAreTheNearestTableValues) {
+  std::vector<double> x, y;
+  for (int o = 0; o < 600; ++o) {
+    const int v = (o * 37) % 200 - 100;  // each value three times, 0 among them
+    x.push_back(o == 5 ? kMissingValue : v == 0 && o < 200 ? -0.0 : v / 4.0);
+    y.push_back((v > 0 ? 50.0 : 0.0) + (v % 7) + (v < -60 ? 20.0 : 0.0));
+  }
+  Table table;
+  table.AddNumericColumn("x", x);
+  table.AddNumericColumn("y", y);
+  RunParameters p;
+  p.FeatureToPredict = 2;
+  p.FoldsCrossValidate = 1;
+  Collector collector;
+  testing::TempFolder folder;
+  RunOptions options;
+  options.Observer = &collector;
+  options.ReportFileName = folder.File("output.txt");
+  options.ChiSquareFileName = TARVO_PROG_PAR;
+  RunEngine(p, table, options);
+  ASSERT_EQ(collector.Trees.size(), 1u);
+  auto check = [&](double bound, double below, double above) {
+    double nearBelow = kMissingValue, nearAbove = kMissingValue;
+    for (double v : x) {
+      if (v <= bound && !(nearBelow >= v)) nearBelow = v;
+      if (v > bound && !(nearAbove <= v)) nearAbove = v;
+    }
+    EXPECT_EQ(std::signbit(below), std::signbit(nearBelow)) << bound;
+    EXPECT_EQ(below, nearBelow) << bound;
+    EXPECT_EQ(above, nearAbove) << bound;
+  };
+  int bounds = 0;
+  for (const TreeNodeDescription& node : collector.Trees[0].Nodes) {
+    for (const TreeBranchDescription& b : node.Branches) {
+      if (!b.LowOpen) check(b.Low, b.BelowLow, b.AboveLow), ++bounds;
+      if (!b.HighOpen) check(b.High, b.BelowHigh, b.AboveHigh), ++bounds;
+    }
+  }
+  EXPECT_GE(bounds, 4);  // among them 0.125, whose neighbour below is -0, then 0 twice
 }
 
 }  // namespace

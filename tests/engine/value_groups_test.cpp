@@ -160,6 +160,47 @@ TEST(ValueGroupsTest, NodeGroupsOnlyItsOwnValuesOfAWiderTable) {
   EXPECT_EQ(g.Labels, (std::vector<int32_t>{4, 1, 3, 2}));
 }
 
+// One groups record serves node after node and feature after feature: a small node of a table of
+// many values and a large one, each gets exactly its own distinct values, with nothing left over
+// from the node before.
+TEST(ValueGroupsTest, ReusedGroupsHoldOnlyTheCurrentNodesValues) {
+  std::vector<double> wide, narrow;
+  for (int i = 0; i < 5000; ++i) {
+    wide.push_back((i * 1237) % 5000);
+    narrow.push_back(i % 7);
+  }
+  auto run = RunBuilder()
+                 .Numeric("wide", wide)
+                 .Numeric("narrow", narrow)
+                 .Numeric("y", std::vector<double>(5000, 0.0))
+                 .Regress(3)
+                 .Build();
+  const std::vector<std::vector<int32_t>> nodes = {
+      {4999, 5, 1500, 17}, Objects(1, 5000), {42}, {7, 8, 9, 4200, 4201}, Objects(100, 1300)};
+  TValueGroups reused;
+  for (const std::vector<int32_t>& node : nodes) {
+    for (int32_t f : {1, 2, 1}) {
+      const int32_t n = static_cast<int32_t>(node.size());
+      BuildValueGroups(*run, node.data(), n, f, reused);
+      const TValueGroups fresh = Group(*run, f, node);
+      std::vector<double> values;
+      for (int32_t o : node) values.push_back((f == 1 ? wide : narrow)[o - 1]);
+      std::sort(values.begin(), values.end());
+      values.erase(std::unique(values.begin(), values.end()), values.end());
+      EXPECT_EQ(reused.GroupCount, std::max<int32_t>(1, static_cast<int32_t>(values.size())));
+      EXPECT_EQ(reused.Labels, fresh.Labels);
+      EXPECT_EQ(reused.Threshold, fresh.Threshold);
+      if (n < 2) continue;
+      for (int32_t g = 1; g <= reused.GroupCount; ++g) {
+        EXPECT_EQ(reused.Row(g).Count, fresh.Row(g).Count);
+        // Group g holds the g-th smallest value, below its upper threshold.
+        EXPECT_LT(reused.Threshold[g - 1], values[g - 1]);
+        EXPECT_LE(values[g - 1], reused.Threshold[g]);
+      }
+    }
+  }
+}
+
 TEST(ValueGroupsTest, KnownObjectsKeepTheOrderOfTheNodeList) {
   auto run = NumericRun({1, 2, 3, 4}, {0, 0, 0, 0});
   const TValueGroups g = Group(*run, 1, {4, 2, 3});
