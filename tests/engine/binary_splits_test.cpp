@@ -13,16 +13,11 @@ namespace tarvo {
 namespace {
 
 using testing::Branches;
+using testing::Classes;
 using testing::Objects;
 using testing::RunBuilder;
 using testing::ThreadedSearch;
 using testing::ThreadsName;
-
-std::vector<double> Classes(const std::string& letters) {
-  std::vector<double> codes;
-  for (char c : letters) codes.push_back(c - 'a' + 1);
-  return codes;
-}
 
 std::vector<double> OneToN(int n) {
   std::vector<double> x;

@@ -192,6 +192,13 @@ inline std::vector<int32_t> Objects(int32_t first, int32_t last) {
   return list;
 }
 
+// Class codes from letters: "aab" is 1, 1, 2.
+inline std::vector<double> Classes(const std::string& letters) {
+  std::vector<double> codes;
+  for (char c : letters) codes.push_back(c - 'a' + 1);
+  return codes;
+}
+
 // Class counts of classes 1, 2, ... in order.
 inline TClassCounts Counts(std::initializer_list<int32_t> perClass) {
   TClassCounts counts{};

@@ -16,19 +16,13 @@ namespace tarvo {
 namespace {
 
 using testing::Branches;
+using testing::Classes;
 using testing::Counts;
 using testing::kMiss;
 using testing::Objects;
 using testing::RunBuilder;
 using testing::ThreadedSearch;
 using testing::ThreadsName;
-
-// Class codes from letters: "aab" is 1, 1, 2.
-std::vector<double> Classes(const std::string& letters) {
-  std::vector<double> codes;
-  for (char c : letters) codes.push_back(c - 'a' + 1);
-  return codes;
-}
 
 // n copies of a value.
 std::vector<double> Same(int n, double value) {
