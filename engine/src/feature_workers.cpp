@@ -50,7 +50,7 @@ TSearchResult TFeatureWorkers::SearchSplit(TSplitSearch& search, TNodeRec& node,
   jobs_.clear();
   TFeatureMask jobMask = mask;
   for (int32_t f = 1; f <= run_.M(); ++f) {
-    if (!jobMask[f] || f == excludedFeature) continue;
+    if (!jobMask[f] || (f == excludedFeature && !run_.BinarySplits)) continue;
     if (!IsCandidateFeature(run_, objects, n, f)) {
       jobMask[f] = false;
       continue;

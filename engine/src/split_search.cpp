@@ -18,7 +18,8 @@ TSearchFrame& TSplitSearch::SetUpFrame(int32_t depth, TNodeRec* node, const int3
   frame.N = n;
   frame.Mask = mask;
   frame.Depth = depth;
-  frame.Excluded = excludedFeature;
+  // A binary split leaves its feature to be cut again below; a multiway split used it up.
+  frame.Excluded = run_.BinarySplits ? 0 : excludedFeature;
   frame.LargestSquare = -1.0;
   return frame;
 }
@@ -123,7 +124,7 @@ TSearchResult TSplitSearch::SearchSplit(TNodeRec& node, const int32_t* objects, 
   if (!cached) return SearchNode(node, objects, n, mask, depth, excludedFeature);
   // A last-level search never looks at the excluded feature, whether the mask allows it or not.
   TFeatureMask key = mask;
-  key[excludedFeature] = false;
+  if (!run_.BinarySplits) key[excludedFeature] = false;
   TSearchResult result;
   if (cache_.Find(objects, n, key, excludedFeature, node, result, credits_.ReplayLog(), records_)) {
     credits_.Replay();

@@ -146,6 +146,24 @@ TEST_F(PrunedRunTest, RegressionAtHomogeneityZeroGrowsWhereTheDispersionTestStop
   EXPECT_GE(RowLeaves(pruned, true), 2) << pruned;
 }
 
+TEST_F(PrunedRunTest, BinaryTreeCutsTheSameColumnAgainBelow) {
+  // Three classes by thirds of x: two cuts of x, one below the other.
+  std::string table = "60 3 ?\r\n1 1 0(3)\r\nx z cls\r\n";
+  for (int o = 1; o <= 60; ++o) {
+    table += std::to_string(o) + " " + std::to_string(o * 7 % 13) + " " +
+             (o <= 20   ? "a"
+              : o <= 40 ? "b"
+                        : "c") +
+             "\r\n";
+  }
+  RunParameters p;
+  p.FeatureToPredict = 3;
+  const std::string pruned = RunPruned(table, PruneRule::Min, p);
+  EXPECT_EQ(Count(pruned, "\r\n IF\r\n"), 3) << pruned;
+  EXPECT_NE(pruned.find(" x <=   20.50,"), std::string::npos) << pruned;
+  EXPECT_NE(pruned.find(" x >   40.50,"), std::string::npos) << pruned;
+}
+
 TEST_F(PrunedRunTest, WithoutFoldsTheTreeStaysAsGrown) {
   const std::string table = NoisyTable();
   RunParameters p;
