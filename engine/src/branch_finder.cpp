@@ -1,23 +1,7 @@
 // TBranchFinder: a scan of the first branches, then the index of the node's intervals.
 #include "branch_finder.h"
 
-#include <limits>
-
 namespace tarvo {
-
-namespace {
-
-// Nodes with at most this many branches are only scanned.
-constexpr int kScannedBranches = 8;
-
-double UpperOf(const TBranchRec& b) {
-  return b.OpenAbove ? std::numeric_limits<double>::infinity() : b.High;
-}
-double LowerOf(const TBranchRec& b) {
-  return b.OpenBelow ? -std::numeric_limits<double>::infinity() : b.Low;
-}
-
-}  // namespace
 
 const TBranchFinder::TIntervals& TBranchFinder::IntervalsOf(const TNodeRec& node) {
   auto [entry, added] = intervals_.try_emplace(&node);
@@ -28,7 +12,7 @@ const TBranchFinder::TIntervals& TBranchFinder::IntervalsOf(const TNodeRec& node
   for (const TBranchRec* b = node.FirstBranch; b; b = b->Next) {
     if (b->Kind != ftNumeric) return intervals;
     branches.push_back(b);
-    bounds.push_back({LowerOf(*b), UpperOf(*b)});
+    bounds.push_back(BoundsOf(*b));
   }
   intervals.Index = TIntervalIndex(bounds);
   if (!intervals.Index.Empty()) intervals.Branches = std::move(branches);

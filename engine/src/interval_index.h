@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace tarvo {
@@ -12,6 +13,16 @@ struct TIntervalBounds {
   double Lower = 0.0;
   double Upper = 0.0;
 };
+
+// The bounds of an interval branch (a record or a model's branch), open ends at infinity.
+template <typename Branch>
+TIntervalBounds BoundsOf(const Branch& b) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  return {b.OpenBelow ? -kInfinity : b.Low, b.OpenAbove ? kInfinity : b.High};
+}
+
+// Nodes with at most this many branches are only scanned: below it an index does not pay.
+inline constexpr int32_t kScannedBranches = 8;
 
 class TIntervalIndex {
  public:

@@ -2,7 +2,6 @@
 #include "model_routing.h"
 
 #include <cmath>
-#include <limits>
 
 namespace tarvo {
 
@@ -48,28 +47,14 @@ ModelTree ModelTreeOf(const TNodeRec& root, int32_t classes) {
   return tree;
 }
 
-namespace {
-
-// Nodes with at most this many branches are only scanned.
-constexpr size_t kScannedBranches = 8;
-
-double UpperOf(const ModelBranch& b) {
-  return b.OpenAbove ? std::numeric_limits<double>::infinity() : b.High;
-}
-double LowerOf(const ModelBranch& b) {
-  return b.OpenBelow ? -std::numeric_limits<double>::infinity() : b.Low;
-}
-
-}  // namespace
-
 TTreeRouter::TTreeRouter(const ModelTree& tree) : tree_(tree), intervals_(tree.Nodes.size()) {
   for (size_t n = 0; n < tree.Nodes.size(); ++n) {
     const std::vector<ModelBranch>& branches = tree.Nodes[n].Branches;
-    if (branches.size() <= kScannedBranches) continue;
+    if (branches.size() <= static_cast<size_t>(kScannedBranches)) continue;
     std::vector<TIntervalBounds> bounds;
     for (const ModelBranch& b : branches) {
       if (!b.Interval) break;
-      bounds.push_back({LowerOf(b), UpperOf(b)});
+      bounds.push_back(BoundsOf(b));
     }
     if (bounds.size() == branches.size()) intervals_[n] = TIntervalIndex(bounds);
   }
