@@ -171,7 +171,8 @@ void PrintBest(const TuningRow& best, const RunParameters& base, const TuningOpt
   if (best.Prune == PruneRule::None) {
     setting += ", Homogeneity " + FormatReal(best.Homogeneity, 1, 3);
   } else {
-    const double weight = options.TargetWeightSet ? base.TargetWeight : kPruneTargetWeight;
+    const double weight =
+        options.TargetWeightSet ? base.TargetWeight : PruneTargetWeight(best.RecursiveComplexity);
     setting += std::string(", --prune ") + PruneRuleName(best.Prune) +
                " (grown with TargetWeight " + FormatReal(weight, 1, 3) + ", Homogeneity " +
                FormatReal(best.Homogeneity, 1, 3) + ")";

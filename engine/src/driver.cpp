@@ -288,12 +288,15 @@ RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
   // leaves. Without look-ahead they have two branches each: a one-level search judges the branches
   // of a multiway split by their own errors alone and cuts too finely, and pruning, which can only
   // collapse a node whole, cannot mend that. With look-ahead, each branch is judged by the subtree
-  // it leads to, and multiway splits prune as well as binary ones at a fraction of the cost.
+  // it leads to, and multiway splits prune as well as binary ones at a fraction of the cost; where
+  // the look-ahead finds no split that pays, binary cuts go on as binary growth's weight lets them.
   // Without folds to choose on, nothing is pruned and the trees grow as without it.
   if (GrowsForPruning(run)) {
     run.CostWeight = kPruneSplitCost;
     run.BinarySplits = run.Parameters.RecursiveComplexity < kPruneMultiwayLookAhead;
     run.GiniScores = run.Parameters.RecursiveComplexity == 1.0;
+    run.CutsBelowSearch = !run.BinarySplits;
+    run.CutLeafWeight = run.LeafWeight * kPruneTargetWeight / kPruneBinaryTargetWeight;
   }
   run.Progress = options.Progress;
   run.CancelRequested = options.CancelRequested;

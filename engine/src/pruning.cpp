@@ -28,10 +28,15 @@ const char* PruneRuleName(PruneRule rule) {
   return "none";
 }
 
+double PruneTargetWeight(double recursiveComplexity) {
+  return recursiveComplexity < kPruneMultiwayLookAhead ? kPruneBinaryTargetWeight
+                                                       : kPruneTargetWeight;
+}
+
 void UsePruneGrowth(PruneRule rule, bool targetWeightSet, bool homogeneitySet,
                     RunParameters& parameters) {
   if (rule == PruneRule::None) return;
-  if (!targetWeightSet) parameters.TargetWeight = kPruneTargetWeight;
+  if (!targetWeightSet) parameters.TargetWeight = PruneTargetWeight(parameters.RecursiveComplexity);
   if (!homogeneitySet) parameters.Homogeneity = kPruneHomogeneity;
 }
 

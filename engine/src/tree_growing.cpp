@@ -83,7 +83,7 @@ void TTreeGrower::GrowTree() {
     ShowTotal(total);
     return;
   }
-  TSubtree first = SearchSubtree(n, 0);
+  TSubtree first = SearchOrCut(n, 0);
   run_.LeafCount = first.Leaves;
   StoreSubtree(*first.Root, root);
   run_.Records.FreeSubtree(first.Root);
@@ -106,7 +106,7 @@ void TTreeGrower::GrowTree() {
       continue;
     }
     // The feature tested at the leaf's parent may not be tested again at the leaf.
-    TSubtree grown = SearchSubtree(objects, path[depth - 1].Feature);
+    TSubtree grown = SearchOrCut(objects, path[depth - 1].Feature);
     total += grown.Leaves;
     ShowTotal(total);
     if (run_.LeafCount + grown.Leaves - 1 < run_.N()) {
@@ -120,6 +120,53 @@ void TTreeGrower::GrowTree() {
     }
     run_.Records.FreeSubtree(grown.Root);
   }
+}
+
+namespace {
+
+// The run's search settings switched to those of binary growth without look-ahead for as long as
+// it lives.
+class TBinaryCutScope {
+ public:
+  explicit TBinaryCutScope(TRunState& run)
+      : run_(run),
+        baseLookAhead_(run.BaseLookAhead),
+        lookAhead_(run.Parameters.RecursiveComplexity),
+        leafWeight_(run.LeafWeight),
+        binarySplits_(run.BinarySplits),
+        giniScores_(run.GiniScores) {
+    run.BaseLookAhead = 1;
+    run.Parameters.RecursiveComplexity = 1.0;
+    run.LeafWeight = run.CutLeafWeight;
+    run.BinarySplits = run.GiniScores = true;
+  }
+  ~TBinaryCutScope() {
+    run_.BaseLookAhead = baseLookAhead_;
+    run_.Parameters.RecursiveComplexity = lookAhead_;
+    run_.LeafWeight = leafWeight_;
+    run_.BinarySplits = binarySplits_;
+    run_.GiniScores = giniScores_;
+  }
+  TBinaryCutScope(const TBinaryCutScope&) = delete;
+  TBinaryCutScope& operator=(const TBinaryCutScope&) = delete;
+
+ private:
+  TRunState& run_;
+  const int32_t baseLookAhead_;
+  const double lookAhead_;
+  const double leafWeight_;
+  const bool binarySplits_;
+  const bool giniScores_;
+};
+
+}  // namespace
+
+TTreeGrower::TSubtree TTreeGrower::SearchOrCut(int32_t n, int32_t excludedFeature) {
+  TSubtree grown = SearchSubtree(n, excludedFeature);
+  if (!run_.CutsBelowSearch || grown.Root->FirstBranch || grown.Root->Terminal) return grown;
+  run_.Records.FreeSubtree(grown.Root);
+  const TBinaryCutScope binary(run_);
+  return SearchSubtree(n, excludedFeature);
 }
 
 TTreeGrower::TSubtree TTreeGrower::SearchSubtree(int32_t n, int32_t excludedFeature) {

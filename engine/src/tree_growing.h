@@ -30,6 +30,8 @@ class TTreeGrower {
     int32_t Leaves = 0;
   };
   TSubtree SearchSubtree(int32_t n, int32_t excludedFeature);
+  // SearchSubtree, then a binary cut where it left the node unsplit and the run cuts on below it.
+  TSubtree SearchOrCut(int32_t n, int32_t excludedFeature);
   bool SelectFeatureSubset(TFeatureMask& mask, int32_t& k);
   void StoreSubtree(const TNodeRec& source, TNodeRec* target);
   bool FindLeafToExpand(TNodePath& path, int32_t& depth);

@@ -238,6 +238,8 @@ std::unique_ptr<TRunState> GrowingState(const TRunState& run, const std::atomic<
   state->BinarySplits = run.BinarySplits;
   state->DispersionTest = run.DispersionTest;
   state->GiniScores = run.GiniScores;
+  state->CutsBelowSearch = run.CutsBelowSearch;
+  state->CutLeafWeight = run.CutLeafWeight;
   return state;
 }
 

@@ -181,7 +181,9 @@ bool RunSetting(const RunParameters& base, const std::string& inputFileName,
   RunParameters p = base;
   p.RecursiveComplexity = row.RecursiveComplexity;
   p.Homogeneity = row.Homogeneity;
-  if (row.Prune != PruneRule::None && !targetWeightSet) p.TargetWeight = kPruneTargetWeight;
+  if (row.Prune != PruneRule::None && !targetWeightSet) {
+    p.TargetWeight = PruneTargetWeight(row.RecursiveComplexity);
+  }
   p.VariantsNumber = 1;  // the first tree is all that is scored, and later variants leave it be
   const double rowStart = clock();
   try {

@@ -179,7 +179,7 @@ PYBIND11_MODULE(_engine, module) {
       .def_readwrite("prune", &RunSettings::Prune);
 
   // The growth a pruned run uses unless the caller sets it (a regression keeps its homogeneity).
-  module.attr("PRUNE_TARGET_WEIGHT") = tarvo::kPruneTargetWeight;
+  module.def("prune_target_weight", &tarvo::PruneTargetWeight, py::arg("look_ahead"));
   module.attr("PRUNE_HOMOGENEITY") = tarvo::kPruneHomogeneity;
 
   py::class_<ModelHandle>(module, "Model")

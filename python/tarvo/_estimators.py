@@ -72,7 +72,7 @@ class _TarvoTree(BaseEstimator):
         settings.homogeneity = _checked_real("homogeneity", homogeneity, 0.0, 1.0)
         target_weight = self.target_weight
         if target_weight is None:
-            target_weight = _engine.PRUNE_TARGET_WEIGHT if pruned else 1.0
+            target_weight = _engine.prune_target_weight(settings.look_ahead) if pruned else 1.0
         settings.target_weight = _checked_real("target_weight", target_weight, 0.0, 1e6)
         if settings.target_weight == 0.0:
             raise ValueError("target_weight must be above 0")

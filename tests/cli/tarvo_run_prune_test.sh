@@ -39,8 +39,8 @@ for target in 1 5; do
   "$run" --target $target --prune 1se -o default.txt example.txt || fail "--prune 1se: exit status $?"
   grep -q "^ Pruning (1se) on 10 folds:" default.txt || fail "target $target: no pruning table"
   [ "$(grep -c "  chosen" default.txt)" -eq 1 ] || fail "target $target: not one chosen row"
-  "$run" --target $target --prune 1se --target-weight 0.5 --homogeneity 0 -o explicit.txt example.txt
-  cmp -s default.txt explicit.txt || fail "target $target: growth settings are not 0.5 and 0"
+  "$run" --target $target --prune 1se --target-weight 25 --homogeneity 0 -o explicit.txt example.txt
+  cmp -s default.txt explicit.txt || fail "target $target: growth settings are not 25 and 0"
   "$run" --target $target --prune 1se --target-weight 2 -o given.txt example.txt
   ! cmp -s default.txt given.txt || fail "target $target: --target-weight does not override pruning's"
 done
@@ -50,9 +50,14 @@ cmp -s param.par param.before || fail "a pruned run changed param.par"
 { sed -n 3p example.txt | tr -s ' \r' ',\n' | sed 's/,$//'
   sed -n '4,43p' example.txt | tr -d '\r' | tr -s ' ' ','; } >table.csv
 "$run" --target 1 --prune 1se -o csv_default.txt table.csv 2>/dev/null
-"$run" --target 1 --prune 1se --target-weight 0.5 --homogeneity 0 -o csv_explicit.txt table.csv \
+"$run" --target 1 --prune 1se --target-weight 25 --homogeneity 0 -o csv_explicit.txt table.csv \
   2>/dev/null
-cmp -s csv_default.txt csv_explicit.txt || fail "CSV: growth settings are not 0.5 and 0"
+cmp -s csv_default.txt csv_explicit.txt || fail "CSV: growth settings are not 25 and 0"
+# Multiway growth, from look-ahead 2 on, takes target weight 0.5.
+"$run" --target 1 --prune 1se --look-ahead 2 -o la2_default.txt example.txt
+"$run" --target 1 --prune 1se --look-ahead 2 --target-weight 0.5 --homogeneity 0 -o la2_explicit.txt \
+  example.txt
+cmp -s la2_default.txt la2_explicit.txt || fail "look-ahead 2: growth settings are not 0.5 and 0"
 
 [ $failures -eq 0 ] && echo "all --prune checks passed"
 exit $((failures > 0))

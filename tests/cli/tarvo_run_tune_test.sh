@@ -72,7 +72,7 @@ printf '1.000 2.000 0.300  100   1   2  10' >param.par
 "$run" --tune step.txt --prune 1se --grid 'rc=2,1' --write-param >stdout.txt 2>stderr.txt
 status=$?
 [ "$status" -eq 0 ] || fail "pruned best: exit status $status ($(cat stderr.txt))"
-grep -q '^\* best: RecursiveComplexity 1.000, --prune 1se (grown with TargetWeight 0.500, Homogeneity 0.000)' \
+grep -q '^\* best: RecursiveComplexity 1.000, --prune 1se (grown with TargetWeight 25.000, Homogeneity 0.000)' \
   stdout.txt || fail "pruned best: $(cat stdout.txt)"
 [ "$(cat param.par)" = '1.000 1.000 0.300  100   1   2  10' ] || fail "pruned best: param.par is $(cat param.par)"
 grep -q '^note: pruning is not kept in param.par: run with --prune 1se' stderr.txt ||

@@ -164,6 +164,25 @@ TEST_F(PrunedRunTest, BinaryTreeCutsTheSameColumnAgainBelow) {
   EXPECT_NE(pruned.find(" x >   40.50,"), std::string::npos) << pruned;
 }
 
+TEST_F(PrunedRunTest, LookAheadGrowthCutsOnWhereItsSearchStops) {
+  // Two "b" among ten "a": setting them apart saves two errors, which at target weight 0.5 pays
+  // no more than the leaf it adds, so the look-ahead search leaves the root whole; a binary cut
+  // makes both sides pure.
+  std::string table = "12 3 ?\r\n1 1 0(2)\r\nx z cls\r\n";
+  for (int o = 1; o <= 12; ++o) {
+    table += std::to_string(o) + " " + std::to_string(o * 5 % 7) + (o > 10 ? " b\r\n" : " a\r\n");
+  }
+  RunParameters p;
+  p.RecursiveComplexity = 2;
+  p.TargetWeight = 0.5;
+  p.Homogeneity = 0;
+  p.FeatureToPredict = 3;
+  EXPECT_EQ(Count(Run(table, p), "\r\n IF\r\n"), 0);
+  const std::string pruned = RunPruned(table, PruneRule::Min, p);
+  EXPECT_EQ(RowLeaves(pruned, false), 2) << pruned;
+  EXPECT_NE(pruned.find(" x <=   10.50,"), std::string::npos) << pruned;
+}
+
 TEST_F(PrunedRunTest, WithoutFoldsTheTreeStaysAsGrown) {
   const std::string table = NoisyTable();
   RunParameters p;

@@ -307,12 +307,13 @@ TEST_F(TuningRunTest, PrunedRowScoresThePrunedRunOfItsSetting) {
   for (size_t r = 1; r < 3; ++r) {
     const TuningRow& row = result.Rows[r];
     ASSERT_EQ(row.Outcome, TuningOutcome::Scored) << row.Note;
-    const FirstTreeFigures expected = runOf(kPruneTargetWeight, row.Prune);
+    const FirstTreeFigures expected = runOf(PruneTargetWeight(1.0), row.Prune);
     EXPECT_EQ(row.CrossValidationError, expected.CrossValidationError) << r;
     EXPECT_EQ(row.Leaves, expected.Leaves) << r;
   }
   // The growth of pruning matters here: the checks above tell it apart.
-  EXPECT_NE(result.Rows[1].CrossValidationError, runOf(1.0, PruneRule::OneSe).CrossValidationError);
+  EXPECT_NE(result.Rows[1].CrossValidationError,
+            runOf(kPruneTargetWeight, PruneRule::OneSe).CrossValidationError);
   options_.TargetWeightSet = true;
   options_.Grid = Grid("rc=1 prune=1se");
   base.TargetWeight = 1;
