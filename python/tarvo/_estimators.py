@@ -21,7 +21,7 @@ class _TarvoTree(BaseEstimator):
 
     Parameters
     ----------
-    look_ahead : float, default=2
+    look_ahead : float, default=1
         Depth of the split search's look-ahead; a fraction thins the features of the deeper searches.
     homogeneity : float or None, default=None
         Error frequency that stops a node (in regression the level of the chi-square test: 0.001,
@@ -32,7 +32,8 @@ class _TarvoTree(BaseEstimator):
     variants : int, default=1
         Trees to grow, each without the root feature of the one before; they vote.
     target_weight : float or None, default=None
-        Weight of the error or dispersion term of the split score. None: 1, or 0.5 when pruning.
+        Weight of the error or dispersion term of the split score. None: 1, or when pruning 25
+        below look-ahead 2 and 0.5 from it on.
     monte_carlo : int, default=100
         Trials of the dispersion test for negative means.
     folds : int, default=10
@@ -42,7 +43,7 @@ class _TarvoTree(BaseEstimator):
         Threads of the split search; None: one per core.
     """
 
-    def __init__(self, look_ahead=2, homogeneity=None, prune="1se", variants=1, target_weight=None,
+    def __init__(self, look_ahead=1, homogeneity=None, prune="1se", variants=1, target_weight=None,
                  monte_carlo=100, folds=10, n_threads=None):
         self.look_ahead = look_ahead
         self.homogeneity = homogeneity
