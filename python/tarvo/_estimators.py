@@ -26,7 +26,7 @@ class _TarvoTree(BaseEstimator):
     homogeneity : float or None, default=None
         Error frequency that stops a node (in regression the level of the chi-square test: 0.001,
         0.005, 0.01 or 0.05, or 0 for no test when pruned). None: 0.05, or 0 when pruned.
-    prune : {"1se", "min", "none"} or None, default="1se"
+    prune : {"1se", "min", "none"} or None, default="min"
         Cost-complexity pruning with the size chosen on the folds: the smallest tree within one
         standard error of the least error, or the least error; None or "none" keeps trees as grown.
     variants : int, default=1
@@ -43,7 +43,7 @@ class _TarvoTree(BaseEstimator):
         Threads of the split search; None: one per core.
     """
 
-    def __init__(self, look_ahead=1, homogeneity=None, prune="1se", variants=1, target_weight=None,
+    def __init__(self, look_ahead=1, homogeneity=None, prune="min", variants=1, target_weight=None,
                  monte_carlo=100, folds=10, n_threads=None):
         self.look_ahead = look_ahead
         self.homogeneity = homogeneity

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks --prune: a rule that is not min, 1se or none is a usage error; with --tune it keeps the
 # search to its rule; none runs as without the option; min and 1se add the pruning table and take
-# pruning's growth settings (target weight 0.5 and homogeneity 0) unless the options
+# pruning's growth settings (homogeneity 0, target weight 25 below look-ahead 2 and 0.5 from
+# it on) unless the options
 # give them; param.par is not touched.
 # Usage: tarvo_run_prune_test.sh PATH/TO/tarvo-run DATA-FOLDER (with example.txt and prog.par)
 set -u
