@@ -178,7 +178,7 @@ PYBIND11_MODULE(_engine, module) {
       .def_readwrite("threads", &RunSettings::Threads)
       .def_readwrite("prune", &RunSettings::Prune);
 
-  // The growth a pruned run uses unless the caller sets it (a regression keeps its homogeneity).
+  // The growth a pruned run uses unless the caller sets it: its target weight by look-ahead.
   module.def("prune_target_weight", &tarvo::PruneTargetWeight, py::arg("look_ahead"));
   module.attr("PRUNE_HOMOGENEITY") = tarvo::kPruneHomogeneity;
 
