@@ -296,7 +296,6 @@ RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
     run.BinarySplits = run.Parameters.RecursiveComplexity < kPruneMultiwayLookAhead;
     run.GiniScores = run.Parameters.RecursiveComplexity == 1.0;
     run.CutsBelowSearch = !run.BinarySplits;
-    run.CutLeafWeight = run.LeafWeight * kPruneTargetWeight / kPruneBinaryTargetWeight;
   }
   run.Progress = options.Progress;
   run.CancelRequested = options.CancelRequested;

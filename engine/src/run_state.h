@@ -89,12 +89,10 @@ struct TRunState {
   // without look-ahead takes it: a cut that leaves the majorities as they were but purifies its
   // sides counts, so growth goes on where the errors alone would stop it.
   bool GiniScores = false;
-  // Whether a node that the look-ahead search leaves unsplit is cut in two as a binary tree without
-  // look-ahead would cut it, with CutLeafWeight in place of LeafWeight. A pruned run with
-  // look-ahead takes it: its multiway splits stop while binary cuts still pay, and pruning then
-  // decides which of them stay.
+  // Whether a node that the look-ahead search leaves unsplit is cut in two as a binary pruned run
+  // without look-ahead would cut it. A pruned run with look-ahead takes it: its multiway splits
+  // stop while binary cuts still pay, and pruning then decides which of them stay.
   bool CutsBelowSearch = false;
-  double CutLeafWeight = 1.0;
   // Whether tree growing checks every leaf its queue gives against a walk of the whole tree;
   // tests turn it on.
   bool CheckLeafQueue = false;

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "tarvo/pruning.h"
+
 namespace tarvo {
 
 TTreeGrower::TTreeGrower(TRunState& run, int32_t threads)
@@ -137,7 +139,8 @@ class TBinaryCutScope {
         giniScores_(run.GiniScores) {
     run.BaseLookAhead = 1;
     run.Parameters.RecursiveComplexity = 1.0;
-    run.LeafWeight = run.CutLeafWeight;
+    // A cut pays as it would at binary growth's target weight.
+    run.LeafWeight = leafWeight_ * kPruneTargetWeight / kPruneBinaryTargetWeight;
     run.BinarySplits = run.GiniScores = true;
   }
   ~TBinaryCutScope() {

@@ -239,7 +239,6 @@ std::unique_ptr<TRunState> GrowingState(const TRunState& run, const std::atomic<
   state->DispersionTest = run.DispersionTest;
   state->GiniScores = run.GiniScores;
   state->CutsBelowSearch = run.CutsBelowSearch;
-  state->CutLeafWeight = run.CutLeafWeight;
   return state;
 }
 
