@@ -43,7 +43,7 @@ bool IsCsvTableName(const QString& fileName) {
 QList<TTableColumn> ReadCsvColumns(const QByteArray& bytes, const QString& fileName,
                                    QString& fault) {
   tarvo::CsvOptions options;
-  options.Separator = FormatOfName(fileName) == tarvo::TableFormat::Tsv ? '\t' : ',';
+  options.Separator = tarvo::SeparatorOf(FormatOfName(fileName));
   std::istringstream in(bytes.toStdString());
   tarvo::Table table;
   std::string message;

@@ -159,7 +159,7 @@ bool LoadTableFile(TRunState& run, const RunOptions& options) {
   Table training, toPredict;
   if (options.InputFormat != TableFormat::Described) {
     CsvOptions csv = options.Csv;
-    csv.Separator = options.InputFormat == TableFormat::Tsv ? '\t' : ',';
+    csv.Separator = SeparatorOf(options.InputFormat);
     std::string fault;
     if (!ReadCsvTable(run.InputFileName, csv, training, fault)) {
       run.Report.Line(fault);

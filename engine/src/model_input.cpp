@@ -34,7 +34,7 @@ bool ReadObjectsToPredict(const Model& model, const std::string& path, TableForm
     Table toPredict;
     return ReadTableFile(path, ColumnToCheck(path, model), table, toPredict, fault);
   }
-  options.Separator = format == TableFormat::Tsv ? '\t' : ',';
+  options.Separator = SeparatorOf(format);
   std::vector<std::string> names;
   if (!ReadCsvHeader(path, options.Separator, names, fault)) return false;
   for (const ModelColumn& column : model.Columns) {

@@ -24,7 +24,7 @@ bool ReadTableColumns(const std::string& path, TableFormat format,
   columns.clear();
   std::vector<std::string> names;
   std::string fault;
-  if (!ReadCsvHeader(path, format == TableFormat::Tsv ? '\t' : ',', names, fault)) return false;
+  if (!ReadCsvHeader(path, SeparatorOf(format), names, fault)) return false;
   for (std::string& name : names) columns.push_back(TableColumn{std::move(name), false});
   return true;
 }

@@ -46,7 +46,7 @@ class ScratchFolder {
 std::string ProbeCsvTable(const std::string& inputFileName, const RunParameters& base,
                           const TuningOptions& options, bool& numericTarget) {
   CsvOptions csv = options.Csv;
-  csv.Separator = options.InputFormat == TableFormat::Tsv ? '\t' : ',';
+  csv.Separator = SeparatorOf(options.InputFormat);
   Table table;
   std::string fault;
   if (!ReadCsvTable(inputFileName, csv, table, fault)) return fault;

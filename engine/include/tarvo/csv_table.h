@@ -15,6 +15,10 @@ enum class TableFormat { Described, Csv, Tsv };
 // The format a file's name tells: .csv is CSV, .tsv and .tab are TSV (in any case), anything
 // else a described table file.
 TableFormat TableFormatOfName(std::string_view fileName);
+// The field separator of a CSV (comma) or TSV (tab) table.
+constexpr char SeparatorOf(TableFormat format) {
+  return format == TableFormat::Tsv ? '\t' : ',';
+}
 
 struct CsvOptions {
   char Separator = ',';
