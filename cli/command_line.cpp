@@ -239,7 +239,7 @@ void DeclareTuning(CLI::App& app, CommandLine& line) {
                  "the settings, as \"rc=1,2,3 h=0.01,0.05 prune=none,1se,min\";\n"
                  "each look-ahead runs every h without pruning and one row\n"
                  "per other rule, grown as --prune grows [rc=1,2,2.5,3\n"
-                 "h=0.01,0.05,0.1,0.2 prune=none,1se; a numeric target:\n"
+                 "h=0.01,0.05,0.1,0.2 prune=none,1se,min; a numeric target:\n"
                  "h=0.001,0.005,0.01,0.05]")
       ->type_name("TEXT")
       ->group(group)

@@ -70,7 +70,7 @@ TTuneDialog::TTuneDialog(QWidget* parent) : QDialog(parent) {
 QHBoxLayout* TTuneDialog::CreateSettings() {
   GridEdit = new QLineEdit(this);
   GridEdit->setObjectName("GridEdit");
-  GridEdit->setPlaceholderText("rc=1,2,2.5,3 h=0.01,0.05,0.1,0.2 prune=none,1se");
+  GridEdit->setPlaceholderText("rc=1,2,2.5,3 h=0.01,0.05,0.1,0.2 prune=none,1se,min");
   GridEdit->setToolTip(
       "Values to try; empty for the default grid (a numeric target takes "
       "homogeneity 0.001, 0.005, 0.01 and 0.05). Each look-ahead runs every homogeneity without "

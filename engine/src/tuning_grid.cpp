@@ -20,7 +20,7 @@ std::vector<double> DefaultHomogeneities(bool numericTarget) {
 }
 
 std::vector<PruneRule> DefaultPruneRules() {
-  return {PruneRule::None, PruneRule::OneSe};
+  return {PruneRule::None, PruneRule::OneSe, PruneRule::Min};
 }
 
 namespace {

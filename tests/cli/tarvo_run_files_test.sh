@@ -96,9 +96,9 @@ grep -q 'No setting was scored' stdout.txt || fail "nothing scored: $(cat stdout
 expect_status "--format csv" 0 --tune --grid 'rc=1,2 h=0.05,0.2' --format csv example.txt
 [ "$(head -n 1 stdout.txt)" = 'look_ahead,homogeneity,cv_error,std_error,leaves,seconds,outcome,best,note,prune' ] ||
   fail "csv header: $(head -n 1 stdout.txt)"
-[ "$(awk -F, '{ print NF }' stdout.txt | sort -u)" = 10 ] && [ "$(wc -l <stdout.txt)" = 7 ] ||
+[ "$(awk -F, '{ print NF }' stdout.txt | sort -u)" = 10 ] && [ "$(wc -l <stdout.txt)" = 9 ] ||
   fail "csv rows: $(cat stdout.txt)"
-[ "$(cut -d, -f10 stdout.txt | tail -n +2 | tr '\n' ' ')" = 'none none 1se none none 1se ' ] ||
+[ "$(cut -d, -f10 stdout.txt | tail -n +2 | tr '\n' ' ')" = 'none none 1se min none none 1se min ' ] ||
   fail "csv rules: $(cut -d, -f10 stdout.txt)"
 best_csv=$(awk -F, '$8 == 1 { b = $1 " " $2 } END { print b }' stdout.txt)
 "$run" --tune --grid 'rc=1,2 h=0.05,0.2' example.txt >text.txt 2>/dev/null

@@ -258,7 +258,7 @@ TEST_F(TuningRunTest, CancelDuringTheSecondSettingKeepsTheFirstRow) {
 
 // The budget spent after the first row lists the whole grid as rows not run: its settings and
 // their order, without the runs.
-TEST_F(TuningRunTest, DefaultGridAddsOne1seRowPerLookAheadAfterItsUnprunedRows) {
+TEST_F(TuningRunTest, DefaultGridAddsA1seAndAMinRowPerLookAheadAfterItsUnprunedRows) {
   std::atomic<double> now{0.0};
   options_.Clock = [&] { return now.load(); };
   options_.BudgetSeconds = 10;
@@ -266,12 +266,15 @@ TEST_F(TuningRunTest, DefaultGridAddsOne1seRowPerLookAheadAfterItsUnprunedRows) 
   RunParameters base = Predicting(2);
   base.Homogeneity = 0.3;
   TuningResult result = Tune(base);
-  ASSERT_EQ(result.Rows.size(), 20u);
+  ASSERT_EQ(result.Rows.size(), 24u);
   for (size_t r = 0; r < result.Rows.size(); ++r) {
     const TuningRow& row = result.Rows[r];
-    const bool pruned = r % 5 == 4;
-    EXPECT_EQ(row.Prune, pruned ? PruneRule::OneSe : PruneRule::None) << r;
-    EXPECT_EQ(row.RecursiveComplexity, DefaultRecursiveComplexities()[r / 5]) << r;
+    const PruneRule rule = r % 6 == 4   ? PruneRule::OneSe
+                           : r % 6 == 5 ? PruneRule::Min
+                                        : PruneRule::None;
+    const bool pruned = rule != PruneRule::None;
+    EXPECT_EQ(row.Prune, rule) << r;
+    EXPECT_EQ(row.RecursiveComplexity, DefaultRecursiveComplexities()[r / 6]) << r;
     if (pruned) {
       EXPECT_EQ(row.Homogeneity, kPruneHomogeneity) << r;
     }

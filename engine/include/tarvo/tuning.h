@@ -30,7 +30,7 @@ std::vector<double> DefaultRecursiveComplexities();
 // 0.01, 0.05, 0.1 and 0.2 for a nominal target; a numeric target takes only the chi-square
 // levels 0.001, 0.005, 0.01 and 0.05.
 std::vector<double> DefaultHomogeneities(bool numericTarget);
-// None and 1se: the settings without pruning, and one pruned row per look-ahead.
+// None, 1se and min: the settings without pruning, and one row per look-ahead pruned by each rule.
 std::vector<PruneRule> DefaultPruneRules();
 
 // Reads the text form of a grid: "rc=1,2,3 h=0.01,0.05 prune=none,1se", the lists separated by
