@@ -7,16 +7,17 @@
 #include <QSettings>
 #include <QStringDecoder>
 #include <QVariantMap>
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "tarvo/csv_table.h"
 #include "tarvo/table_columns.h"
 
 namespace {
 
 const char* const kChoicesKey = "run/csvColumnToPredict";
+const char* const kNominalKey = "run/csvNominalColumns";
 
 tarvo::TableFormat FormatOfName(const QString& fileName) {
   return tarvo::TableFormatOfName(QFile::encodeName(fileName).toStdString());
@@ -29,9 +30,26 @@ QString NameText(const std::string& bytes) {
   return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
-// The choices are kept by the table's full name, one map for all tables.
+// The choices are kept by the table's full name, one map per kind of choice for all tables.
 QString ChoiceKey(const QString& tableFileName) {
   return QFileInfo(tableFileName).absoluteFilePath();
+}
+
+QStringList ReadChoice(const QSettings& settings, const char* key, const QString& tableFileName) {
+  return settings.value(key).toMap().value(ChoiceKey(tableFileName)).toStringList();
+}
+
+bool WriteChoice(QSettings& settings, const char* key, const QString& tableFileName,
+                 const QStringList& choice) {
+  QVariantMap choices = settings.value(key).toMap();
+  if (choice.isEmpty()) {
+    choices.remove(ChoiceKey(tableFileName));
+  } else {
+    choices.insert(ChoiceKey(tableFileName), choice);
+  }
+  settings.setValue(key, choices);
+  settings.sync();
+  return settings.status() == QSettings::NoError;
 }
 
 }  // namespace
@@ -41,9 +59,8 @@ bool IsCsvTableName(const QString& fileName) {
 }
 
 QList<TTableColumn> ReadCsvColumns(const QByteArray& bytes, const QString& fileName,
-                                   QString& fault) {
-  tarvo::CsvOptions options;
-  options.Separator = tarvo::SeparatorOf(FormatOfName(fileName));
+                                   const QStringList& nominal, QString& fault) {
+  const tarvo::CsvOptions options = CsvReadOptions(fileName, nominal);
   std::istringstream in(bytes.toStdString());
   tarvo::Table table;
   std::string message;
@@ -70,8 +87,7 @@ QList<TTableColumn> ReadCsvHeaderColumns(const QString& fileName) {
 }
 
 TCsvTarget ReadCsvTargetChoice(const QSettings& settings, const QString& tableFileName) {
-  const QStringList kept =
-      settings.value(kChoicesKey).toMap().value(ChoiceKey(tableFileName)).toStringList();
+  const QStringList kept = ReadChoice(settings, kChoicesKey, tableFileName);
   TCsvTarget choice;
   if (kept.size() != 2) return choice;  // none, or a hand-edited entry that does not read
   choice.Number = kept[0].toInt();
@@ -81,12 +97,43 @@ TCsvTarget ReadCsvTargetChoice(const QSettings& settings, const QString& tableFi
 
 bool WriteCsvTargetChoice(QSettings& settings, const QString& tableFileName,
                           const TCsvTarget& choice) {
-  QVariantMap choices = settings.value(kChoicesKey).toMap();
-  choices.insert(ChoiceKey(tableFileName),
-                 QStringList{QString::number(choice.Number), choice.Name});
-  settings.setValue(kChoicesKey, choices);
-  settings.sync();
-  return settings.status() == QSettings::NoError;
+  return WriteChoice(settings, kChoicesKey, tableFileName,
+                     QStringList{QString::number(choice.Number), choice.Name});
+}
+
+QStringList ReadCsvNominalChoice(const QSettings& settings, const QString& tableFileName) {
+  return ReadChoice(settings, kNominalKey, tableFileName);
+}
+
+bool WriteCsvNominalChoice(QSettings& settings, const QString& tableFileName,
+                           const QStringList& columns) {
+  return WriteChoice(settings, kNominalKey, tableFileName, columns);
+}
+
+QStringList SplitColumnList(const QString& text) {
+  QStringList entries;
+  for (const QString& part : text.split(',')) {
+    if (!part.trimmed().isEmpty()) entries.append(part.trimmed());
+  }
+  return entries;
+}
+
+tarvo::CsvOptions CsvReadOptions(const QString& tableFileName, const QStringList& nominal) {
+  tarvo::CsvOptions options;
+  options.Separator = tarvo::SeparatorOf(FormatOfName(tableFileName));
+  for (const QString& column : nominal) options.NominalColumns.push_back(column.toStdString());
+  return options;
+}
+
+QString UnknownColumn(const QList<TTableColumn>& columns, const QStringList& entries) {
+  for (const QString& entry : entries) {
+    bool isNumber = false;
+    const int number = entry.toInt(&isNumber);
+    const bool named = std::any_of(columns.begin(), columns.end(),
+                                   [&](const TTableColumn& c) { return c.Name == entry; });
+    if (!named && !(isNumber && number >= 1 && number <= columns.size())) return entry;
+  }
+  return QString();
 }
 
 int PredictedCsvColumn(const QList<TTableColumn>& columns, const TCsvTarget& choice) {

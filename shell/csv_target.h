@@ -7,8 +7,10 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "table_header.h"
+#include "tarvo/csv_table.h"
 
 class QSettings;
 
@@ -16,10 +18,10 @@ class QSettings;
 bool IsCsvTableName(const QString& fileName);
 
 // The columns of a CSV or TSV table given as its bytes (the separator follows fileName), with
-// their kinds as a run reads them. No columns, and the reader's message in fault, when the bytes
-// do not read as such a table.
+// their kinds as a run reads them, the columns in `nominal` nominal. No columns, and the reader's
+// message in fault, when the bytes do not read as such a table.
 QList<TTableColumn> ReadCsvColumns(const QByteArray& bytes, const QString& fileName,
-                                   QString& fault);
+                                   const QStringList& nominal, QString& fault);
 // Only the names of the file's header row, every column counted numeric; none when the header
 // does not read.
 QList<TTableColumn> ReadCsvHeaderColumns(const QString& fileName);
@@ -34,6 +36,18 @@ TCsvTarget ReadCsvTargetChoice(const QSettings& settings, const QString& tableFi
 // False when the settings cannot be written.
 bool WriteCsvTargetChoice(QSettings& settings, const QString& tableFileName,
                           const TCsvTarget& choice);
+
+// The columns a user asked to be read as nominal in a table (names or numbers, as typed); none
+// when nothing was asked.
+QStringList ReadCsvNominalChoice(const QSettings& settings, const QString& tableFileName);
+bool WriteCsvNominalChoice(QSettings& settings, const QString& tableFileName,
+                           const QStringList& columns);
+// The entries of a comma-separated list of columns, trimmed, empty ones left out.
+QStringList SplitColumnList(const QString& text);
+// The reading options of a CSV or TSV table: its separator, and the nominal columns asked.
+tarvo::CsvOptions CsvReadOptions(const QString& tableFileName, const QStringList& nominal);
+// The first entry that names no column (neither a name nor a number 1..size); empty when all do.
+QString UnknownColumn(const QList<TTableColumn>& columns, const QStringList& entries);
 
 // The number of the column to predict: the picked one while the table still has it (at its
 // number, else the one column of its name), otherwise the last column; 0 without columns.

@@ -43,11 +43,13 @@ bool MarkReportStopped(const QString& fileName) {
 }  // namespace
 
 TEngineRun::TEngineRun(const tarvo::RunParameters& parameters, tarvo::PruneRule prune,
-                       std::string inputFileName, TTreeStartHook hook, QObject* parent)
+                       std::string inputFileName, tarvo::CsvOptions csv, TTreeStartHook hook,
+                       QObject* parent)
     : TBackgroundTask(parent),
       Parameters(parameters),
       Prune(prune),
       InputFileName(std::move(inputFileName)),
+      Csv(std::move(csv)),
       Hook(std::move(hook)) {
   setObjectName("EngineRun");
 }
@@ -81,6 +83,7 @@ void TEngineRun::Run() {
   options.ReportFileName = kReportFileName;
   // A .csv, .tsv or .tab file is read as such a table; any other name as a table file.
   options.InputFormat = tarvo::TableFormatOfName(InputFileName);
+  options.Csv = Csv;
   options.Prune = Prune;
   tarvo::TreeCollector trees;
   options.Observer = &trees;

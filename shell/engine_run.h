@@ -33,8 +33,10 @@ class TEngineRun : public TBackgroundTask {
   // here to look at the window while it lasts.
   using TTreeStartHook = std::function<void(int32_t tree, const std::atomic<bool>& stopRequested)>;
 
+  // csv: how a CSV or TSV table is read (a table file ignores it).
   TEngineRun(const tarvo::RunParameters& parameters, tarvo::PruneRule prune,
-             std::string inputFileName, TTreeStartHook hook, QObject* parent = nullptr);
+             std::string inputFileName, tarvo::CsvOptions csv, TTreeStartHook hook,
+             QObject* parent = nullptr);
   // Stops the run and waits for its thread.
   ~TEngineRun() override;
   TEngineRun(const TEngineRun&) = delete;
@@ -59,6 +61,7 @@ class TEngineRun : public TBackgroundTask {
   tarvo::RunParameters Parameters;
   tarvo::PruneRule Prune;
   std::string InputFileName;
+  tarvo::CsvOptions Csv;
   TTreeStartHook Hook;
   std::atomic<bool> StopRequested{false};
 };

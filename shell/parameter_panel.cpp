@@ -8,9 +8,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
+#include "csv_target.h"
 #include "tarvo/numbers.h"
 
 namespace {
@@ -75,6 +77,7 @@ TParameterPanel::TParameterPanel(QWidget* parent) : QGroupBox("Parameters", pare
                                "tree's error (2 to 255); 1 or less grows the trees without it.");
   CreatePruneChoice();
   CreateColumnList();
+  CreateNominalEdit();
   CreateOkButton();
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr,
                                Qt::WidgetWithChildrenShortcut);
@@ -142,6 +145,31 @@ void TParameterPanel::CreateColumnList() {
   ColumnList->installEventFilter(this);
 }
 
+// Below the column list, for a CSV or TSV table only: a table file's header says each column's
+// kind.
+void TParameterPanel::CreateNominalEdit() {
+  const char* meaning =
+      "Columns of this CSV or TSV table to read as nominal even when their values are numbers "
+      "(class codes such as 0 and 1): their names or numbers, separated by commas. A nominal "
+      "column to predict gives classification trees. Kept for this table in Tarvo2's own "
+      "settings; OK applies it.";
+  NominalColumns = new QLineEdit(this);
+  NominalColumns->setObjectName("NominalColumns");
+  NominalColumns->setToolTip(meaning);
+  NominalLabel = new QLabel("&Nominal columns:", this);
+  NominalLabel->setObjectName("NominalLabel");
+  NominalLabel->setBuddy(NominalColumns);
+  NominalLabel->setToolTip(meaning);
+  NominalLabel->adjustSize();
+  const int top = 188 + ColumnList->height() + 8;
+  const int left = 16 + NominalLabel->width() + 6;
+  NominalColumns->setGeometry(left, top, 16 + 220 - left, NominalColumns->sizeHint().height());
+  NominalLabel->move(16, top + (NominalColumns->height() - NominalLabel->height()) / 2);
+  connect(NominalColumns, &QLineEdit::returnPressed, this, &TParameterPanel::OkRequested);
+  NominalColumns->hide();
+  NominalLabel->hide();
+}
+
 void TParameterPanel::CreateOkButton() {
   OK = new QPushButton("OK", this);
   OK->setObjectName("OK");
@@ -203,6 +231,19 @@ void TParameterPanel::SetColumns(const QList<TTableColumn>& columns, int32_t fea
   ColumnList->setCurrentIndex(ColumnList->findData(featureToPredict));
 }
 
+void TParameterPanel::FillNominal(const QStringList& columns, bool csvTable) {
+  NominalColumns->setText(columns.join(", "));
+  NominalColumns->setVisible(csvTable);
+  NominalLabel->setVisible(csvTable);
+  const int bottom = csvTable ? NominalColumns->geometry().bottom() + 12 : 231;
+  resize(width(), std::max(231, bottom));
+  FilledTexts = EditTexts();
+}
+
+QStringList TParameterPanel::ReadNominal() const {
+  return SplitColumnList(NominalColumns->text());
+}
+
 void TParameterPanel::Open() {
   show();
   raise();
@@ -235,5 +276,5 @@ QStringList TParameterPanel::EditTexts() const {
   return {Recursive_Embedding->text(), Homogeneity->text(),
           VariantsNumber->text(),      FeatureToPredict->text(),
           FoldsCrossValidate->text(),  Prune->isChecked() ? "prune" : "",
-          PruneRule->currentText()};
+          PruneRule->currentText(),    NominalColumns->text()};
 }

@@ -1,5 +1,6 @@
 // The parameter panel GroupBox1: the edits of the five run parameters the user sets, the pruning
-// setting, the column list of the open table and the OK button, laid over the editor and not modal.
+// setting, the column list of the open table (with its nominal columns when it is a CSV or TSV
+// table) and the OK button, laid over the editor and not modal.
 #pragma once
 
 #include <QGroupBox>
@@ -31,6 +32,10 @@ class TParameterPanel : public QGroupBox {
   // nothing; fault says why.
   void SetColumns(const QList<TTableColumn>& columns, int32_t featureToPredict,
                   bool csvTable = false, const QString& fault = QString());
+  // Shows the columns asked to be nominal in a CSV or TSV table, as a comma-separated list; the
+  // field is there only for such a table.
+  void FillNominal(const QStringList& columns, bool csvTable);
+  QStringList ReadNominal() const;
   // Shows the panel with the first edit's text selected for typing.
   void Open();
   // The edits as run parameters, the other values taken from base. Every edit is converted
@@ -54,6 +59,7 @@ class TParameterPanel : public QGroupBox {
   QLineEdit* AddEdit(const char* name, const char* caption, int left, int top, const char* meaning);
   void CreatePruneChoice();
   void CreateColumnList();
+  void CreateNominalEdit();
   void CreateOkButton();
   QStringList EditTexts() const;
 
@@ -66,6 +72,8 @@ class TParameterPanel : public QGroupBox {
   QComboBox* PruneRule = nullptr;
   QComboBox* ColumnList = nullptr;
   QLabel* ColumnLabel = nullptr;
+  QLineEdit* NominalColumns = nullptr;
+  QLabel* NominalLabel = nullptr;
   QPushButton* OK = nullptr;
   QStringList FilledTexts;  // what Fill and FillPrune put in the edits and the pruning setting
 };

@@ -31,13 +31,15 @@ QString EndText(const TRunRecord& run) {
   return "failed";
 }
 
-QString ParametersText(const tarvo::RunParameters& p, tarvo::PruneRule prune) {
+QString ParametersText(const tarvo::RunParameters& p, tarvo::PruneRule prune,
+                       const QStringList& nominal) {
   QString text = QString("look-ahead %1, homogeneity %2, variants %3, column %4, folds %5")
                      .arg(Fixed(p.RecursiveComplexity, 2), Fixed(p.Homogeneity, 3))
                      .arg(p.VariantsNumber)
                      .arg(p.FeatureToPredict)
                      .arg(p.FoldsCrossValidate);
   if (prune != tarvo::PruneRule::None) text += QString(", prune ") + tarvo::PruneRuleName(prune);
+  if (!nominal.isEmpty()) text += ", nominal " + nominal.join(',');
   return text;
 }
 
@@ -67,8 +69,9 @@ int TResultsList::AddRun(TRunRecord run) {
   row->setText(kNumber, QString::number(index + 1));
   row->setText(kTable, QFileInfo(run.Table).fileName());
   row->setToolTip(kTable, run.Table);
-  row->setText(kParameters, ParametersText(run.Parameters, run.Prune));
-  row->setToolTip(kParameters, ParametersText(run.Parameters, run.Prune));
+  const QString parameters = ParametersText(run.Parameters, run.Prune, run.Nominal);
+  row->setText(kParameters, parameters);
+  row->setToolTip(kParameters, parameters);
   row->setText(kStarted, run.Started.toString("HH:mm:ss"));
   row->setToolTip(kStarted,
                   QString("%1, %2 s")

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDockWidget>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "engine_run.h"
@@ -20,6 +21,7 @@ struct TRunRecord {
   QString Table;                    // the file the run read
   tarvo::RunParameters Parameters;  // as the run used them: param.par's, with a pruned run's growth
   tarvo::PruneRule Prune = tarvo::PruneRule::None;
+  QStringList Nominal;  // the columns of a CSV or TSV table read as nominal on request
   QDateTime Started;
   qint64 Milliseconds = 0;
   TRunOutcome::TEnd End = TRunOutcome::TEnd::Completed;
@@ -57,7 +59,8 @@ class TResultsList : public QDockWidget {
 
 // How a run ended, in a word or two: "complete", "table fault", "stopped", "failed".
 QString EndText(const TRunRecord& run);
-// The run parameters that the panel shows, and the pruning rule when there is one, in one short
-// line.
+// The run parameters that the panel shows, the pruning rule and the columns asked to be nominal
+// when there are any, in one short line.
 QString ParametersText(const tarvo::RunParameters& parameters,
-                       tarvo::PruneRule prune = tarvo::PruneRule::None);
+                       tarvo::PruneRule prune = tarvo::PruneRule::None,
+                       const QStringList& nominal = {});

@@ -517,11 +517,13 @@ void TForm1::FillParameterPanel() {
   QList<TTableColumn> columns;
   QString fault;
   PanelCsv = TPanelCsv();
+  QStringList nominal;
   if (IsCsvTableName(table)) {
     const QByteArray bytes = !editorHoldsTable     ? FileBytes(table)
                              : EditorFormat.Latin1 ? editorText.toLatin1()
                                                    : editorText.toUtf8();
-    columns = ReadCsvColumns(bytes, table, fault);
+    nominal = ReadCsvNominalChoice(WindowSettings(), table);
+    columns = ReadCsvColumns(bytes, table, nominal, fault);
     // A table that does not read as a whole may still have a header to number its columns.
     const QList<TTableColumn> numbered = columns.isEmpty() ? ReadCsvHeaderColumns(table) : columns;
     shown.FeatureToPredict =
@@ -540,6 +542,7 @@ void TForm1::FillParameterPanel() {
   GroupBox1->Fill(shown);
   GroupBox1->FillPrune(ReadPruneSetting(WindowSettings()));
   GroupBox1->SetColumns(columns, shown.FeatureToPredict, !PanelCsv.Table.isEmpty(), fault);
+  GroupBox1->FillNominal(nominal, !PanelCsv.Table.isEmpty());
 }
 
 void TForm1::HideParameterPanel() {
@@ -552,9 +555,11 @@ void TForm1::OKClick() {
   tarvo::RunParameters read = GroupBox1->Read(Parameters);
   const bool csvPicked = !PanelCsv.Table.isEmpty() && read.FeatureToPredict != PanelCsv.Shown;
   TCsvTarget pick;
+  const QStringList nominal = GroupBox1->ReadNominal();
   if (!PanelCsv.Table.isEmpty()) {
     // The pick belongs to the CSV or TSV table; param.par keeps its FeatureToPredict.
     pick = CheckedCsvPick(read.FeatureToPredict);
+    CheckNominalColumns(nominal);
     read.FeatureToPredict = QFile::exists("param.par")
                                 ? tarvo::ReadParameterFile("param.par").FeatureToPredict
                                 : tarvo::RunParameters().FeatureToPredict;
@@ -565,7 +570,8 @@ void TForm1::OKClick() {
     throw std::runtime_error("Cannot create file param.par");
   QSettings settings = WindowSettings();
   if (!WritePruneSetting(settings, GroupBox1->ReadPrune()) ||
-      (csvPicked && !WriteCsvTargetChoice(settings, PanelCsv.Table, pick)))
+      (csvPicked && !WriteCsvTargetChoice(settings, PanelCsv.Table, pick)) ||
+      (!PanelCsv.Table.isEmpty() && !WriteCsvNominalChoice(settings, PanelCsv.Table, nominal)))
     throw std::runtime_error("Cannot save the settings in " + settings.fileName().toStdString());
   if (csvPicked) PanelCsv.Shown = pick.Number;
   HideParameterPanel();
@@ -582,6 +588,20 @@ TCsvTarget TForm1::CheckedCsvPick(int32_t number) const {
                                  .arg(columns.size())
                                  .toStdString());
   return TCsvTarget{number, columns[number - 1].Name};
+}
+
+// Refuses a column asked to be nominal that the CSV or TSV table does not have, with the ones it
+// has.
+void TForm1::CheckNominalColumns(const QStringList& nominal) const {
+  const QList<TTableColumn>& columns = PanelCsv.Columns;
+  if (columns.isEmpty()) return;  // the run reports the table's fault
+  const QString unknown = UnknownColumn(columns, nominal);
+  if (unknown.isEmpty()) return;
+  throw std::runtime_error(QString("Nominal columns: %1 has no column %2; give names of its "
+                                   "header or numbers 1 to %3.")
+                               .arg(QFileInfo(PanelCsv.Table).fileName(), unknown)
+                               .arg(columns.size())
+                               .toStdString());
 }
 
 // The column a run on a CSV or TSV table predicts, from its header as on disk: the one picked for
@@ -620,7 +640,8 @@ void TForm1::TuneParamsExecute() {
     tarvo::RunParameters base = tarvo::ReadParameterFile("param.par");
     QString note;
     if (IsCsvTableName(table)) base.FeatureToPredict = CsvColumnToPredict(table, note);
-    TuneDialog->SetTable(table, base, note);
+    const QStringList nominal = ReadCsvNominalChoice(WindowSettings(), table);
+    TuneDialog->SetTable(table, base, note, CsvReadOptions(table, nominal));
   }
   TuneDialog->show();
   TuneDialog->raise();
@@ -671,9 +692,11 @@ void TForm1::TreeBuildExecute() {
   RunRecord.Table = table;
   RunRecord.Parameters = runParameters;
   RunRecord.Prune = prune;
+  if (IsCsvTableName(table)) RunRecord.Nominal = ReadCsvNominalChoice(WindowSettings(), table);
   RunRecord.Started = QDateTime::currentDateTime();
   RunClock.start();
-  Run = new TEngineRun(runParameters, prune, tableFile, TreeStartHook, this);
+  Run = new TEngineRun(runParameters, prune, tableFile, CsvReadOptions(table, RunRecord.Nominal),
+                       TreeStartHook, this);
   connect(Run, &TEngineRun::PanelTextChanged, this, &TForm1::SetPanel);
   connect(Run, &TEngineRun::TreesPlanned, RunProgress, &TRunProgress::PlanTrees);
   connect(Run, &TEngineRun::TreeStarted, RunProgress, &TRunProgress::TreeStarted);

@@ -100,6 +100,7 @@ class TForm1 : public QMainWindow {
   void ShowWarnings(const std::vector<std::string>& warnings);
   void FillParameterPanel();
   TCsvTarget CheckedCsvPick(int32_t number) const;
+  void CheckNominalColumns(const QStringList& nominal) const;
   int32_t CsvColumnToPredict(const QString& table, QString& note) const;
   void HideParameterPanel();
   void ShowSearch(TFindDialog*& dialog, bool replacing);

@@ -165,10 +165,11 @@ bool TTuneDialog::IsRunning() const {
 }
 
 void TTuneDialog::SetTable(const QString& fileName, const tarvo::RunParameters& base,
-                           const QString& note) {
+                           const QString& note, const tarvo::CsvOptions& csv) {
   if (IsRunning()) return;
   TableFileName = fileName;
   Base = base;
+  Csv = csv;
   StatusLabel->setText("Table: " + fileName + (note.isEmpty() ? "" : ". " + note));
 }
 
@@ -201,6 +202,7 @@ void TTuneDialog::StartClick() {
   WorkerError.clear();
   const std::string file = QFile::encodeName(TableFileName).toStdString();
   options.InputFormat = tarvo::TableFormatOfName(file);
+  options.Csv = Csv;
   const tarvo::RunParameters base = Base;
   try {
     Search->Start([this, file, base, options] {

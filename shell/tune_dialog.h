@@ -27,10 +27,11 @@ class TTuneDialog : public QDialog {
   // Stops a search in progress and waits for it.
   ~TTuneDialog() override;
 
-  // The table the next search runs on (a .csv, .tsv or .tab file read as such a table), the
-  // parameters it keeps for the others, and a note on the column it predicts, when there is one.
+  // The table the next search runs on (a .csv, .tsv or .tab file read as such a table, with csv),
+  // the parameters it keeps for the others, and a note on the column it predicts, when there is
+  // one.
   void SetTable(const QString& fileName, const tarvo::RunParameters& base,
-                const QString& note = QString());
+                const QString& note = QString(), const tarvo::CsvOptions& csv = {});
   bool IsRunning() const;
 
  signals:
@@ -54,6 +55,7 @@ class TTuneDialog : public QDialog {
 
   QString TableFileName;
   tarvo::RunParameters Base;
+  tarvo::CsvOptions Csv;
   std::atomic<bool> StopRequested{false};
   TBackgroundTask* Search;
   // Written by the worker, read once it has finished.

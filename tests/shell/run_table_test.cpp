@@ -233,6 +233,44 @@ class TRunTableTest : public TShellTest {
     QCOMPARE(tuned->item(0, 2)->text(), QString("0.000"));  // the step splits every fold exactly
     QCOMPARE(dialogs.Errors, QStringList());
   }
+
+  // Numeric class codes of a CSV table are classes once the panel names their column nominal: the
+  // run, the list of columns and the results list follow, and a column the table lacks is refused.
+  void CsvColumnNamedNominalGrowsClassificationTrees() {
+    QByteArray csv = "x,code\n";
+    for (int i = 1; i <= 20; ++i) csv += QByteArray::number(i) + (i <= 10 ? ",0\n" : ",1\n");
+    const QString table = folder_->Path("codes.csv");
+    WriteBytes(table, csv);
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Open(form, dialogs, table);
+    Trigger(form, "ParamDialog");
+    auto* nominal = Child<QLineEdit>(form, "NominalColumns");
+    QVERIFY(!nominal->isHidden());
+    nominal->setText("x, cost");
+    QTest::mouseClick(Child<QPushButton>(form, "OK"), Qt::LeftButton);
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QVERIFY2(dialogs.Errors[0].startsWith("Nominal columns: codes.csv has no column cost"),
+             qPrintable(dialogs.Errors[0]));
+    nominal->setText("code");
+    QTest::mouseClick(Child<QPushButton>(form, "OK"), Qt::LeftButton);
+    GrowTree(form);
+    QVERIFY(EditorText(form).contains("Number of classes=   2"));
+    QVERIFY(Rows(form).topLevelItem(0)->text(5).endsWith(", nominal code"));
+
+    Trigger(form, "ParamDialog");
+    QCOMPARE(nominal->text(), QString("code"));
+    QCOMPARE(Child<QComboBox>(form, "ColumnList")->currentText(), QString("2  code (nominal)"));
+    nominal->clear();
+    QTest::mouseClick(Child<QPushButton>(form, "OK"), Qt::LeftButton);
+    GrowTree(form);
+    QVERIFY(!EditorText(form).contains("Number of classes"));
+    QCOMPARE(dialogs.Errors.size(), 1);
+
+    Open(form, dialogs, TARVO_EXAMPLE_TABLE);
+    Trigger(form, "ParamDialog");
+    QVERIFY(nominal->isHidden());
+  }
 };
 
 QTEST_MAIN(TRunTableTest)
