@@ -21,7 +21,7 @@ void TBinaryCutSearch::TSide::Add(const TGroupRow& row) {
 }
 
 double TBinaryCutSearch::Impurity(const TSide& side) const {
-  return GiniImpurity(side.ClassCount, run_.C());
+  return tarvo::Impurity(side.ClassCount, run_.C(), run_.ImpurityMeasure);
 }
 
 void TBinaryCutSearch::EvaluateFeature(TSearchFrame& frame, int32_t f) {
@@ -69,7 +69,7 @@ void TBinaryCutSearch::EvaluateFeature(TSearchFrame& frame, int32_t f) {
     const double impurity = Impurity(lower) + Impurity(upper);
     // Leaves of a search without look-ahead may count their impurity in place of their errors.
     const double misfits =
-        run_.GiniScores && lastLevel ? impurity : static_cast<double>(totals.Errors);
+        run_.ImpurityScores && lastLevel ? impurity : static_cast<double>(totals.Errors);
     const double score = SplitScore(run_, totals.Leaves, run_.FeatureCost[f], totals.Dispersion,
                                     misfits / w, frame.N);
     if ((bestCut == 0 && score <= kMissingScore) || score < bestScore ||

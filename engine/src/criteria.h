@@ -1,6 +1,7 @@
 // The statistics and tests that judge a node, a group of objects and a candidate partition.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "run_state.h"
@@ -50,6 +51,23 @@ inline double GiniImpurity(const TClassCounts& counts, int32_t classCount) {
     squares += static_cast<double>(counts[c]) * counts[c];
   }
   return objects > 0 ? objects - squares / objects : 0.0;
+}
+
+// Objects times the entropy of their classes in nats: the sum over classes of count x
+// ln(objects / count); 0 without classes.
+inline double EntropyImpurity(const TClassCounts& counts, int32_t classCount) {
+  double objects = 0.0;
+  for (int32_t c = 1; c <= classCount; ++c) objects += counts[c];
+  double sum = 0.0;
+  for (int32_t c = 1; c <= classCount; ++c) {
+    if (counts[c] > 0) sum += counts[c] * std::log(objects / counts[c]);
+  }
+  return sum;
+}
+
+inline double Impurity(const TClassCounts& counts, int32_t classCount, TImpurity measure) {
+  return measure == TImpurity::Entropy ? EntropyImpurity(counts, classCount)
+                                       : GiniImpurity(counts, classCount);
 }
 
 // Adds the class counts of b to a, over every class slot.

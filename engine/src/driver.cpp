@@ -212,9 +212,10 @@ bool GrowAndReport(TRunState& run) {
   int32_t firstTrees = 1 + (folds > 1 ? folds : 0);
   int32_t laterTrees = 1 + (folds > 2 ? folds : 0);
   if (run.Prune != PruneRule::None && folds > 1) {
-    // Every tree, its fold trees and the trees without each pair of folds.
+    // Every tree, its fold trees and the trees without each pair of folds, with each impurity.
     const int64_t k = folds;
-    firstTrees = laterTrees = static_cast<int32_t>(1 + k + k * (k - 1) / 2);
+    const int64_t impurities = static_cast<int64_t>(PrunedImpurities(run).size());
+    firstTrees = laterTrees = static_cast<int32_t>(impurities * (1 + k + k * (k - 1) / 2));
   }
   run.PlanTrees(firstTrees + (trees - 1) * laterTrees);
   TTreeGrower grower(run, run.SearchThreads);
@@ -294,7 +295,7 @@ RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
   if (GrowsForPruning(run)) {
     run.CostWeight = kPruneSplitCost;
     run.BinarySplits = run.Parameters.RecursiveComplexity < kPruneMultiwayLookAhead;
-    run.GiniScores = run.Parameters.RecursiveComplexity == 1.0;
+    run.ImpurityScores = run.Parameters.RecursiveComplexity == 1.0;
     run.CutsBelowSearch = !run.BinarySplits;
   }
   run.Progress = options.Progress;

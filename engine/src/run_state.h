@@ -24,6 +24,11 @@ class TreeObserver;
 
 constexpr double kMissingScore = 1e17;  // best scores start here and free slots carry it
 
+// How impure a leaf's classes are, where a search counts impurity: Gini (objects less the sum of
+// squared class counts over objects) or entropy (objects times the entropy of their classes, in
+// nats).
+enum class TImpurity { Gini, Entropy };
+
 struct TRunState {
   RunParameters Parameters{0.0, 0.0, 0.0, 0, 0, 0, 0};  // as the caller passed them
   std::string InputFileName;
@@ -84,11 +89,12 @@ struct TRunState {
   // homogeneity 0 grows until its values agree: the test, which compares the dispersion with the
   // mean, would stop it early wherever the values are large and close together.
   bool DispersionTest = true;
-  // Whether the leaves of a search count the Gini impurity of their classes (objects less the sum
-  // of squared class counts over objects) where they count errors otherwise. A binary tree grown
-  // without look-ahead takes it: a cut that leaves the majorities as they were but purifies its
-  // sides counts, so growth goes on where the errors alone would stop it.
-  bool GiniScores = false;
+  // Whether the leaves of a search count the impurity of their classes (ImpurityMeasure) where they
+  // count errors otherwise. A binary tree grown without look-ahead takes it: a cut that leaves the
+  // majorities as they were but purifies its sides counts, so growth goes on where the errors alone
+  // would stop it.
+  bool ImpurityScores = false;
+  TImpurity ImpurityMeasure = TImpurity::Gini;
   // Whether a node that the look-ahead search leaves unsplit is cut in two as a binary pruned run
   // without look-ahead would cut it. A pruned run with look-ahead takes it: its multiway splits
   // stop while binary cuts still pay, and pruning then decides which of them stay.

@@ -158,8 +158,8 @@ TSearchFrame& TSplitSearch::OpenNode(TNodeRec& node, const int32_t* objects, int
   node.FirstBranch = nullptr;
   node.Feature = 0;
   // A node whose branches count their impurity counts its own likewise.
-  const double misfitFrequency = run_.GiniScores && frame.LastLevel(run_)
-                                     ? GiniImpurity(node.ClassCount, classes) / n
+  const double misfitFrequency = run_.ImpurityScores && frame.LastLevel(run_)
+                                     ? Impurity(node.ClassCount, classes, run_.ImpurityMeasure) / n
                                      : errorFrequency;
   result.Score = SplitScore(run_, 1, 0.0, node.Dispersion, misfitFrequency, n);
   return frame;

@@ -136,19 +136,19 @@ class TBinaryCutScope {
         lookAhead_(run.Parameters.RecursiveComplexity),
         leafWeight_(run.LeafWeight),
         binarySplits_(run.BinarySplits),
-        giniScores_(run.GiniScores) {
+        impurityScores_(run.ImpurityScores) {
     run.BaseLookAhead = 1;
     run.Parameters.RecursiveComplexity = 1.0;
     // A cut pays as it would at binary growth's target weight.
     run.LeafWeight = leafWeight_ * kPruneTargetWeight / kPruneBinaryTargetWeight;
-    run.BinarySplits = run.GiniScores = true;
+    run.BinarySplits = run.ImpurityScores = true;
   }
   ~TBinaryCutScope() {
     run_.BaseLookAhead = baseLookAhead_;
     run_.Parameters.RecursiveComplexity = lookAhead_;
     run_.LeafWeight = leafWeight_;
     run_.BinarySplits = binarySplits_;
-    run_.GiniScores = giniScores_;
+    run_.ImpurityScores = impurityScores_;
   }
   TBinaryCutScope(const TBinaryCutScope&) = delete;
   TBinaryCutScope& operator=(const TBinaryCutScope&) = delete;
@@ -159,7 +159,7 @@ class TBinaryCutScope {
   const double lookAhead_;
   const double leafWeight_;
   const bool binarySplits_;
-  const bool giniScores_;
+  const bool impurityScores_;
 };
 
 }  // namespace

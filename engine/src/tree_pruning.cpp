@@ -57,61 +57,105 @@ size_t Choose(const std::vector<TPruningRow>& rows, PruneRule rule) {
   return rows.front().Folds.empty() ? 0 : ChooseRow(rows, rule);
 }
 
+std::string MeasureName(TImpurity measure) {
+  return measure == TImpurity::Entropy ? "entropy" : "Gini";
+}
+
 }  // namespace
 
+std::vector<TImpurity> PrunedImpurities(const TRunState& run) {
+  if (run.ImpurityScores && run.Target.ClassificationMode) {
+    return {TImpurity::Gini, TImpurity::Entropy};
+  }
+  return {run.ImpurityMeasure};
+}
+
 struct TTreePruner::TFold {
-  std::vector<int32_t> Test;            // the fold's objects that took part in the tree, increasing
-  int32_t Training = 0;                 // the objects of the other folds that did
-  double Spread = 0.0;                  // standard deviation of the training values (regression)
-  std::unique_ptr<TPrunableTree> Tree;  // grown without the fold; null without training objects
-  std::vector<TPruningRow> Rows;        // its own sequence, judged on the other folds
-  size_t Chosen = 0;
+  std::vector<int32_t> Test;         // the fold's objects that took part in the tree, increasing
+  int32_t Training = 0;              // the objects of the other folds that did
+  double Spread = 0.0;               // standard deviation of the training values (regression)
+  std::vector<TSequence> ByMeasure;  // grown without the fold; none without training objects
+  size_t Measure = 0;                // the chosen one
 };
 
 TTreePruner::TTreePruner(TRunState& run, TTreeGrower& grower) : run_(run), grower_(grower) {}
 
 TTreePruner::~TTreePruner() = default;
 
+size_t TTreePruner::BestSequence(const std::vector<TSequence>& sequences) {
+  size_t best = 0;
+  double bestError = 0.0;
+  for (size_t m = 0; m < sequences.size(); ++m) {
+    const std::vector<TPruningRow>& rows = sequences[m].Rows;
+    const double error = rows[ChooseRow(rows, PruneRule::Min)].Error;
+    if (m == 0 || error < bestError) {
+      best = m;
+      bestError = error;
+    }
+  }
+  return best;
+}
+
 void TTreePruner::PruneGrownTree() {
   folds_ = run_.Parameters.FoldsCrossValidate;
-  tree_ = std::make_unique<TPrunableTree>(*run_.Root(), run_.C());
-  rows_ = PruningRows(*tree_);
-  chosen_ = 0;
-  if (folds_ <= 1) return;  // nothing to choose on: the tree stays as grown
+  measures_ = PrunedImpurities(run_);
+  tree_.clear();
+  tree_.resize(measures_.size());
+  tree_[0].Tree = std::make_unique<TPrunableTree>(*run_.Root(), run_.C());
+  tree_[0].Rows = PruningRows(*tree_[0].Tree);
+  measure_ = 0;
+  if (folds_ <= 1) {  // nothing to choose on: the tree stays as grown
+    tree_.resize(1);
+    measures_.resize(1);
+    return;
+  }
   saved_ = run_.Active;
   AssignFolds(run_, folds_);
   GrowFoldTrees();
 
   int32_t objects = 0;
   for (int32_t o = 1; o <= run_.N(); ++o) objects += saved_[o] ? 1 : 0;
-  for (size_t r = 0; r < rows_.size(); ++r) {
-    for (int32_t f = 1; f <= folds_; ++f) {
-      const TFold& fold = fold_[f];
-      if (!fold.Tree || fold.Test.empty()) continue;
-      const double e = ErrorOnFold(*fold.Tree, RowProbe(rows_, r), f, fold.Spread);
-      const int32_t tested = static_cast<int32_t>(fold.Test.size());
-      rows_[r].Error += e * tested / objects;
-      rows_[r].Folds.push_back(FoldError{e, tested});
+  for (size_t m = 0; m < tree_.size(); ++m) {
+    std::vector<TPruningRow>& rows = tree_[m].Rows;
+    for (size_t r = 0; r < rows.size(); ++r) {
+      for (int32_t f = 1; f <= folds_; ++f) {
+        const TFold& fold = fold_[f];
+        if (fold.ByMeasure.empty() || fold.Test.empty()) continue;
+        const double e = ErrorOnFold(*fold.ByMeasure[m].Tree, RowProbe(rows, r), f, fold.Spread);
+        const int32_t tested = static_cast<int32_t>(fold.Test.size());
+        rows[r].Error += e * tested / objects;
+        rows[r].Folds.push_back(FoldError{e, tested});
+      }
+      rows[r].StandardError = FoldStandardError(rows[r].Folds);
     }
-    rows_[r].StandardError = FoldStandardError(rows_[r].Folds);
+    tree_[m].Chosen = Choose(rows, run_.Prune);
   }
-  chosen_ = Choose(rows_, run_.Prune);
+  measure_ = BestSequence(tree_);
 
   GrowPairTrees();
   for (int32_t f = 1; f <= folds_; ++f) {
     TFold& fold = fold_[f];
-    if (!fold.Tree) continue;
-    for (TPruningRow& row : fold.Rows) row.StandardError = FoldStandardError(row.Folds);
-    fold.Chosen = Choose(fold.Rows, run_.Prune);
+    if (fold.ByMeasure.empty()) continue;
+    for (TSequence& sequence : fold.ByMeasure) {
+      for (TPruningRow& row : sequence.Rows) row.StandardError = FoldStandardError(row.Folds);
+      sequence.Chosen = Choose(sequence.Rows, run_.Prune);
+    }
+    fold.Measure = BestSequence(fold.ByMeasure);
   }
   run_.Active = saved_;
-  Store(*tree_, rows_[chosen_].Alpha);
+  Store(*tree_[measure_].Tree, tree_[measure_].Rows[tree_[measure_].Chosen].Alpha);
 }
 
 void TTreePruner::GrowFoldTrees() {
   fold_.clear();
   fold_.resize(folds_ + 1);
+  // The run's tree with the other impurities first: it grows on every object.
   std::vector<TGrowJob> jobs;
+  const std::string variant = " Variant " + std::to_string(run_.VariantNumber);
+  for (size_t m = 1; m < measures_.size(); ++m) {
+    jobs.push_back(
+        TGrowJob{saved_, variant + " " + MeasureName(measures_[m]), measures_[m], nullptr});
+  }
   std::vector<int32_t> jobFold;
   for (int32_t f = 1; f <= folds_; ++f) {
     TFold& fold = fold_[f];
@@ -127,25 +171,32 @@ void TTreePruner::GrowFoldTrees() {
     }
     if (run_.Target.RegressionMode) fold.Spread = TrainingSpread(run_);
     if (fold.Training == 0) continue;
-    jobs.push_back(TGrowJob{
-        run_.Active,
-        " Variant " + std::to_string(run_.VariantNumber) + " Fold " + std::to_string(f), nullptr});
-    jobFold.push_back(f);
+    for (TImpurity measure : measures_) {
+      jobs.push_back(
+          TGrowJob{run_.Active, variant + " Fold " + std::to_string(f), measure, nullptr});
+      jobFold.push_back(f);
+    }
   }
   run_.Active = saved_;
   GrowTrees(jobs);
-  for (size_t j = 0; j < jobs.size(); ++j) {
-    TFold& fold = fold_[jobFold[j]];
-    fold.Tree = std::move(jobs[j].Tree);
-    fold.Rows = PruningRows(*fold.Tree);
+  const size_t others = measures_.size() - 1;
+  for (size_t m = 1; m < measures_.size(); ++m) {
+    tree_[m].Tree = std::move(jobs[m - 1].Tree);
+    tree_[m].Rows = PruningRows(*tree_[m].Tree);
+  }
+  for (size_t j = others; j < jobs.size(); ++j) {
+    TSequence& sequence = fold_[jobFold[j - others]].ByMeasure.emplace_back();
+    sequence.Tree = std::move(jobs[j].Tree);
+    sequence.Rows = PruningRows(*sequence.Tree);
   }
 }
 
 void TTreePruner::GrowPairTrees() {
   // The tree without folds f and g serves both the fold tree without f (tested on g) and the
-  // one without g (tested on f): each pair is grown once.
+  // one without g (tested on f): each pair is grown once for each impurity.
   std::vector<TGrowJob> jobs;
   std::vector<std::pair<int32_t, int32_t>> jobPair;
+  std::vector<size_t> jobMeasure;
   std::vector<double> jobSpread;
   for (int32_t f = 1; f < folds_; ++f) {
     for (int32_t g = f + 1; g <= folds_; ++g) {
@@ -160,12 +211,16 @@ void TTreePruner::GrowPairTrees() {
         }
       }
       if (training == 0) continue;
-      jobSpread.push_back(run_.Target.RegressionMode ? TrainingSpread(run_) : 0.0);
-      jobs.push_back(TGrowJob{run_.Active,
-                              " Variant " + std::to_string(run_.VariantNumber) + " Folds " +
-                                  std::to_string(f) + "," + std::to_string(g),
-                              nullptr});
-      jobPair.emplace_back(f, g);
+      const double spread = run_.Target.RegressionMode ? TrainingSpread(run_) : 0.0;
+      for (size_t m = 0; m < measures_.size(); ++m) {
+        jobSpread.push_back(spread);
+        jobs.push_back(TGrowJob{run_.Active,
+                                " Variant " + std::to_string(run_.VariantNumber) + " Folds " +
+                                    std::to_string(f) + "," + std::to_string(g),
+                                measures_[m], nullptr});
+        jobPair.emplace_back(f, g);
+        jobMeasure.push_back(m);
+      }
     }
   }
   run_.Active = saved_;
@@ -178,11 +233,12 @@ void TTreePruner::GrowPairTrees() {
     for (const auto& [chooser, tested] : outer) {
       TFold& fold = fold_[chooser];
       const int32_t count = static_cast<int32_t>(fold_[tested].Test.size());
-      if (!fold.Tree || count == 0) continue;
-      for (size_t r = 0; r < fold.Rows.size(); ++r) {
-        const double e = ErrorOnFold(*jobs[j].Tree, RowProbe(fold.Rows, r), tested, jobSpread[j]);
-        fold.Rows[r].Error += e * count / fold.Training;
-        fold.Rows[r].Folds.push_back(FoldError{e, count});
+      if (fold.ByMeasure.empty() || count == 0) continue;
+      std::vector<TPruningRow>& rows = fold.ByMeasure[jobMeasure[j]].Rows;
+      for (size_t r = 0; r < rows.size(); ++r) {
+        const double e = ErrorOnFold(*jobs[j].Tree, RowProbe(rows, r), tested, jobSpread[j]);
+        rows[r].Error += e * count / fold.Training;
+        rows[r].Folds.push_back(FoldError{e, count});
       }
     }
     jobs[j].Tree.reset();
@@ -195,14 +251,17 @@ void TTreePruner::GrowTrees(std::vector<TGrowJob>& jobs) {
     GrowTreesSideBySide(jobs, threads);
     return;
   }
+  const TImpurity measure = run_.ImpurityMeasure;
   for (TGrowJob& job : jobs) {
     run_.Active = job.Active;
+    run_.ImpurityMeasure = job.Measure;
     run_.ShowProgress(2, job.Label);
     run_.Tree.NodesUsed = run_.Tree.BranchesUsed = 0;
     grower_.GrowTree();
     job.Tree = std::make_unique<TPrunableTree>(*run_.Root(), run_.C());
   }
   run_.Active = saved_;
+  run_.ImpurityMeasure = measure;
 }
 
 namespace {
@@ -237,7 +296,7 @@ std::unique_ptr<TRunState> GrowingState(const TRunState& run, const std::atomic<
   state->LeafMergeShortcut = run.LeafMergeShortcut;
   state->BinarySplits = run.BinarySplits;
   state->DispersionTest = run.DispersionTest;
-  state->GiniScores = run.GiniScores;
+  state->ImpurityScores = run.ImpurityScores;
   state->CutsBelowSearch = run.CutsBelowSearch;
   return state;
 }
@@ -266,6 +325,7 @@ void TTreePruner::GrowTreesSideBySide(std::vector<TGrowJob>& jobs, int32_t threa
               j = next++;
             }
             state->Active = jobs[j].Active;
+            state->ImpurityMeasure = jobs[j].Measure;
             state->Tree.NodesUsed = state->Tree.BranchesUsed = 0;
             grower.GrowTree();
             jobs[j].Tree = std::make_unique<TPrunableTree>(*state->Root(), state->C());
@@ -328,8 +388,9 @@ double TTreePruner::CrossValidate() {
   double crossValidationError = 0.0;
   for (int32_t f = 1; f <= folds_; ++f) {
     const TFold& fold = fold_[f];
-    if (!fold.Tree || fold.Test.empty()) continue;
-    const double e = ErrorOnFold(*fold.Tree, fold.Rows[fold.Chosen].Alpha, f, fold.Spread);
+    if (fold.ByMeasure.empty() || fold.Test.empty()) continue;
+    const TSequence& chosen = fold.ByMeasure[fold.Measure];
+    const double e = ErrorOnFold(*chosen.Tree, chosen.Rows[chosen.Chosen].Alpha, f, fold.Spread);
     const int32_t tested = static_cast<int32_t>(fold.Test.size());
     crossValidationError += e * tested / (tested + fold.Training);
     if (run_.TreeCount == 1) run_.FirstTree.Folds.push_back({e, tested});
@@ -338,8 +399,9 @@ double TTreePruner::CrossValidate() {
   WriteCrossValidationLines(run_, folds_, crossValidationError);
   // As after the cross-validation of a tree as grown, Root holds the last fold's tree.
   for (int32_t f = folds_; f >= 1; --f) {
-    if (!fold_[f].Tree) continue;
-    Store(*fold_[f].Tree, fold_[f].Rows[fold_[f].Chosen].Alpha);
+    if (fold_[f].ByMeasure.empty()) continue;
+    const TSequence& chosen = fold_[f].ByMeasure[fold_[f].Measure];
+    Store(*chosen.Tree, chosen.Rows[chosen.Chosen].Alpha);
     break;
   }
   return crossValidationError;
@@ -394,15 +456,26 @@ void TTreePruner::WritePruningTable() {
   out.Line("  Complexity Leaves  Error St.error");
   // Complexities per leaf relative to what the root alone costs, so that they read alike in
   // every table.
-  const double scale = tree_->RootCost() > 0 ? tree_->RootCost() : 1.0;
-  for (size_t r = 0; r < rows_.size(); ++r) {
-    const TPruningRow& row = rows_[r];
+  const TSequence& sequence = tree_[measure_];
+  const double scale = sequence.Tree->RootCost() > 0 ? sequence.Tree->RootCost() : 1.0;
+  for (size_t r = 0; r < sequence.Rows.size(); ++r) {
+    const TPruningRow& row = sequence.Rows[r];
     std::string line = FormatReal(row.Alpha / scale, 12, 4) + FormatInteger(row.Leaves, 7) +
                        FormatReal(row.Error, 7, 3);
     line += row.StandardError < 0 ? std::string("        -") : FormatReal(row.StandardError, 9, 3);
-    if (r == chosen_) line += "  chosen";
+    if (r == sequence.Chosen) line += "  chosen";
     out.Line(line);
   }
+  if (tree_.size() < 2) return;
+  // Which impurity the cuts were grown with, and the least error of each.
+  std::string line =
+      " Impurity of the cuts: " + MeasureName(measures_[measure_]) + " (least error:";
+  for (size_t m = 0; m < tree_.size(); ++m) {
+    const std::vector<TPruningRow>& rows = tree_[m].Rows;
+    line += (m == 0 ? " " : ", ") + MeasureName(measures_[m]) +
+            FormatReal(rows[ChooseRow(rows, PruneRule::Min)].Error, 6, 3);
+  }
+  out.Line(line + ")");
 }
 
 }  // namespace tarvo

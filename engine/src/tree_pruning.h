@@ -38,6 +38,11 @@ double RowProbe(const std::vector<TPruningRow>& rows, size_t r);
 // whose error is at most the least one plus its standard error.
 size_t ChooseRow(const std::vector<TPruningRow>& rows, PruneRule rule);
 
+// The impurities a pruned run grows its trees with, each tree choosing one by cross-validation as
+// it chooses its size: Gini and entropy where leaves count impurity (classification without
+// look-ahead; neither is better on every table), else only the run's own.
+std::vector<TImpurity> PrunedImpurities(const TRunState& run);
+
 class TTreePruner {
  public:
   TTreePruner(TRunState& run, TTreeGrower& grower);
@@ -58,12 +63,22 @@ class TTreePruner {
 
  private:
   struct TFold;
-  // A tree to grow on the objects of Active; Label is shown on status panel 2 when it is done.
+  // A tree's weakest-link sequence as grown with one impurity, its rows judged on other folds.
+  struct TSequence {
+    std::unique_ptr<TPrunableTree> Tree;
+    std::vector<TPruningRow> Rows;
+    size_t Chosen = 0;
+  };
+  // A tree to grow on the objects of Active with an impurity; Label is shown on status panel 2
+  // when it is done.
   struct TGrowJob {
     std::vector<char> Active;
     std::string Label;
+    TImpurity Measure = TImpurity::Gini;
     std::unique_ptr<TPrunableTree> Tree;
   };
+  // The sequence whose least row error is least, the first of equals.
+  static size_t BestSequence(const std::vector<TSequence>& sequences);
   void GrowFoldTrees();
   void GrowPairTrees();
   // Grows every job's tree: with more than one search thread, as many trees at a time, each on a
@@ -78,10 +93,10 @@ class TTreePruner {
   TTreeGrower& grower_;
   std::vector<char> saved_;  // Active as the tree was grown
   int32_t folds_ = 0;
-  std::unique_ptr<TPrunableTree> tree_;
-  std::vector<TPruningRow> rows_;
-  size_t chosen_ = 0;
-  std::vector<TFold> fold_;  // [1..folds]
+  std::vector<TImpurity> measures_;  // the first is the one the run's tree was grown with
+  std::vector<TSequence> tree_;      // [measure]
+  size_t measure_ = 0;               // the chosen one
+  std::vector<TFold> fold_;          // [1..folds]
 };
 
 }  // namespace tarvo

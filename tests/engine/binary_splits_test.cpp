@@ -114,7 +114,7 @@ TEST_P(BinarySplitsTest, GiniScoresTakeACutThatPurifiesWithoutChangingTheErrors)
   auto errors = build();
   EXPECT_TRUE(Branches(SearchRoot(*errors, true).node).empty());
   auto gini = build();
-  gini->GiniScores = true;
+  gini->ImpurityScores = true;
   const Searched s = SearchRoot(*gini, true);
   const auto branches = Branches(s.node);
   ASSERT_EQ(branches.size(), 2u);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -31,6 +32,15 @@ TEST(MajorityErrorsTest, CountsObjectsOutsideTheMajorityClass) {
   EXPECT_EQ(MajorityErrors(Counts({3, 5, 5}), 3), 8);  // class 2 wins the tie with class 3
   EXPECT_EQ(MajorityErrors(Counts({4, 4}), 2), 4);
   EXPECT_EQ(MajorityErrors(Counts({2, 7}), 0), 0);  // no classes in a regression run
+}
+
+TEST(ImpurityTest, GiniAndEntropyOfHandWorkedCounts) {
+  EXPECT_DOUBLE_EQ(Impurity(Counts({2, 2}), 2, TImpurity::Gini), 2.0);  // 4 - (4 + 4) / 4
+  EXPECT_DOUBLE_EQ(Impurity(Counts({2, 2}), 2, TImpurity::Entropy), 4 * std::log(2.0));
+  EXPECT_DOUBLE_EQ(Impurity(Counts({3, 0, 1}), 3, TImpurity::Entropy),
+                   3 * std::log(4.0 / 3) + std::log(4.0));
+  EXPECT_EQ(Impurity(Counts({5, 0}), 2, TImpurity::Entropy), 0.0);  // a pure node
+  EXPECT_EQ(Impurity(Counts({0, 0}), 2, TImpurity::Entropy), 0.0);  // no objects
 }
 
 TEST(NodeStatisticsTest, MeanAndPopulationVarianceOverTheListedObjects) {

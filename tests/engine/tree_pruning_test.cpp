@@ -2,6 +2,7 @@
 // cross-validation keeps whole is reported, predicted and cross-validated as without pruning.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -118,8 +119,36 @@ TEST_F(PrunedRunTest, ReportedTreeIsTheChosenRowAndSmallerThanGrown) {
   EXPECT_EQ(RunPruned(table, PruneRule::OneSe, p, 3), pruned);
 }
 
+// Without look-ahead a classification tree is grown with Gini and with entropy impurity, and the
+// report keeps the one whose sequence has the least error, the table being that one's.
+TEST_F(PrunedRunTest, ClassificationTakesTheImpurityWithTheLeastError) {
+  RunParameters p;
+  p.FeatureToPredict = 3;
+  const std::string pruned = RunPruned(NoisyTable(), PruneRule::OneSe, p);
+  const size_t line = pruned.find("\r\n Impurity of the cuts: ");
+  ASSERT_NE(line, std::string::npos) << pruned;
+  char chosen[16] = {};
+  double gini = -1, entropy = -1;
+  ASSERT_EQ(std::sscanf(pruned.c_str() + line,
+                        "\r\n Impurity of the cuts: %15s (least error: "
+                        "Gini %lf, entropy %lf)",
+                        chosen, &gini, &entropy),
+            3)
+      << pruned.substr(line);
+  EXPECT_EQ(std::string(chosen), entropy < gini ? "entropy" : "Gini");
+  double least = 2;
+  for (size_t at = pruned.find("St.error\r\n") + 10; at < line; at = pruned.find("\r\n", at) + 2) {
+    double complexity = 0, error = 0;
+    int leaves = 0;
+    if (std::sscanf(pruned.c_str() + at, "%lf %d %lf", &complexity, &leaves, &error) == 3)
+      least = std::min(least, error);
+  }
+  EXPECT_DOUBLE_EQ(least, std::min(gini, entropy));
+}
+
 TEST_F(PrunedRunTest, RegressionTreeIsTheChosenRow) {
   const std::string pruned = RunPruned(NoisyTable(true), PruneRule::Min, RunParameters{});
+  EXPECT_EQ(pruned.find("Impurity of the cuts"), std::string::npos);
   EXPECT_EQ(RowLeaves(pruned, true), Count(pruned, "\r\n IF\r\n"));
   EXPECT_EQ(Count(pruned, " 10-fold  relative crossvalidate error "), 1);
   EXPECT_EQ(Count(pruned, "  chosen\r\n"), 1);
@@ -181,6 +210,7 @@ TEST_F(PrunedRunTest, LookAheadGrowthCutsOnWhereItsSearchStops) {
   const std::string pruned = RunPruned(table, PruneRule::Min, p);
   EXPECT_EQ(RowLeaves(pruned, false), 2) << pruned;
   EXPECT_NE(pruned.find(" x <=   10.50,"), std::string::npos) << pruned;
+  EXPECT_EQ(pruned.find("Impurity of the cuts"), std::string::npos);  // only without look-ahead
 }
 
 TEST_F(PrunedRunTest, WithoutFoldsTheTreeStaysAsGrown) {
