@@ -107,8 +107,10 @@ void TParameterPanel::CreatePruneChoice() {
       "Prune every tree back to the size that the run's cross-validation folds choose: min takes "
       "the subtree with the least CV error, 1se the smallest one within one standard error of it "
       "(FoldsCrossValidate must be 2 or more). A pruned run first grows larger trees: homogeneity "
-      "0, and target weight 25 below look-ahead 2 or 0.5 from it on, in place of param.par's. The "
-      "setting is kept in Tarvo2's own settings, not in param.par; OK applies it.";
+      "0, and target weight 25 below look-ahead 2 or 0.5 from it on, in place of param.par's; at "
+      "look-ahead 1 a classification tree is grown with Gini and with entropy impurity, and "
+      "cross-validation keeps the better. The setting is kept in Tarvo2's own settings, not in "
+      "param.par; OK applies it.";
   Prune = new QCheckBox("&Prune", this);
   Prune->setObjectName("Prune");
   Prune->setToolTip(meaning);
