@@ -2,11 +2,13 @@
 #include "tree_pruning.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -224,41 +226,59 @@ void TTreePruner::GrowPairTrees() {
     }
   }
   run_.Active = saved_;
-  GrowTrees(jobs);
+  // Each tree is tested on its two folds as soon as it is grown, by the thread that grew it, and
+  // freed: only the trees being grown are held, however many pairs there are.
+  std::vector<std::array<std::vector<double>, 2>> jobErrors(jobs.size());
+  GrowTrees(jobs, [&](size_t j, std::unique_ptr<TPrunableTree>& tree) {
+    const auto [f, g] = jobPair[j];
+    const int32_t outer[2][2] = {{f, g}, {g, f}};
+    for (size_t side = 0; side < 2; ++side) {
+      const auto [chooser, tested] = outer[side];
+      const TFold& fold = fold_[chooser];
+      if (fold.ByMeasure.empty() || fold_[tested].Test.empty()) continue;
+      const std::vector<TPruningRow>& rows = fold.ByMeasure[jobMeasure[j]].Rows;
+      for (size_t r = 0; r < rows.size(); ++r) {
+        jobErrors[j][side].push_back(ErrorOnFold(*tree, RowProbe(rows, r), tested, jobSpread[j]));
+      }
+    }
+    tree.reset();
+  });
   // The errors are added in pair order, so that every fold's sums run over the other folds in
   // increasing order whichever thread grew which tree.
   for (size_t j = 0; j < jobs.size(); ++j) {
     const auto [f, g] = jobPair[j];
     const int32_t outer[2][2] = {{f, g}, {g, f}};
-    for (const auto& [chooser, tested] : outer) {
+    for (size_t side = 0; side < 2; ++side) {
+      const auto [chooser, tested] = outer[side];
+      const std::vector<double>& errors = jobErrors[j][side];
+      if (errors.empty()) continue;
       TFold& fold = fold_[chooser];
       const int32_t count = static_cast<int32_t>(fold_[tested].Test.size());
-      if (fold.ByMeasure.empty() || count == 0) continue;
       std::vector<TPruningRow>& rows = fold.ByMeasure[jobMeasure[j]].Rows;
       for (size_t r = 0; r < rows.size(); ++r) {
-        const double e = ErrorOnFold(*jobs[j].Tree, RowProbe(rows, r), tested, jobSpread[j]);
-        rows[r].Error += e * count / fold.Training;
-        rows[r].Folds.push_back(FoldError{e, count});
+        rows[r].Error += errors[r] * count / fold.Training;
+        rows[r].Folds.push_back(FoldError{errors[r], count});
       }
     }
-    jobs[j].Tree.reset();
   }
 }
 
-void TTreePruner::GrowTrees(std::vector<TGrowJob>& jobs) {
+void TTreePruner::GrowTrees(std::vector<TGrowJob>& jobs, const TGrown& grown) {
   const int32_t threads = std::min(run_.SearchThreads, static_cast<int32_t>(jobs.size()));
   if (threads > 1) {
-    GrowTreesSideBySide(jobs, threads);
+    GrowTreesSideBySide(jobs, threads, grown);
     return;
   }
   const TImpurity measure = run_.ImpurityMeasure;
-  for (TGrowJob& job : jobs) {
+  for (size_t j = 0; j < jobs.size(); ++j) {
+    TGrowJob& job = jobs[j];
     run_.Active = job.Active;
     run_.ImpurityMeasure = job.Measure;
     run_.ShowProgress(2, job.Label);
     run_.Tree.NodesUsed = run_.Tree.BranchesUsed = 0;
     grower_.GrowTree();
     job.Tree = std::make_unique<TPrunableTree>(*run_.Root(), run_.C());
+    if (grown) grown(j, job.Tree);
   }
   run_.Active = saved_;
   run_.ImpurityMeasure = measure;
@@ -303,7 +323,8 @@ std::unique_ptr<TRunState> GrowingState(const TRunState& run, const std::atomic<
 
 }  // namespace
 
-void TTreePruner::GrowTreesSideBySide(std::vector<TGrowJob>& jobs, int32_t threads) {
+void TTreePruner::GrowTreesSideBySide(std::vector<TGrowJob>& jobs, int32_t threads,
+                                      const TGrown& grown) {
   std::mutex mutex;
   std::condition_variable finished;
   size_t next = 0, done = 0;
@@ -329,6 +350,7 @@ void TTreePruner::GrowTreesSideBySide(std::vector<TGrowJob>& jobs, int32_t threa
             state->Tree.NodesUsed = state->Tree.BranchesUsed = 0;
             grower.GrowTree();
             jobs[j].Tree = std::make_unique<TPrunableTree>(*state->Root(), state->C());
+            if (grown) grown(j, jobs[j].Tree);
             const std::lock_guard<std::mutex> hold(mutex);
             ++done;
             finished.notify_all();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,10 +82,13 @@ class TTreePruner {
   static size_t BestSequence(const std::vector<TSequence>& sequences);
   void GrowFoldTrees();
   void GrowPairTrees();
+  // Called with each job's tree as soon as it is grown, on the thread that grew it; it may take
+  // the tree.
+  using TGrown = std::function<void(size_t job, std::unique_ptr<TPrunableTree>& tree)>;
   // Grows every job's tree: with more than one search thread, as many trees at a time, each on a
   // run state of its own; the trees are those the run's own state would grow one by one.
-  void GrowTrees(std::vector<TGrowJob>& jobs);
-  void GrowTreesSideBySide(std::vector<TGrowJob>& jobs, int32_t threads);
+  void GrowTrees(std::vector<TGrowJob>& jobs, const TGrown& grown = nullptr);
+  void GrowTreesSideBySide(std::vector<TGrowJob>& jobs, int32_t threads, const TGrown& grown);
   // The error of the tree at complexity alpha on the objects of the fold.
   double ErrorOnFold(const TPrunableTree& tree, double alpha, int32_t fold, double spread) const;
   void Store(const TPrunableTree& tree, double alpha);
