@@ -4,6 +4,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -67,6 +68,50 @@ ModelHandle ModelOfText(const std::string& text) {
   }
 }
 
+// Objects times the impurity of the node's predicted values: the Gini index of its classes, or the
+// variance of its values.
+double NodeImpurity(const tarvo::TreeNodeDescription& node, bool classification) {
+  if (!classification) return node.ObjectCount * node.Dispersion;
+  double objects = 0.0, squares = 0.0;
+  for (const int32_t count : node.ClassCounts) {
+    objects += count;
+    squares += static_cast<double>(count) * count;
+  }
+  return objects > 0 ? objects - squares / objects : 0.0;
+}
+
+// For each voting tree (in the model's order) and each of the first `features` columns, the
+// share of the tree's gain that the column's splits make: at a split, the node's impurity less
+// its branches' nodes'. A tree without splits gains nothing.
+DoubleArray FeatureGains(const std::vector<tarvo::TreeDescription>& trees,
+                         const tarvo::Model& model, int32_t features) {
+  const auto rows = static_cast<py::ssize_t>(model.Trees.size());
+  DoubleArray gains({rows, static_cast<py::ssize_t>(features)});
+  auto out = gains.mutable_unchecked<2>();
+  for (py::ssize_t t = 0; t < rows; ++t) {
+    for (int32_t f = 0; f < features; ++f) out(t, f) = 0.0;
+    for (const tarvo::TreeDescription& tree : trees) {
+      if (tree.Variant != model.Trees[t].Variant) continue;
+      double total = 0.0;
+      for (const tarvo::TreeNodeDescription& node : tree.Nodes) {
+        if (node.IsLeaf() || node.Feature < 1 || node.Feature > features) continue;
+        double gain = NodeImpurity(node, tree.Classification);
+        for (const tarvo::TreeBranchDescription& branch : node.Branches)
+          gain -= NodeImpurity(tree.Nodes[branch.Child], tree.Classification);
+        // Objects whose value is missing stop at the node: the branches hold the others, whose
+        // impurity is no more than the node's, but rounding can leave a hair below 0.
+        gain = std::max(gain, 0.0);
+        out(t, node.Feature - 1) += gain;
+        total += gain;
+      }
+      if (total > 0) {
+        for (int32_t f = 0; f < features; ++f) out(t, f) /= total;
+      }
+    }
+  }
+  return gains;
+}
+
 struct RunSettings {
   double TargetWeight = 1.0;
   double LookAhead = 1.0;
@@ -119,6 +164,9 @@ py::dict Fit(const py::list& columns, int32_t predicted, const RunSettings& sett
   out["leaves"] = result.FirstTree.Leaves;
   out["model"] = result.GrownModel ? py::cast(ModelHandle{result.GrownModel}) : py::none();
   out["dot"] = tarvo::TreesToDot(trees.Trees);
+  out["feature_gains"] = py::none();
+  if (result.GrownModel)
+    out["feature_gains"] = FeatureGains(trees.Trees, *result.GrownModel, predicted - 1);
   return out;
 }
 

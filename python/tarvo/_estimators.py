@@ -132,6 +132,11 @@ class _TarvoTree(BaseEstimator):
         self.warnings_ = list(result["warnings"])
         self.dot_ = result["dot"]
         self.n_leaves_ = int(result["leaves"])
+        if result["feature_gains"] is not None:
+            # Each tree's shares weighed by its vote, so that they sum to 1 unless no tree splits.
+            importances = _voting_weights(self.model_) @ result["feature_gains"]
+            total = importances.sum()
+            self.feature_importances_ = importances / total if total > 0 else importances
         if settings.folds > 1:
             self.cross_validation_error_ = float(result["cross_validation_error"])
         return self

@@ -119,6 +119,18 @@ def test_regression_predicts_the_leaf_means():
     np.testing.assert_allclose(model.predict([[0.0], [3.0]]), [1.0, 9.0])
 
 
+def test_feature_importances_are_each_columns_share_of_the_gain():
+    # Only the first column splits (the second is constant): it makes the whole gain.
+    X = np.column_stack([np.repeat(np.arange(4.0), 20), np.zeros(80)])
+    y = np.repeat([1.0, 1.0, 9.0, 9.0], 20)
+    np.testing.assert_array_equal(TarvoRegressor(look_ahead=1).fit(X, y).feature_importances_, [1, 0])
+    # The answer follows colour and size; shape is noise.
+    X, y = mixed_frame(objects=300, seed=7)
+    importances = TarvoClassifier(variants=2).fit(X, y).feature_importances_
+    assert importances.shape == (3,) and importances.sum() == pytest.approx(1.0)
+    assert min(importances[:2]) > 0.1 and importances[2] < 0.05
+
+
 def test_pruning_is_a_parameter_with_its_own_growth():
     X, y = mixed_frame(objects=300, seed=7)
     pruned = TarvoClassifier(look_ahead=1, prune="1se").fit(X, y)
