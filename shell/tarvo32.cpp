@@ -267,7 +267,7 @@ void TForm1::createStatusBar() {
   StatusBar1->addWidget(RunProgress);
   // What read without an error but probably not as meant gets a place of its own beside the
   // panels: shown over them, it could not be read.
-  RunWarning = new QLabel(StatusBar1);
+  RunWarning = new TElidedLabel(StatusBar1);
   RunWarning->setObjectName("RunWarning");
   RunWarning->setMinimumWidth(60);
   StatusBar1->addWidget(RunWarning, 1);
@@ -824,9 +824,7 @@ void TForm1::ShowWarnings(const std::vector<std::string>& warnings) {
   RunWarning->setStyleSheet(lines.isEmpty() ? QString()
                                             : QString("QLabel { color: rgb(160, 60, 0); }"));
   // As much as the room allows; all of it in the tooltip.
-  RunWarning->setToolTip(text);
-  RunWarning->setText(RunWarning->fontMetrics().elidedText(text, Qt::ElideRight,
-                                                           std::max(RunWarning->width(), 300)));
+  RunWarning->SetFullText(text);
 }
 
 // Ends a run at once, without showing its outcome: the window is about to close.

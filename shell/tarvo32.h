@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "csv_target.h"
+#include "elided_label.h"
 #include "engine_run.h"
 #include "results_list.h"
 #include "tarvo/parameters.h"
@@ -154,7 +155,7 @@ class TForm1 : public QMainWindow {
   QStatusBar* StatusBar1 = nullptr;
   QLabel* Panels[3] = {};
   TRunProgress* RunProgress = nullptr;
-  QLabel* RunWarning = nullptr;          // what the last run read but probably not as meant
+  TElidedLabel* RunWarning = nullptr;    // what the last run read but probably not as meant
   TParameterPanel* GroupBox1 = nullptr;  // with its edits and OK
   TFindDialog* FindDialog = nullptr;
   TFindDialog* ReplaceDialog = nullptr;

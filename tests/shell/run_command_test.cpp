@@ -157,6 +157,14 @@ class TRunCommandTest : public TShellTest {
     QVERIFY(warning->text().startsWith("Warning: param.par"));
     QCOMPARE(form.statusBar()->currentMessage(), QString());
     QCOMPARE(PanelText(form, 0), QString("output.txt"));
+    // Shown in a narrow window the warning ends in an ellipsis, and is whole again when it is wide.
+    form.resize(700, 400);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY(warning->text().endsWith(QChar(0x2026)));
+    form.resize(2400, 400);
+    QTRY_COMPARE(warning->text(), warning->toolTip());
+    form.hide();
 
     // Once Parameters has created the file, the next run grows a tree.
     Trigger(form, "ParamDialog");
