@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "portable_log.h"
 #include "run_state.h"
 
 namespace tarvo {
@@ -60,7 +61,7 @@ inline double EntropyImpurity(const TClassCounts& counts, int32_t classCount) {
   for (int32_t c = 1; c <= classCount; ++c) objects += counts[c];
   double sum = 0.0;
   for (int32_t c = 1; c <= classCount; ++c) {
-    if (counts[c] > 0) sum += counts[c] * std::log(objects / counts[c]);
+    if (counts[c] > 0) sum += counts[c] * PortableLog(objects / counts[c]);
   }
   return sum;
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -41,6 +42,23 @@ TEST(ImpurityTest, GiniAndEntropyOfHandWorkedCounts) {
                    3 * std::log(4.0 / 3) + std::log(4.0));
   EXPECT_EQ(Impurity(Counts({5, 0}), 2, TImpurity::Entropy), 0.0);  // a pure node
   EXPECT_EQ(Impurity(Counts({0, 0}), 2, TImpurity::Entropy), 0.0);  // no objects
+}
+
+TEST(PortableLogTest, AgreesWithTheMathsLibraryOverTheRangeOfClassRatios) {
+  EXPECT_EQ(PortableLog(1.0), 0.0);
+  EXPECT_EQ(PortableLog(2.0), 0.69314718055994530942);  // exactly the nearest double
+  // Every ratio of an entropy term, objects over a class's count, lies in [1, objects]; beyond
+  // that the same reduction holds for small and huge values.
+  for (double x : {1.0 + 1e-15, 0.7071067811865475, 0.7071067811865476, 1.5, 3.0, 10.0, 1e-300,
+                   4.9e-324, 1e300}) {
+    EXPECT_NEAR(PortableLog(x), std::log(x), 4e-16 * std::max(1.0, std::fabs(std::log(x)))) << x;
+  }
+  for (int objects = 1; objects <= 3000; objects += 7) {
+    for (int count = 1; count <= objects; count += 13) {
+      const double x = static_cast<double>(objects) / count;
+      ASSERT_NEAR(PortableLog(x), std::log(x), 4e-16 * std::max(1.0, std::log(x))) << x;
+    }
+  }
 }
 
 TEST(NodeStatisticsTest, MeanAndPopulationVarianceOverTheListedObjects) {
