@@ -5,6 +5,8 @@
 #include <cmath>
 #include <iterator>
 
+#include "criteria.h"
+
 namespace tarvo {
 
 namespace {
@@ -141,6 +143,41 @@ TreeDescription DescribeTree(const TRunState& run) {
 
 void ShowTreeToObserver(const TRunState& run) {
   if (run.Observer) run.Observer->OnTree(DescribeTree(run));
+}
+
+namespace {
+
+// Objects times the impurity of the node's predicted values, as the gains measure it.
+double GainImpurity(const TreeNodeDescription& node, bool classification) {
+  if (!classification) return node.ObjectCount * node.Dispersion;
+  TClassCounts counts{};
+  const int32_t classes =
+      static_cast<int32_t>(std::min<size_t>(node.ClassCounts.size(), kMaxClasses));
+  std::copy_n(node.ClassCounts.begin(), classes, counts.begin() + 1);
+  return GiniImpurity(counts, classes);
+}
+
+}  // namespace
+
+std::vector<double> FeatureGainShares(const TreeDescription& tree) {
+  std::vector<double> shares(tree.FeatureNames.size(), 0.0);
+  double total = 0.0;
+  for (const TreeNodeDescription& node : tree.Nodes) {
+    if (node.IsLeaf() || node.Feature < 1 || static_cast<size_t>(node.Feature) > shares.size())
+      continue;
+    double gain = GainImpurity(node, tree.Classification);
+    for (const TreeBranchDescription& branch : node.Branches)
+      gain -= GainImpurity(tree.Nodes[branch.Child], tree.Classification);
+    // Objects whose value is missing stop at the node: the branches hold the others, whose
+    // impurity is no more than the node's, but rounding can leave a hair below 0.
+    gain = std::max(gain, 0.0);
+    shares[node.Feature - 1] += gain;
+    total += gain;
+  }
+  if (total > 0) {
+    for (double& share : shares) share /= total;
+  }
+  return shares;
 }
 
 }  // namespace tarvo

@@ -68,21 +68,8 @@ ModelHandle ModelOfText(const std::string& text) {
   }
 }
 
-// Objects times the impurity of the node's predicted values: the Gini index of its classes, or the
-// variance of its values.
-double NodeImpurity(const tarvo::TreeNodeDescription& node, bool classification) {
-  if (!classification) return node.ObjectCount * node.Dispersion;
-  double objects = 0.0, squares = 0.0;
-  for (const int32_t count : node.ClassCounts) {
-    objects += count;
-    squares += static_cast<double>(count) * count;
-  }
-  return objects > 0 ? objects - squares / objects : 0.0;
-}
-
 // For each voting tree (in the model's order) and each of the first `features` columns, the
-// share of the tree's gain that the column's splits make: at a split, the node's impurity less
-// its branches' nodes'. A tree without splits gains nothing.
+// share of the tree's gain that the column's splits make. A tree without splits gains nothing.
 DoubleArray FeatureGains(const std::vector<tarvo::TreeDescription>& trees,
                          const tarvo::Model& model, int32_t features) {
   const auto rows = static_cast<py::ssize_t>(model.Trees.size());
@@ -92,21 +79,9 @@ DoubleArray FeatureGains(const std::vector<tarvo::TreeDescription>& trees,
     for (int32_t f = 0; f < features; ++f) out(t, f) = 0.0;
     for (const tarvo::TreeDescription& tree : trees) {
       if (tree.Variant != model.Trees[t].Variant) continue;
-      double total = 0.0;
-      for (const tarvo::TreeNodeDescription& node : tree.Nodes) {
-        if (node.IsLeaf() || node.Feature < 1 || node.Feature > features) continue;
-        double gain = NodeImpurity(node, tree.Classification);
-        for (const tarvo::TreeBranchDescription& branch : node.Branches)
-          gain -= NodeImpurity(tree.Nodes[branch.Child], tree.Classification);
-        // Objects whose value is missing stop at the node: the branches hold the others, whose
-        // impurity is no more than the node's, but rounding can leave a hair below 0.
-        gain = std::max(gain, 0.0);
-        out(t, node.Feature - 1) += gain;
-        total += gain;
-      }
-      if (total > 0) {
-        for (int32_t f = 0; f < features; ++f) out(t, f) /= total;
-      }
+      const std::vector<double> shares = tarvo::FeatureGainShares(tree);
+      for (int32_t f = 0; f < features && static_cast<size_t>(f) < shares.size(); ++f)
+        out(t, f) = shares[f];
     }
   }
   return gains;

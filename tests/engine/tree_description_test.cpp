@@ -226,5 +226,36 @@ TEST(TreeDescription, BoundNeighboursAreTheNearestTableValues) {
   EXPECT_GE(bounds, 4);  // among them 0.125, whose neighbour below is -0, then 0 twice
 }
 
+TEST(TreeDescription, FeatureGainSharesSplitTheImpurityTheSplitsRemove) {
+  // The root {6, 2} splits by feature 1 into {4, 0} and {2, 2}, which feature 2 splits into pure
+  // leaves: Gini gains 8 - 40/8 - (0 + 4 - 8/4) = 1 at the root and 2 below it.
+  TreeDescription tree;
+  tree.FeatureNames = {"a", "b", "c"};
+  auto node = [&](std::vector<int32_t> counts, int32_t feature, std::vector<int32_t> children) {
+    TreeNodeDescription d;
+    d.ClassCounts = std::move(counts);
+    d.Feature = feature;
+    for (int32_t child : children) {
+      d.Branches.emplace_back();
+      d.Branches.back().Child = child;
+    }
+    tree.Nodes.push_back(d);
+  };
+  node({6, 2}, 1, {1, 2});
+  node({4, 0}, 0, {});
+  node({2, 2}, 2, {3, 4});
+  node({2, 0}, 0, {});
+  node({0, 2}, 0, {});
+  const std::vector<double> shares = FeatureGainShares(tree);
+  ASSERT_EQ(shares.size(), 3u);
+  EXPECT_DOUBLE_EQ(shares[0], 1.0 / 3);
+  EXPECT_DOUBLE_EQ(shares[1], 2.0 / 3);
+  EXPECT_EQ(shares[2], 0.0);
+
+  tree.Nodes.resize(1);
+  tree.Nodes[0].Branches.clear();  // a single leaf gains nothing
+  EXPECT_EQ(FeatureGainShares(tree), std::vector<double>(3, 0.0));
+}
+
 }  // namespace
 }  // namespace tarvo

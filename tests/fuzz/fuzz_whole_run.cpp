@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to a whole run: the first line is a parameter line (read as param.par is
 // read), the rest the table. The run goes through the engine's entry, from reading the table to the
 // vote. To keep every input quick, the look-ahead is capped at 2, and the variants, folds and
-// Monte-Carlo trials at small numbers; the search runs on one thread. Besides the sanitizers'
+// Monte-Carlo trials at small numbers; the search runs on one thread. The input's length picks
+// the pruning rule, and whether a pruned run grows as its own defaults say or as the line says, so
+// every case is also tried pruned as it mutates. Besides the sanitizers'
 // findings, it stops when a run ends in a way the programs do not expect: an exception other than
 // an engine error, a report without its message, or a fault message that is not the report's
 // first line.
@@ -14,6 +16,7 @@
 #include "run_report_check.h"
 #include "tarvo/engine.h"
 #include "tarvo/parameters.h"
+#include "tarvo/pruning.h"
 
 namespace {
 
@@ -44,6 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RunParameters parameters = ReadParameterFile(parameterFile.path);
   Cap(parameters);
   RunOptions options;
+  options.Prune = static_cast<PruneRule>(size % 3);
+  const bool lineSetsGrowth = size / 3 % 2 == 0;
+  UsePruneGrowth(options.Prune, lineSetsGrowth, lineSetsGrowth, parameters);
   options.SearchThreads = 1;
   options.ReportFileName = reportFile.path;
   options.ChiSquareFileName = TARVO_PROG_PAR;

@@ -65,6 +65,11 @@ struct TreeDescription {
   }
 };
 
+// Each feature's share of what the tree's splits gain (entry f - 1 for feature f): at a split, the
+// node's objects times its Gini index (regression: its variance) less the same over its branches,
+// summed by the feature tested. The shares sum to 1, or are all 0 for a tree without splits.
+std::vector<double> FeatureGainShares(const TreeDescription& tree);
+
 // Receives every tree the run writes to its report, right after it is written; called on the
 // thread that called RunEngine. The description lives only for the call: copy what you keep.
 class TreeObserver {
