@@ -95,8 +95,10 @@ QString LoadTextFile(const QString& name, TTextFormat& format, TBrokenUtf8 broke
   if (file.error() != QFileDevice::NoError)
     ThrowFileError("Cannot open file", name, file.errorString());
 
-  // A leading byte-order mark is kept as a character, so that saving writes it back.
-  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+  // A leading byte-order mark is kept as a character, so that saving writes it back. Stateless:
+  // a sequence cut off by the file's end is an error, not a character held back for more bytes.
+  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                  QStringConverter::Flag::Stateless);
   QString text = utf8.decode(bytes);
   format.Latin1 = utf8.hasError();
   format.KeptBytes.clear();

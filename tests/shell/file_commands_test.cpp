@@ -258,6 +258,23 @@ class TFileCommandsTest : public TShellTest {
     QCOMPARE(ReadBytes(table), QByteArray("caf\xe9\r\n\xfc\r\n"));
   }
 
+  // Its last byte starts a UTF-8 sequence that never ends: that is Latin-1 too, not a character
+  // to drop.
+  void Latin1TextEndingInAnAccentKeepsIt() {
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, "caf\xe9");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    QCOMPARE(EditorText(form), QString::fromUtf8("caf\xc3\xa9"));
+    auto* editor = Child<QPlainTextEdit>(form, "RichEdit1");
+    editor->moveCursor(QTextCursor::End);
+    editor->insertPlainText("!");
+    Trigger(form, "FileSave");
+    QCOMPARE(ReadBytes(table), QByteArray("caf\xe9!"));
+  }
+
   void Latin1TextThatGainsOtherCharactersIsSavedAsUtf8() {
     const QString table = folder_->Path("table.txt");
     WriteBytes(table, "caf\xe9\n");
