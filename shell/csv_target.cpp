@@ -25,7 +25,8 @@ tarvo::TableFormat FormatOfName(const QString& fileName) {
 
 // A name's bytes as UTF-8 when they are, else as Latin-1: every byte one character.
 QString NameText(const std::string& bytes) {
-  QStringDecoder utf8(QStringDecoder::Utf8);
+  // Stateless: a name ending in a byte that starts a sequence is not UTF-8 either.
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
   const QString text = utf8(QByteArray::fromStdString(bytes));
   return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
@@ -125,13 +126,14 @@ tarvo::CsvOptions CsvReadOptions(const QString& tableFileName, const QStringList
   return options;
 }
 
-QString UnknownColumn(const QList<TTableColumn>& columns, const QStringList& entries) {
+QString UnknownCsvColumn(const QString& tableFileName, const QStringList& entries) {
+  std::vector<std::string> names;
+  std::string fault;
+  if (!tarvo::ReadCsvHeader(QFile::encodeName(tableFileName).toStdString(),
+                            tarvo::SeparatorOf(FormatOfName(tableFileName)), names, fault))
+    return QString();  // the run reports the table's fault
   for (const QString& entry : entries) {
-    bool isNumber = false;
-    const int number = entry.toInt(&isNumber);
-    const bool named = std::any_of(columns.begin(), columns.end(),
-                                   [&](const TTableColumn& c) { return c.Name == entry; });
-    if (!named && !(isNumber && number >= 1 && number <= columns.size())) return entry;
+    if (tarvo::FindCsvColumn(names, entry.toStdString()) == 0) return entry;
   }
   return QString();
 }

@@ -595,7 +595,7 @@ TCsvTarget TForm1::CheckedCsvPick(int32_t number) const {
 void TForm1::CheckNominalColumns(const QStringList& nominal) const {
   const QList<TTableColumn>& columns = PanelCsv.Columns;
   if (columns.isEmpty()) return;  // the run reports the table's fault
-  const QString unknown = UnknownColumn(columns, nominal);
+  const QString unknown = UnknownCsvColumn(PanelCsv.Table, nominal);
   if (unknown.isEmpty()) return;
   throw std::runtime_error(QString("Nominal columns: %1 has no column %2; give names of its "
                                    "header or numbers 1 to %3.")

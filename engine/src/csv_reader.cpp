@@ -256,17 +256,6 @@ std::string NameInMessage(std::string_view name) {
   return shown;
 }
 
-// The column that `text` names: a header name, else a 1-based number; 0 for none.
-size_t FindNamedColumn(const std::vector<std::string>& names, const std::string& text) {
-  for (size_t i = 0; i < names.size(); ++i) {
-    if (names[i] == text) return i + 1;
-  }
-  int32_t number = 0;
-  if (ParseIntegerToken(text, number) && number >= 1 && static_cast<size_t>(number) <= names.size())
-    return static_cast<size_t>(number);
-  return 0;
-}
-
 bool ReadHeader(CsvRecords& records, std::vector<std::string>& names, std::string& fault) {
   if (!records.Next(names, kMaxTableColumns)) {
     fault = records.Fault();
@@ -327,7 +316,7 @@ bool ReadCsvTable(std::istream& in, const std::string& name, const CsvOptions& o
   std::vector<ColumnBuilder> builders(names.size());
   for (size_t i = 0; i < names.size(); ++i) builders[i].Name = names[i];
   for (const std::string& wanted : options.NominalColumns) {
-    const size_t column = FindNamedColumn(names, wanted);
+    const size_t column = FindCsvColumn(names, wanted);
     if (column == 0) {
       records.Fail(1, 0, "no column is named " + wanted + " (asked to be nominal)");
       fault = records.Fault();
@@ -382,6 +371,16 @@ bool ReadCsvTable(const std::string& path, const CsvOptions& options, Table& tab
     return false;
   }
   return ReadCsvTable(in, path, options, table, fault);
+}
+
+size_t FindCsvColumn(const std::vector<std::string>& names, const std::string& text) {
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == text) return i + 1;
+  }
+  int32_t number = 0;
+  if (ParseIntegerToken(text, number) && number >= 1 && static_cast<size_t>(number) <= names.size())
+    return static_cast<size_t>(number);
+  return 0;
 }
 
 bool ReadCsvHeader(const std::string& path, char separator, std::vector<std::string>& names,

@@ -267,6 +267,24 @@ class TRunTableTest : public TShellTest {
     QVERIFY(!EditorText(form).contains("Number of classes"));
     QCOMPARE(dialogs.Errors.size(), 1);
 
+    // A header that is not UTF-8 shows as Latin-1, but the run looks names up by their bytes: a
+    // name typed as shown is refused at OK, as the run would refuse it; its number is not.
+    const QString latin = folder_->Path("latin.csv");
+    WriteBytes(latin, "caf\xe9,code\n1,0\n2,1\n");
+    Open(form, dialogs, latin);
+    Trigger(form, "ParamDialog");
+    QCOMPARE(Child<QComboBox>(form, "ColumnList")->itemText(0),
+             QString::fromUtf8("1  caf\u00e9 (numeric)"));
+    nominal->setText(QString::fromUtf8("caf\u00e9"));
+    QTest::mouseClick(Child<QPushButton>(form, "OK"), Qt::LeftButton);
+    QCOMPARE(dialogs.Errors.size(), 2);
+    QVERIFY2(dialogs.Errors[1].startsWith(
+                 QString::fromUtf8("Nominal columns: latin.csv has no column caf\u00e9")),
+             qPrintable(dialogs.Errors[1]));
+    nominal->setText("1");
+    QTest::mouseClick(Child<QPushButton>(form, "OK"), Qt::LeftButton);
+    QCOMPARE(dialogs.Errors.size(), 2);
+
     Open(form, dialogs, TARVO_EXAMPLE_TABLE);
     Trigger(form, "ParamDialog");
     QVERIFY(nominal->isHidden());

@@ -44,6 +44,10 @@ bool ReadCsvTable(const std::string& path, const CsvOptions& options, Table& tab
 bool ReadCsvHeader(const std::string& path, char separator, std::vector<std::string>& names,
                    std::string& fault);
 
+// The column that `text` names among a header's names: a name, else a number 1..size; 0 for none.
+// This is how a nominal column asked for is found.
+size_t FindCsvColumn(const std::vector<std::string>& names, const std::string& text);
+
 // Whether a CSV field reads as a number, and its value: an optional sign, digits with an optional
 // decimal point (one digit at least), an optional exponent; blanks around it are allowed. Without
 // an exponent or a plus sign the value is the one a table file gives for the same digits.
