@@ -193,6 +193,16 @@ void TTreePruner::GrowFoldTrees() {
   }
 }
 
+namespace {
+
+// The two uses of the tree grown without folds f and g: the fold tree without f chooses on it
+// tested on g, and the one without g tested on f. Each as {chooser, tested}.
+std::array<std::pair<int32_t, int32_t>, 2> PairSides(std::pair<int32_t, int32_t> pair) {
+  return {{{pair.first, pair.second}, {pair.second, pair.first}}};
+}
+
+}  // namespace
+
 void TTreePruner::GrowPairTrees() {
   // The tree without folds f and g serves both the fold tree without f (tested on g) and the
   // one without g (tested on f): each pair is grown once for each impurity.
@@ -230,10 +240,9 @@ void TTreePruner::GrowPairTrees() {
   // freed: only the trees being grown are held, however many pairs there are.
   std::vector<std::array<std::vector<double>, 2>> jobErrors(jobs.size());
   GrowTrees(jobs, [&](size_t j, std::unique_ptr<TPrunableTree>& tree) {
-    const auto [f, g] = jobPair[j];
-    const int32_t outer[2][2] = {{f, g}, {g, f}};
+    const auto sides = PairSides(jobPair[j]);
     for (size_t side = 0; side < 2; ++side) {
-      const auto [chooser, tested] = outer[side];
+      const auto [chooser, tested] = sides[side];
       const TFold& fold = fold_[chooser];
       if (fold.ByMeasure.empty() || fold_[tested].Test.empty()) continue;
       const std::vector<TPruningRow>& rows = fold.ByMeasure[jobMeasure[j]].Rows;
@@ -246,10 +255,9 @@ void TTreePruner::GrowPairTrees() {
   // The errors are added in pair order, so that every fold's sums run over the other folds in
   // increasing order whichever thread grew which tree.
   for (size_t j = 0; j < jobs.size(); ++j) {
-    const auto [f, g] = jobPair[j];
-    const int32_t outer[2][2] = {{f, g}, {g, f}};
+    const auto sides = PairSides(jobPair[j]);
     for (size_t side = 0; side < 2; ++side) {
-      const auto [chooser, tested] = outer[side];
+      const auto [chooser, tested] = sides[side];
       const std::vector<double>& errors = jobErrors[j][side];
       if (errors.empty()) continue;
       TFold& fold = fold_[chooser];
