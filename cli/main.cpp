@@ -69,7 +69,9 @@ int TableOpenError(const std::string& table) {
   std::FILE* file = std::fopen(table.c_str(), "rb");
   if (!file) return errno;
   std::fclose(file);
-  return 0;
+  // A folder opens for reading here, but holds no table.
+  std::error_code ignored;
+  return std::filesystem::is_directory(table, ignored) ? EISDIR : 0;
 }
 
 int TableFault(const CommandLine& line, const tarvo::RunResult& result, int openError) {
@@ -82,8 +84,11 @@ int TableFault(const CommandLine& line, const tarvo::RunResult& result, int open
   std::fprintf(stderr, "tarvo-run: %s: %s\n", line.Table.c_str(),
                Trimmed(result.FaultMessage).c_str());
   // Without options the run on a table file is the window's Grow Tree, for which a fault is a
-  // normal end.
-  const bool growTree = !line.HasOptions && TableFormatOf(line) == tarvo::TableFormat::Described;
+  // normal end; a model or picture asked for was not made, which a script must hear of.
+  const bool filesAsked = line.SaveModel || line.DotFile || line.SvgFile;
+  if (filesAsked) std::fputs("tarvo-run: no model or picture was written\n", stderr);
+  const bool growTree =
+      !line.HasOptions && !filesAsked && TableFormatOf(line) == tarvo::TableFormat::Described;
   return growTree ? kExitComplete : kExitTableFault;
 }
 

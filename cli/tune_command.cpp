@@ -112,6 +112,7 @@ class DelimitedRows {
   explicit DelimitedRows(ResultFormat format) : writer_(stdout, format) {
     written_ = writer_.WriteRow({"look_ahead", "homogeneity", "cv_error", "std_error", "leaves",
                                  "seconds", "outcome", "best", "note", "prune"});
+    if (!written_) error_ = errno ? errno : EIO;
   }
   void Add(const TuningRow& row) {
     rows_.push_back(row);
@@ -125,13 +126,17 @@ class DelimitedRows {
                                  OutcomeWord(row.Outcome), best ? "1" : "0",
                                  TrimmedMessage(row.Note), PruneRuleName(row.Prune)}) &&
                written_;
+    if (!written_ && error_ == 0) error_ = errno ? errno : EIO;
   }
   bool Written() const { return written_; }
+  // The reason of the first write that failed.
+  int Error() const { return error_; }
 
  private:
   DelimitedWriter writer_;
   std::vector<TuningRow> rows_;
   bool written_ = true;
+  int error_ = 0;
 };
 
 // A report line without its leading blank.
@@ -145,7 +150,7 @@ std::string TrimmedMessage(const std::string& message) {
 int DelimitedEnd(const TuningResult& result, const DelimitedRows& rows, double budget) {
   if (!rows.Written()) {
     std::fprintf(stderr, "tarvo-run: cannot write to standard output: %s\n",
-                 std::strerror(errno ? errno : EIO));
+                 std::strerror(rows.Error()));
     return kExitRunError;
   }
   if (result.End == TuningEnd::OverBudget) {
@@ -182,6 +187,22 @@ void PrintBest(const TuningRow& best, const RunParameters& base, const TuningOpt
                "homogeneity)\n",
                setting.c_str());
 }
+
+}  // namespace
+
+namespace {
+
+// The status of a search whose table went to standard output, unless writing it failed.
+int CheckedTableStatus(int status) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  std::fprintf(stderr, "tarvo-run: cannot write to standard output: %s\n",
+               std::strerror(errno ? errno : EIO));
+  return kExitRunError;
+}
+
+int PrintTuningResult(const CommandLine& line, const RunParameters& base,
+                      const TuningOptions& options, const TuningResult& result, double budget);
 
 }  // namespace
 
@@ -237,6 +258,13 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
   }
 
   if (rows) return DelimitedEnd(result, *rows, budget);
+  return CheckedTableStatus(PrintTuningResult(line, base, options, result, budget));
+}
+
+namespace {
+
+int PrintTuningResult(const CommandLine& line, const RunParameters& base,
+                      const TuningOptions& options, const TuningResult& result, double budget) {
   std::FILE* out = stdout;
   std::fprintf(out, "Tuning %s: %d-fold cross-validation error of the first tree, %s target\n",
                line.Table.c_str(), base.FoldsCrossValidate,
@@ -275,3 +303,5 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
   }
   return kExitComplete;
 }
+
+}  // namespace

@@ -52,6 +52,16 @@ printf 'abc 2 ?\r\n' >fault.txt
 expect_status "input fault" 0 "$run" fault.txt
 expect_file "input fault" output.txt ' Error in input file: abc must be numeric\r\n'
 
+# ... but not for a run asked to write a model or a picture: none was made.
+echo '{}' >old.json
+expect_status "input fault with --save-model" 1 "$run" --save-model old.json fault.txt
+grep -q 'no model or picture was written' stderr.txt || fail "--save-model fault: $(cat stderr.txt)"
+
+# A folder is no table.
+mkdir folder
+expect_status "folder as table" 1 "$run" folder
+grep -q 'cannot open the table folder .*Is a directory' stderr.txt || fail "folder: $(cat stderr.txt)"
+
 # A missing table is no success for a script; the report keeps its text, stderr names the folder.
 expect_status "missing table" 1 "$run" missing.txt
 expect_file "missing table" output.txt \

@@ -37,6 +37,16 @@ grep -q 'optimistic' stdout.txt || fail "tune: no word that the best error is op
 "$run" --tune step.txt --grid 'rc=1 h=0.6 prune=none' --write-param >stdout.txt 2>stderr.txt
 [ "$(cat param.par)" = '1.000 1.000 0.600  100   1   2  10' ] || fail "write-param: param.par is $(cat param.par)"
 
+# Rows that cannot be written are an error, as a table or as CSV, with the reason.
+if [ -e /dev/full ]; then
+  for format in "" "--format=csv"; do
+    "$run" --tune step.txt --grid 'rc=1 h=0.05 prune=none' $format >/dev/full 2>stderr.txt
+    status=$?
+    [ "$status" -eq 2 ] && grep -q 'cannot write to standard output: No space left' stderr.txt ||
+      fail "tune ${format:-table} to a full disk: $status $(head -c 300 stderr.txt)"
+  done
+fi
+
 # The same table as CSV tunes to the same rows, the last column predicted with its note; --nominal
 # turns a numeric last column of codes into classes; a bad CSV names its line and column.
 { echo 'x,cls'; tr -d '\r' <step.txt | tail -n +4 | tr ' ' ','; } >step.csv
