@@ -2,7 +2,6 @@
 // them), predicts, and writes the predictions as CSV.
 #include "apply_command.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +13,7 @@
 
 #include "exit_status.h"
 #include "table_input.h"
+#include "tarvo/atomic_file.h"
 #include "tarvo/model.h"
 #include "tarvo/model_file.h"
 #include "tarvo/model_input.h"
@@ -75,28 +75,16 @@ bool WriteAll(int descriptor, const std::string& text) {
   return true;
 }
 
-// Standard output, or the file through a temporary file in its folder that replaces it whole.
+// Standard output, or the file replaced whole (keeping its permissions; a link or a device is
+// written through).
 bool Deliver(const std::string& destination, const std::string& text, std::string& error) {
   if (destination == "-") {
     if (WriteAll(STDOUT_FILENO, text)) return true;
     error = std::string("cannot write the predictions to standard output: ") + std::strerror(errno);
     return false;
   }
-  std::string temporary = destination + ".XXXXXX";
-  const int descriptor = mkstemp(temporary.data());
-  bool done = descriptor >= 0 && WriteAll(descriptor, text) &&
-              fchmod(descriptor, S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH) == 0;
-  int reason = done ? 0 : errno;
-  if (descriptor >= 0 && close(descriptor) != 0 && done) {
-    done = false;
-    reason = errno;
-  }
-  if (done && std::rename(temporary.c_str(), destination.c_str()) != 0) {
-    done = false;
-    reason = errno;
-  }
-  if (done) return true;
-  if (descriptor >= 0) std::remove(temporary.c_str());
+  const int reason = tarvo::WriteFileAtomically(destination, text);
+  if (reason == 0) return true;
   error = "cannot write " + destination + ": " + std::strerror(reason);
   return false;
 }

@@ -2,9 +2,6 @@
 // or damaged gives a message, never a model whose trees could lead an object astray.
 #include "tarvo/model_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -15,6 +12,7 @@
 
 #include "file_bytes.h"
 #include "system_error_text.h"
+#include "tarvo/atomic_file.h"
 
 namespace tarvo {
 
@@ -313,28 +311,10 @@ Model ModelOfText(const std::string& text, const std::string& name) {
 }
 
 void SaveModel(const Model& model, const std::string& path) {
-  const std::string text = ModelText(model);
-  std::string pattern = path + ".XXXXXX";
-  const int descriptor = mkstemp(pattern.data());
-  if (descriptor < 0) {
-    throw ModelError("Cannot write the model " + path + WithSystemReason(errno) + ".");
-  }
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = write(descriptor, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
-  int error = written == text.size() ? 0 : (errno ? errno : EIO);
-  // mkstemp makes the file readable by its owner alone; a model is a document like the report.
-  if (error == 0 && fchmod(descriptor, S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH) != 0) error = errno;
-  if (close(descriptor) != 0 && error == 0) error = errno;
-  if (error == 0 && std::rename(pattern.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    std::remove(pattern.c_str());
+  // Replaced whole, keeping its permissions; a link or a device is written through.
+  const int error = WriteFileAtomically(path, ModelText(model));
+  if (error != 0)
     throw ModelError("Cannot write the model " + path + WithSystemReason(error) + ".");
-  }
 }
 
 Model LoadModel(const std::string& path) {

@@ -103,5 +103,19 @@ if [ ! -w readonly ]; then
   expect_status "unwritable model" 2 "Cannot write the model" --target 5 --save-model readonly/m.json "$data/example.txt"
 fi
 
+# A model or predictions file keeps its permissions, and a link or a device is written through.
+cp model.json private.json && chmod 600 private.json && ln -s private.json linked.json
+"$run" --target 5 --save-model linked.json "$data/example.txt" >/dev/null 2>&1 || fail "save through a link"
+[ -L linked.json ] && [ "$(stat -c %a private.json)" = 600 ] ||
+  fail "save through a link: $(ls -l linked.json private.json)"
+"$run" --apply model.json -o linked.json objects.csv 2>/dev/null || fail "apply through a link"
+[ -L linked.json ] && head -c 12 private.json | grep -q '^object' ||
+  fail "apply through a link: $(ls -l linked.json; head -c 40 private.json)"
+if [ -e /dev/full ]; then
+  ln -s /dev/full full.json
+  expect_status "model to a full disk" 2 "No space left" --target 5 --save-model full.json "$data/example.txt"
+  [ -L full.json ] || fail "model to a full disk: the link was replaced"
+fi
+
 [ "$failures" -eq 0 ] && echo "all model command checks passed"
 exit $((failures > 0))
