@@ -53,26 +53,32 @@ std::string ColumnList(const std::vector<tarvo::TableColumn>& columns) {
 }
 
 // The predicted column: a number within the table's columns, or a name looked up in the table's
-// header as it spells it (a name longer than the 20 characters that the table keeps is looked
-// up by them). A header that does not read leaves the number as it is: the run then reports the
-// table's fault.
+// header as it spells it (in a table file, whose names keep 20 characters, by its first 20). A
+// number beyond the columns may still be a CSV column's name, such as a year. A header that does
+// not read leaves the number as it is: the run then reports the table's fault.
 std::optional<int> ResolveTarget(const CommandLine& line, int32_t& featureToPredict) {
   if (!line.Target) return std::nullopt;
   const std::string& target = *line.Target;
+  const tarvo::TableFormat format = TableFormatOf(line);
   std::vector<tarvo::TableColumn> columns;
-  const bool header = tarvo::ReadTableColumns(line.Table, TableFormatOf(line), columns);
+  const bool header = tarvo::ReadTableColumns(line.Table, format, columns);
+  const std::string_view name = format == tarvo::TableFormat::Described
+                                    ? std::string_view(target).substr(0, kNameLength)
+                                    : std::string_view(target);
   int32_t number = 0;
   if (tarvo::ParseIntegerToken(target, number)) {
-    if (header && (number < 1 || static_cast<size_t>(number) > columns.size())) {
+    const bool inRange = number >= 1 && static_cast<size_t>(number) <= columns.size();
+    if (header && !inRange && tarvo::FindTableColumn(columns, name) == 0) {
       return OptionError("--target: " + line.Table + " has no column " + target +
                          " (its columns: " + ColumnList(columns) + ")");
     }
-    featureToPredict = number;
-    return std::nullopt;
+    if (!header || inRange) {
+      featureToPredict = number;
+      return std::nullopt;
+    }
   }
   if (!header) return std::nullopt;
-  const int32_t column =
-      tarvo::FindTableColumn(columns, std::string_view(target).substr(0, kNameLength));
+  const int32_t column = tarvo::FindTableColumn(columns, name);
   if (column == 0) {
     return OptionError("--target: " + line.Table + " has no column named '" + target +
                        "' (its columns: " + ColumnList(columns) + ")");

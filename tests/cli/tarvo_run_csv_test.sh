@@ -69,6 +69,13 @@ expect_fault empty '' 'line 1: the file is empty'
 expect_fault header 'a,b\n' 'line 2: no rows'
 expect_fault binary 'a,b\n1,\177ELF\0\0\1' 'line 2, column 2: a zero byte'
 
+# --target names a CSV column by its whole name, however long, and by a name that is a number.
+printf 'id,2019,the_class_of_each_row_in_full\n1,0,a\n2,5,b\n3,1,a\n4,6,b\n' >named.csv
+for target in 2019 the_class_of_each_row_in_full; do
+  "$run" --target "$target" -o named.txt named.csv 2>err.txt || fail "--target $target: $(cat err.txt)"
+done
+grep -q 'Number of classes=   2' named.txt || fail "--target by a long name: not the class column"
+
 "$run" --table-format xls example.csv >/dev/null 2>&1
 [ $? -eq 64 ] || fail "--table-format xls is not a usage error"
 
