@@ -97,8 +97,8 @@ Predictions Predict(const Model& model, const Table& table) {
                        std::to_string(column->Values.size()) + " values, its first column " +
                        std::to_string(n) + ".");
     }
-    // A predicted column that holds no value at all has no kind of its own.
-    if (column->Nominal != wanted.Nominal && (!predicted || HasKnownValue(*column))) {
+    // A column that holds no value at all has no kind of its own: its objects are all missing.
+    if (column->Nominal != wanted.Nominal && HasKnownValue(*column)) {
       throw ModelError("The column " + wanted.Name + " is " + KindName(column->Nominal) +
                        " in the table but " + KindName(wanted.Nominal) + " in the model.");
     }

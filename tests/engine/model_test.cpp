@@ -264,11 +264,14 @@ TEST(ModelPrediction, TablesThatDoNotFitNameTheColumn) {
   otherKind.AddNumericColumn("colour", {1});
   EXPECT_EQ(PredictFault(model, otherKind),
             "The column colour is numeric in the table but nominal in the model.");
-  // A predicted column without any value has no kind of its own.
-  Table blankTruth;
-  blankTruth.AddNominalColumn("colour", {"a"});
-  blankTruth.AddNumericColumn("class", {kMissingValue});
-  EXPECT_EQ(Predict(model, blankTruth).Objects.size(), 1u);
+  // A column without any value has no kind of its own, whether tested or predicted: a blank
+  // tested column leaves its objects at the root.
+  Table blank;
+  blank.AddNumericColumn("colour", {kMissingValue, kMissingValue});
+  blank.AddNumericColumn("class", {kMissingValue, kMissingValue});
+  const Predictions p = Predict(model, blank);
+  ASSERT_EQ(p.Objects.size(), 2u);
+  EXPECT_EQ(p.Objects[1].ClassCounts[0], (std::vector<int32_t>{3, 4}));
 }
 
 TEST(ModelFile, RealsAndNamesReadBackToTheSameBits) {
