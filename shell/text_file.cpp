@@ -4,7 +4,12 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
+#include <string_view>
+
+#include "tarvo/atomic_file.h"
 
 namespace {
 
@@ -154,9 +159,13 @@ void SaveTextFile(const QString& name, const QString& text, TTextFormat& format)
     bytes = EncodeText(text, format);
   }
 
-  QFile file(name);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-    ThrowFileError("Cannot create file", name, file.errorString());
-  if (file.write(bytes) != bytes.size() || !file.flush())
-    ThrowFileError("Cannot write file", name, file.errorString());
+  // Written beside the file and put in its place once whole: a full disk or a failed write leaves
+  // the file on disk as it was. Its permissions stay; a link or a device is written through.
+  tarvo::AtomicFile file;
+  if (!file.Open(QFile::encodeName(name).toStdString()))
+    ThrowFileError("Cannot create file", name, QString::fromLocal8Bit(std::strerror(errno)));
+  const int error =
+      file.WriteAndCommit(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  if (error != 0)
+    ThrowFileError("Cannot write file", name, QString::fromLocal8Bit(std::strerror(error)));
 }

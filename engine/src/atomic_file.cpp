@@ -90,16 +90,21 @@ void AtomicFile::Discard() {
   temporary_.clear();
 }
 
+int AtomicFile::WriteAndCommit(std::string_view bytes) {
+  if (!file_) return EBADF;
+  errno = 0;
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+    const int error = errno ? errno : EIO;
+    Discard();
+    return error;
+  }
+  return Commit();
+}
+
 int WriteFileAtomically(const std::string& path, std::string_view bytes) {
   AtomicFile file;
   if (!file.Open(path)) return errno ? errno : EIO;
-  errno = 0;
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.Stream()) != bytes.size()) {
-    const int error = errno ? errno : EIO;
-    file.Discard();
-    return error;
-  }
-  return file.Commit();
+  return file.WriteAndCommit(bytes);
 }
 
 }  // namespace tarvo

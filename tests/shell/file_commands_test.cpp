@@ -1,5 +1,9 @@
 // The file commands and the file-name bookkeeping: what each command loads, writes and names.
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include "shell_test_support.h"
 
 class TFileCommandsTest : public TShellTest {
@@ -183,6 +187,32 @@ class TFileCommandsTest : public TShellTest {
     QVERIFY(dialogs.Errors[0].startsWith("Cannot create file " + unwritable));
     QCOMPARE(form.currentFileName(), QString("untitled.txt"));
     QCOMPARE(PanelText(form, 0), QString("untitled.txt"));
+  }
+
+  // A write that fails partway (here past a file size limit, as on a full disk) leaves the file
+  // on disk whole, and the message gives the system's reason.
+  void FailedWriteKeepsTheFileOnDisk() {
+    const QString table = folder_->Path("table.txt");
+    WriteBytes(table, "old table\n");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText(QString(20000, 'x'));
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    Trigger(form, "FileSave");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldSignal);
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QVERIFY2(dialogs.Errors[0].startsWith("Cannot write file " + table + ".\nFile too large"),
+             qPrintable(dialogs.Errors[0]));
+    QCOMPARE(ReadBytes(table), QByteArray("old table\n"));
+    QCOMPARE(QDir(folder_->Path(".")).entryList(QDir::Files | QDir::Hidden).size(), 1);
   }
 
   void OpenThenSaveKeepsTheBytes_data() {

@@ -26,6 +26,8 @@ class AtomicFile {
   int Commit();
   // Closes and removes the temporary file (an in-place file keeps what it got).
   void Discard();
+  // Writes bytes and commits them; on a failed write discards instead. 0 or the error number.
+  int WriteAndCommit(std::string_view bytes);
 
  private:
   std::FILE* file_ = nullptr;
