@@ -327,10 +327,8 @@ void TForm1::SaveEditor(const QString& fileName) {
   const QString text = EditorText(*RichEdit1);
   SaveTextFile(fileName, text, EditorFormat);
   RichEdit1->document()->setModified(false);
-  if (IsTableText(fileName, text)) {
-    TableFileName = fileName;
-    EditorHoldsReport = false;
-  }
+  // A report saved under any name, a .csv one included, stays a report: the table is unchanged.
+  if (!EditorHoldsReport && IsTableText(fileName, text)) TableFileName = fileName;
 }
 
 // The file a run or a tuning reads. The table the editor holds is saved first when it has unsaved
@@ -446,8 +444,8 @@ void TForm1::FileSaveExecute() {
 }
 
 void TForm1::FileSaveAs1Accept() {
-  // A CSV or TSV table keeps its kind when the new name has no suffix.
-  const bool csv = IsCsvTableName(CurrentFileName);
+  // A CSV or TSV table keeps its kind when the new name has no suffix; a report is text.
+  const bool csv = !EditorHoldsReport && IsCsvTableName(CurrentFileName);
   const QString name = Dialogs.AskSaveFileName(
       this, "Save As", FolderOf(CurrentFileName), csv ? kCsvFilter : kTextFilter,
       csv ? QFileInfo(CurrentFileName).suffix() : QString("txt"));

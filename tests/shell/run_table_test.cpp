@@ -223,6 +223,13 @@ class TRunTableTest : public TShellTest {
     QCOMPARE(ReadBytes("param.par"), parameters);
     QCOMPARE(form.parameters().FeatureToPredict, 1);
 
+    // The report saved with a .csv name stays a report: the next run is the table's again.
+    dialogs.SaveAnswers << folder_->Path("report.csv");
+    Trigger(form, "FileSave");
+    GrowTree(form);
+    QCOMPARE(status->toolTip(), QString("Predicting cls, column 2 of step.csv"));
+    QCOMPARE(ReadBytes(table), csv);
+
     Trigger(form, "TuneParams");
     auto& tune = *Child<QDialog>(form, "TuneDialog");
     QVERIFY(Child<QLabel>(tune, "StatusLabel")->text().endsWith("column 2 of step.csv"));
