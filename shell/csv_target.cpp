@@ -72,7 +72,8 @@ QList<TTableColumn> ReadCsvColumns(const QByteArray& bytes, const QString& fileN
     return columns;
   }
   for (const tarvo::Column& column : table.Columns)
-    columns.append({static_cast<int>(columns.size()) + 1, NameText(column.Name), column.Nominal});
+    columns.append(
+        {static_cast<int>(columns.size()) + 1, NameText(column.Name), column.Nominal, column.Name});
   return columns;
 }
 
@@ -83,7 +84,8 @@ QList<TTableColumn> ReadCsvHeaderColumns(const QString& fileName) {
                                header))
     return columns;
   for (const tarvo::TableColumn& column : header)
-    columns.append({static_cast<int>(columns.size()) + 1, NameText(column.Name), false});
+    columns.append(
+        {static_cast<int>(columns.size()) + 1, NameText(column.Name), false, column.Name});
   return columns;
 }
 
@@ -126,12 +128,9 @@ tarvo::CsvOptions CsvReadOptions(const QString& tableFileName, const QStringList
   return options;
 }
 
-QString UnknownCsvColumn(const QString& tableFileName, const QStringList& entries) {
+QString UnknownCsvColumn(const QList<TTableColumn>& columns, const QStringList& entries) {
   std::vector<std::string> names;
-  std::string fault;
-  if (!tarvo::ReadCsvHeader(QFile::encodeName(tableFileName).toStdString(),
-                            tarvo::SeparatorOf(FormatOfName(tableFileName)), names, fault))
-    return QString();  // the run reports the table's fault
+  for (const TTableColumn& column : columns) names.push_back(column.NameBytes);
   for (const QString& entry : entries) {
     if (tarvo::FindCsvColumn(names, entry.toStdString()) == 0) return entry;
   }

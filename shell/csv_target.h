@@ -46,10 +46,9 @@ bool WriteCsvNominalChoice(QSettings& settings, const QString& tableFileName,
 QStringList SplitColumnList(const QString& text);
 // The reading options of a CSV or TSV table: its separator, and the nominal columns asked.
 tarvo::CsvOptions CsvReadOptions(const QString& tableFileName, const QStringList& nominal);
-// The first entry that names no column of the table's header as the run will look it up (a name,
-// in UTF-8 as the run is given it, else a number 1..size); empty when all do or the header does
-// not read.
-QString UnknownCsvColumn(const QString& tableFileName, const QStringList& entries);
+// The first entry that names none of the columns as a run looks it up (a name, in UTF-8 as the
+// run is given it, against the header's bytes; else a number 1..size); empty when all do.
+QString UnknownCsvColumn(const QList<TTableColumn>& columns, const QStringList& entries);
 
 // The number of the column to predict: the picked one while the table still has it (at its
 // number, else the one column of its name), otherwise the last column; 0 without columns.

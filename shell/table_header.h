@@ -3,11 +3,14 @@
 
 #include <QList>
 #include <QString>
+#include <string>
 
 struct TTableColumn {
   int Number = 0;  // from 1
   QString Name;
   bool Nominal = false;
+  // A CSV or TSV column's name as its header spells it, byte for byte: what a run looks up.
+  std::string NameBytes;
 };
 
 // Reads the header of a table text (counts, missing-value token, column types, column names) as

@@ -416,6 +416,13 @@ void TForm1::FileNewExecute() {
   ShownRun = -1;
   ResultsList->MarkShown(-1);
   TreeView->Clear();
+  RefillOpenParameterPanel();
+}
+
+// An open parameter panel shows the table that is open now: its columns and choices, not those
+// of the table before, which OK would otherwise apply to this one.
+void TForm1::RefillOpenParameterPanel() {
+  if (!GroupBox1->isHidden()) FillParameterPanel();
 }
 
 void TForm1::FileOpen1Accept() {
@@ -430,6 +437,7 @@ void TForm1::FileOpen1Accept() {
   ShownRun = -1;
   ResultsList->MarkShown(-1);
   TreeView->Clear();
+  RefillOpenParameterPanel();
   if (EditorFormat.Binary)
     Dialogs.ShowNote(this, QString("%1 is not a text file: it is shown read-only, and nothing "
                                    "writes it.")
@@ -593,7 +601,7 @@ TCsvTarget TForm1::CheckedCsvPick(int32_t number) const {
 void TForm1::CheckNominalColumns(const QStringList& nominal) const {
   const QList<TTableColumn>& columns = PanelCsv.Columns;
   if (columns.isEmpty()) return;  // the run reports the table's fault
-  const QString unknown = UnknownCsvColumn(PanelCsv.Table, nominal);
+  const QString unknown = UnknownCsvColumn(columns, nominal);
   if (unknown.isEmpty()) return;
   throw std::runtime_error(QString("Nominal columns: %1 has no column %2; give names of its "
                                    "header or numbers 1 to %3.")

@@ -292,8 +292,22 @@ class TRunTableTest : public TShellTest {
     QTest::mouseClick(Child<QPushButton>(form, "OK"), Qt::LeftButton);
     QCOMPARE(dialogs.Errors.size(), 2);
 
-    Open(form, dialogs, TARVO_EXAMPLE_TABLE);
+    // The header as the editor holds it, not as on disk, is the one the list is checked against.
+    Open(form, dialogs, table);
+    auto* editor = Child<QPlainTextEdit>(form, "RichEdit1");
+    editor->setPlainText(QString(csv).replace("code", "grade"));
+    editor->document()->setModified(true);  // as typing leaves it
     Trigger(form, "ParamDialog");
+    nominal->setText("grade");
+    QTest::mouseClick(Child<QPushButton>(form, "OK"), Qt::LeftButton);
+    QCOMPARE(dialogs.Errors.size(), 2);
+    GrowTree(form);
+    QVERIFY(EditorText(form).contains("Number of classes=   2"));
+
+    // A table opened while the panel shows refills it: a table file has no nominal list.
+    Trigger(form, "ParamDialog");
+    QVERIFY(!nominal->isHidden());
+    Open(form, dialogs, TARVO_EXAMPLE_TABLE);
     QVERIFY(nominal->isHidden());
   }
 };
