@@ -2,7 +2,9 @@
 #include "tree_view.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGraphicsScene>
@@ -15,9 +17,12 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 #include "dialogs.h"
+#include "tarvo/atomic_file.h"
 #include "tarvo/numbers.h"
 #include "tree_graphviz.h"
 #include "tree_labels.h"
@@ -287,28 +292,41 @@ void TTreeView::PaintPicture(QPainter& painter) const {
 void TTreeView::SavePicture(const QString& fileName) {
   if (Trees.empty()) throw std::runtime_error("There is no tree to save.");
   const QSizeF size = PictureSize();
-  if (QFileInfo(fileName).suffix().compare("svg", Qt::CaseInsensitive) == 0) {
+  // Drawn in memory first and then written whole: a failed write leaves the old picture as it was.
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  const QString suffix = QFileInfo(fileName).suffix().toLower();
+  bool drawn = false;
+  if (suffix == "svg") {
     QSvgGenerator svg;
-    svg.setFileName(fileName);
+    svg.setOutputDevice(&buffer);
     svg.setSize(size.toSize());
     svg.setViewBox(QRectF(QPointF(0, 0), size));
     svg.setTitle(PictureTitle());
     QPainter painter;
-    if (!painter.begin(&svg))
-      throw std::runtime_error("Cannot write file " + fileName.toStdString());
+    drawn = painter.begin(&svg);
+    if (drawn) {
+      PaintPicture(painter);
+      drawn = painter.end();
+    }
+  } else {
+    // An image at twice the picture's size, so that its text stays sharp when printed.
+    QImage image((size * 2).toSize(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(2, 2);
     PaintPicture(painter);
     painter.end();
-    return;
+    drawn = image.save(&buffer, suffix.toLatin1().constData());
   }
-  // An image at twice the picture's size, so that its text stays sharp when printed.
-  QImage image((size * 2).toSize(), QImage::Format_ARGB32);
-  image.fill(Qt::white);
-  QPainter painter(&image);
-  painter.scale(2, 2);
-  PaintPicture(painter);
-  painter.end();
-  if (!image.save(fileName))
-    throw std::runtime_error("Cannot write file " + fileName.toStdString());
+  if (!drawn) throw std::runtime_error("Cannot write file " + fileName.toStdString());
+  const QByteArray& bytes = buffer.data();
+  const int error = tarvo::WriteFileAtomically(
+      QFile::encodeName(fileName).toStdString(),
+      std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  if (error != 0)
+    throw std::runtime_error("Cannot write file " + fileName.toStdString() + ".\n" +
+                             std::strerror(error));
 }
 
 void TTreeView::SavePictureAs() {

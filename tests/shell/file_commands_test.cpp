@@ -1,9 +1,5 @@
 // The file commands and the file-name bookkeeping: what each command loads, writes and names.
 
-#include <sys/resource.h>
-
-#include <csignal>
-
 #include "shell_test_support.h"
 
 class TFileCommandsTest : public TShellTest {
@@ -199,15 +195,10 @@ class TFileCommandsTest : public TShellTest {
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
     Child<QPlainTextEdit>(form, "RichEdit1")->setPlainText(QString(20000, 'x'));
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    Trigger(form, "FileSave");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldSignal);
+    {
+      const TFileSizeLimit full(4096);
+      Trigger(form, "FileSave");
+    }
     QCOMPARE(dialogs.Errors.size(), 1);
     QVERIFY2(dialogs.Errors[0].startsWith("Cannot write file " + table + ".\nFile too large"),
              qPrintable(dialogs.Errors[0]));

@@ -2,6 +2,8 @@
 // test function a temporary working folder, and file and run helpers.
 #pragma once
 
+#include <sys/resource.h>
+
 #include <QAction>
 #include <QDialog>
 #include <QDir>
@@ -12,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <clocale>
+#include <csignal>
 #include <memory>
 
 #include "dialogs.h"
@@ -102,6 +105,27 @@ class TShellTest : public QObject {
     PrepareFolder();
   }
   void cleanup() { folder_.reset(); }
+};
+
+// While it lives, a file cannot grow past `bytes`: a write beyond fails as on a full disk.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t bytes) : signal_(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~TFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, signal_);
+  }
+  TFileSizeLimit(const TFileSizeLimit&) = delete;
+  TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*signal_)(int);
 };
 
 inline void WriteBytes(const QString& name, const QByteArray& bytes) {

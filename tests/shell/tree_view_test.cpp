@@ -148,6 +148,17 @@ class TTreeViewTest : public QObject {
     const QImage png(folder_->Path("tree.png"));
     QVERIFY(!png.isNull());
     QVERIFY(png.width() > 100 && png.height() > 50);
+
+    // A write that fails partway says so, and leaves the picture there was whole.
+    const QByteArray old = ReadBytes(folder_->Path("tree.svg"));
+    dialogs.SaveAnswers << folder_->Path("tree.svg");
+    {
+      const TFileSizeLimit full(1024);
+      save->click();
+    }
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QVERIFY2(dialogs.Errors[0].contains("File too large"), qPrintable(dialogs.Errors[0]));
+    QCOMPARE(ReadBytes(folder_->Path("tree.svg")), old);
   }
 
   void SavedPictureHasTitleAndLegendAndFollowsTheFilter() {
