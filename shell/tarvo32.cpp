@@ -636,8 +636,14 @@ void TForm1::TuneParamsExecute() {
   // The search runs on the table as saved, with the other parameters of param.par.
   if (!TuneDialog) {
     TuneDialog = new TTuneDialog(this);
-    connect(TuneDialog, &TTuneDialog::SettingChosen, this,
-            [this](const tarvo::TuningRow& row) { Perform([&] { TuneSettingChosen(row); }); });
+    connect(TuneDialog, &TTuneDialog::SettingChosen, this, [this](const tarvo::TuningRow& row) {
+      bool kept = false;
+      Perform([&] {
+        TuneSettingChosen(row);
+        kept = true;
+      });
+      if (!kept) TuneDialog->ShowSettingNotKept();
+    });
   }
   if (!TuneDialog->IsRunning()) {
     if (!SettlePanelEdits()) return;

@@ -294,13 +294,18 @@ void TTuneDialog::UseTheseClick() {
   const QList<QTableWidgetItem*> selected = RowsTable->selectedItems();
   if (selected.isEmpty()) return;
   const tarvo::TuningRow& row = RowShownAt(selected.first()->row());
-  emit SettingChosen(row);
+  // Said first: a receiver that fails to keep the setting replaces it (ShowSettingNotKept).
   const QString written = "Written to param.par: look-ahead " + Fixed(row.RecursiveComplexity, 3);
   StatusLabel->setText(row.Prune == tarvo::PruneRule::None
                            ? written + ", homogeneity " + Fixed(row.Homogeneity, 3) +
                                  "; pruning is off."
                            : written + " (its homogeneity kept); pruning is on, rule " +
                                  tarvo::PruneRuleName(row.Prune) + ".");
+  emit SettingChosen(row);
+}
+
+void TTuneDialog::ShowSettingNotKept() {
+  StatusLabel->setText("The setting was not kept: see the message.");
 }
 
 const tarvo::TuningRow& TTuneDialog::RowShownAt(int r) const {

@@ -33,6 +33,8 @@ class TTuneDialog : public QDialog {
   void SetTable(const QString& fileName, const tarvo::RunParameters& base,
                 const QString& note = QString(), const tarvo::CsvOptions& csv = {});
   bool IsRunning() const;
+  // Says that the row chosen with "Use these" could not be kept (param.par or the settings).
+  void ShowSettingNotKept();
 
  signals:
   // "Use these" was pressed on a row.

@@ -96,6 +96,14 @@ class TTuneDialogTest : public QObject {
     QCOMPARE(Child<QLineEdit>(form, "Homogeneity")->text(), QString("0.600"));
     QCOMPARE(dialogs.Errors, QStringList());
     QVERIFY(!QFile::exists("output.txt"));
+
+    // A param.par that cannot be written is not said to be written.
+    {
+      const TFileSizeLimit full(0);
+      QTest::mouseClick(Child<QPushButton>(dialog, "UseTheseButton"), Qt::LeftButton);
+    }
+    QCOMPARE(dialogs.Errors, QStringList("Cannot create file param.par"));
+    QVERIFY(Child<QLabel>(dialog, "StatusLabel")->text().startsWith("The setting was not kept"));
   }
 
   // A pruned row splits the step table where homogeneity 0.6 keeps the root a leaf: it is the
