@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "settings_sync.h"
 #include "tarvo/table_columns.h"
 
 namespace {
@@ -49,8 +50,7 @@ bool WriteChoice(QSettings& settings, const char* key, const QString& tableFileN
     choices.insert(ChoiceKey(tableFileName), choice);
   }
   settings.setValue(key, choices);
-  settings.sync();
-  return settings.status() == QSettings::NoError;
+  return SyncSettings(settings);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <QSettings>
 
+#include "settings_sync.h"
+
 namespace {
 
 const char* const kPruneKey = "run/prune";
@@ -24,6 +26,5 @@ TPruneSetting ReadPruneSetting(const QSettings& settings) {
 bool WritePruneSetting(QSettings& settings, const TPruneSetting& setting) {
   settings.setValue(kPruneKey, setting.On);
   settings.setValue(kRuleKey, QString(tarvo::PruneRuleName(setting.Rule)));
-  settings.sync();
-  return settings.status() == QSettings::NoError;
+  return SyncSettings(settings);
 }

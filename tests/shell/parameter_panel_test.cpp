@@ -209,6 +209,20 @@ class TParameterPanelTest : public TShellTest {
     QCOMPARE(dialogs.Questions.size(), 2);
   }
 
+  // A settings file that does not read (damaged, or edited by hand) is replaced, not an error.
+  void DamagedSettingsFileIsReplacedWithoutAnError() {
+    const QString file = QSettings(QSettings::UserScope, "Tarvo", "tarvo2").fileName();
+    QDir().mkpath(QFileInfo(file).path());
+    WriteBytes(file, QByteArray("\xff\xfe[\0r\0", 6));
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    Trigger(form, "ParamDialog");
+    Child<QCheckBox>(form, "Prune")->setChecked(true);
+    PressOk(form);
+    QCOMPARE(dialogs.Errors, QStringList());
+    QVERIFY(QSettings(QSettings::UserScope, "Tarvo", "tarvo2").value("run/prune").toBool());
+  }
+
   // Pruning is kept in the window's settings, apart from param.par. A pruned run grows with its
   // own homogeneity and target weight, which never reach param.par through a later OK.
   void PruningIsKeptApartFromTheFileAndPrunesTheRun() {
