@@ -4,9 +4,19 @@ import re
 
 from sklearn.utils.validation import check_is_fitted
 
-# The lines that list the training objects of a rule: numbers, and in classification the class
-# numbers between them.
+# The lines that list the training objects of a rule: numbers (in classification under each
+# class's name).
 _OBJECT_LIST_LINE = re.compile(r"^[\s\d,]*$")
+
+
+def _class_lines(estimator):
+    """The lines that head each class's objects in a rule's list: the class's name as the report
+    writes names (their first 20 bytes) after one blank."""
+    lines = set()
+    for label in getattr(estimator, "classes_", ()):
+        name = str(label).encode("utf-8")[:20].decode("utf-8", errors="ignore")
+        lines.add(" " + name)
+    return lines
 
 
 def export_text(estimator):
@@ -15,13 +25,14 @@ def export_text(estimator):
     check_is_fitted(estimator, "model_")
     lines = estimator.report_.splitlines()
     starts = [i for i, line in enumerate(lines) if line.startswith("Variant N")]
+    class_lines = _class_lines(estimator)
     kept = []
     listing = False
     for line in lines[starts[0] if starts else 0:]:
         if line.lstrip().startswith("Objects NN"):
             listing = True
             continue
-        if listing and _OBJECT_LIST_LINE.match(line):
+        if listing and (_OBJECT_LIST_LINE.match(line) or line in class_lines):
             continue
         listing = False
         kept.append(line)

@@ -106,6 +106,7 @@ def test_helpers_agree_with_the_report():
     assert text.count("Variant N") == model.model_.tree_count == 2
     assert len(re.findall(r"^ Rule +\d+,$", text, re.M)) == sum(model.model_.tree_leaves)
     assert "Objects NN" not in text
+    assert not re.search(r"^ +\d+,", text, re.M)  # no object numbers under the class names
     dot = export_graphviz(model)
     assert dot.count("digraph variant_") == 2
     without_folds = TarvoClassifier(look_ahead=1, folds=0).fit(X, y)
