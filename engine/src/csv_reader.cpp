@@ -205,6 +205,10 @@ struct ColumnBuilder {
   bool Numeric = true;
   bool TooManyValues = false;
   int64_t TooManyValuesLine = 0;  // where the value past the limit was met
+  bool SawNumber = false;
+  // The first value that is no number, and the first number beyond the range of a double.
+  int64_t FirstTextLine = 0, OutOfRangeLine = 0;
+  std::string FirstText, OutOfRangeText;
   std::vector<double> Numbers;
   std::vector<double> Codes;
   std::vector<std::string> ValueNames;
@@ -213,9 +217,26 @@ struct ColumnBuilder {
   void Add(const std::string& field, int64_t line) {
     const bool missing = IsMissingField(field);
     double number = kMissingValue;
-    if (Numeric && !ForcedNominal && !missing && !ReadCsvNumber(field, number)) {
-      Numeric = false;
-      std::vector<double>().swap(Numbers);
+    if (Numeric && !ForcedNominal && !missing) {
+      switch (ClassifyCsvNumber(field, number)) {
+        case CsvNumberKind::Number:
+          SawNumber = true;
+          break;
+        case CsvNumberKind::OutOfRange:
+          // Written as a number: a column of numbers does not turn into texts for it.
+          if (OutOfRangeLine == 0) {
+            OutOfRangeLine = line;
+            OutOfRangeText = field;
+          }
+          number = kMissingValue;
+          break;
+        case CsvNumberKind::Text:
+          Numeric = false;
+          FirstTextLine = line;
+          FirstText = field;
+          std::vector<double>().swap(Numbers);
+          break;
+      }
     }
     if (Numeric && !ForcedNominal) Numbers.push_back(missing ? kMissingValue : number);
     if (TooManyValues) return;
@@ -287,24 +308,43 @@ TableFormat TableFormatOfName(std::string_view fileName) {
   return TableFormat::Described;
 }
 
-bool ReadCsvNumber(std::string_view field, double& value) {
-  const std::string_view text = TrimBlanks(field);
+namespace {
+
+// Whether text is a number as a CSV field writes one: an optional sign, digits with an optional
+// decimal point (one digit at least), an optional exponent of optionally signed digits.
+bool IsCsvNumberText(std::string_view text) {
+  const auto digitsFrom = [&](size_t& i) {
+    const size_t from = i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+    return i - from;
+  };
   size_t i = 0;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  size_t digits = 0;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
-  }
+  size_t digits = digitsFrom(i);
+  if (i < text.size() && text[i] == '.') digits += digitsFrom(++i);
   if (digits == 0) return false;
-  const size_t mantissaEnd = i;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) return ParseRealToken(text, value);
-  if (mantissaEnd != text.size()) return false;
-  if (text.front() == '+') return ParseRealToken(text, value);
-  // The digits summed as a table file's reader sums them, so that a table kept in both forms
-  // grows the same trees.
-  return !ParseNumber(std::string(text), value);
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    if (digitsFrom(i) == 0) return false;
+  }
+  return i == text.size();
+}
+
+}  // namespace
+
+CsvNumberKind ClassifyCsvNumber(std::string_view field, double& value) {
+  const std::string_view text = TrimBlanks(field);
+  if (!IsCsvNumberText(text)) return CsvNumberKind::Text;
+  const bool plain = text.find_first_of("eE+") == std::string_view::npos;
+  // Plain digits are summed as a table file's reader sums them, so that a table kept in both
+  // forms grows the same trees.
+  const bool read = plain ? !ParseNumber(std::string(text), value) : ParseRealToken(text, value);
+  return read ? CsvNumberKind::Number : CsvNumberKind::OutOfRange;
+}
+
+bool ReadCsvNumber(std::string_view field, double& value) {
+  return ClassifyCsvNumber(field, value) == CsvNumberKind::Number;
 }
 
 bool ReadCsvTable(std::istream& in, const std::string& name, const CsvOptions& options,
@@ -350,11 +390,24 @@ bool ReadCsvTable(std::istream& in, const std::string& name, const CsvOptions& o
   }
   for (size_t i = 0; i < builders.size(); ++i) {
     ColumnBuilder& builder = builders[i];
-    if ((builder.ForcedNominal || !builder.Numeric) && builder.TooManyValues) {
-      fault = "Error in input file " + name + ", line " +
-              std::to_string(builder.TooManyValuesLine) + ", column " + std::to_string(i + 1) +
-              " (" + NameInMessage(builder.Name) + "): more than " +
-              std::to_string(kMaxNominalValues) + " values in a nominal column";
+    const auto at = [&](int64_t line) {
+      return "Error in input file " + name + ", line " + std::to_string(line) + ", column " +
+             std::to_string(i + 1) + " (" + NameInMessage(builder.Name) + "): ";
+    };
+    const bool numeric = builder.Numeric && !builder.ForcedNominal;
+    if (numeric && builder.OutOfRangeLine != 0) {
+      fault = at(builder.OutOfRangeLine) + "the number " + NameInMessage(builder.OutOfRangeText) +
+              " is beyond the range of numbers";
+      return false;
+    }
+    if (!numeric && builder.TooManyValues) {
+      // A column of numbers with a stray text: that text is the fault, not the count.
+      fault = !builder.ForcedNominal && builder.SawNumber
+                  ? at(builder.FirstTextLine) + NameInMessage(builder.FirstText) +
+                        " is not a number, and as texts the column has more than " +
+                        std::to_string(kMaxNominalValues) + " values"
+                  : at(builder.TooManyValuesLine) + "more than " +
+                        std::to_string(kMaxNominalValues) + " values in a nominal column";
       return false;
     }
     table.Columns.push_back(builder.Finish());

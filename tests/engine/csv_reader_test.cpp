@@ -136,6 +136,17 @@ TEST(CsvReader, BadFilesGetOneMessageNamingLineAndColumn) {
   manyValues.replace(0, 2, "\"first line\nof a long name\"");
   EXPECT_EQ(FaultOf(manyValues), at + "line 258, column 1 (first line of a long): more than 255 " +
                                      "values in a nominal column");
+  // In a column of numbers, a number beyond a double's range is a fault, not a text; a stray
+  // text among too many numbers is named where it stands.
+  EXPECT_EQ(FaultOf("x,y\n1,a\n1e400,b\n2,a\n"),
+            at + "line 3, column 1 (x): the number 1e400 is beyond the range of numbers");
+  std::string numbers = "x\n";
+  for (int o = 1; o <= kMaxNominalValues + 10; ++o) numbers += std::to_string(o) + "\n";
+  EXPECT_EQ(FaultOf(numbers + "3.1.4\n"),
+            at + "line " + std::to_string(kMaxNominalValues + 12) +
+                ", column 1 (x): 3.1.4 is not a number, and as texts the column has more than " +
+                "255 values");
+  EXPECT_TRUE(ReadText("x\nlow\n1e400\n", CsvOptions()).ok);  // among texts it is a text
 }
 
 // A stream of `size` bytes: a header line, then one line of 'x' that never ends before `size`.

@@ -52,5 +52,8 @@ size_t FindCsvColumn(const std::vector<std::string>& names, const std::string& t
 // decimal point (one digit at least), an optional exponent; blanks around it are allowed. Without
 // an exponent or a plus sign the value is the one a table file gives for the same digits.
 bool ReadCsvNumber(std::string_view field, double& value);
+// The same, telling a text that is no number from a number beyond the range of a double.
+enum class CsvNumberKind { Number, Text, OutOfRange };
+CsvNumberKind ClassifyCsvNumber(std::string_view field, double& value);
 
 }  // namespace tarvo
