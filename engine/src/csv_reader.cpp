@@ -66,6 +66,7 @@ class CsvRecords {
   // fault (then Fault() is not empty). A record may hold at most maxFields fields.
   bool Next(std::vector<std::string>& fields, size_t maxFields) {
     fields.clear();
+    quoted_.clear();
     if (first_) {
       first_ = false;
       SkipByteOrderMark();
@@ -85,8 +86,9 @@ class CsvRecords {
                                                                             : "of the header"));
       }
       std::string& field = fields.emplace_back();
-      const int ended = bytes_.Peek() == '"' && pending_.empty() ? ReadQuoted(field, fields.size())
-                                                                 : ReadPlain(field, fields.size());
+      quoted_.push_back(bytes_.Peek() == '"' && pending_.empty());
+      const int ended =
+          quoted_.back() ? ReadQuoted(field, fields.size()) : ReadPlain(field, fields.size());
       if (ended == kFault) return false;
       if (ended != separator_) return true;
     }
@@ -95,6 +97,8 @@ class CsvRecords {
   // The line on which the record read last begins.
   int64_t Line() const { return line_; }
   const std::string& Fault() const { return fault_; }
+  // Whether field i of the last record was in quotes.
+  bool Quoted(size_t i) const { return i < quoted_.size() && quoted_[i]; }
   bool Fail(int64_t line, size_t column, const std::string& text) {
     fault_ = "Error in input file " + name_ + ", line " + std::to_string(line);
     if (column > 0) fault_ += ", column " + std::to_string(column);
@@ -177,7 +181,8 @@ class CsvRecords {
   std::string name_;
   int separator_;
   std::string fault_;
-  std::string pending_;  // the bytes of an incomplete byte order mark, which begin the field
+  std::string pending_;       // the bytes of an incomplete byte order mark, which begin the field
+  std::vector<bool> quoted_;  // of each field of the last record
   int64_t line_ = 0;
   bool first_ = true;
 };
@@ -192,9 +197,10 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
-bool IsMissingField(std::string_view field) {
+// Empty, or NA or ? written bare: in quotes, as a program writes texts, those two are texts.
+bool IsMissingField(std::string_view field, bool quoted) {
   const std::string_view text = TrimBlanks(field);
-  return text.empty() || text == "NA" || text == "?";
+  return text.empty() || (!quoted && (text == "NA" || text == "?"));
 }
 
 // One column as its rows arrive: its numbers while every value is one, and its distinct texts
@@ -214,8 +220,8 @@ struct ColumnBuilder {
   std::vector<std::string> ValueNames;
   std::unordered_map<std::string, int32_t> CodeOf;
 
-  void Add(const std::string& field, int64_t line) {
-    const bool missing = IsMissingField(field);
+  void Add(const std::string& field, bool quoted, int64_t line) {
+    const bool missing = IsMissingField(field, quoted);
     double number = kMissingValue;
     if (Numeric && !ForcedNominal && !missing) {
       switch (ClassifyCsvNumber(field, number)) {
@@ -376,7 +382,8 @@ bool ReadCsvTable(std::istream& in, const std::string& name, const CsvOptions& o
       fault = records.Fault();
       return false;
     }
-    for (size_t i = 0; i < fields.size(); ++i) builders[i].Add(fields[i], records.Line());
+    for (size_t i = 0; i < fields.size(); ++i)
+      builders[i].Add(fields[i], records.Quoted(i), records.Line());
     ++rows;
   }
   if (!records.Fault().empty()) {

@@ -69,6 +69,12 @@ TEST(CsvReader, ColumnIsNumericWhenEveryPresentValueIsANumber) {
   EXPECT_TRUE(std::isnan(k.Values[1]));
   EXPECT_EQ(k.Values[3], 1.0);
   EXPECT_TRUE(std::isnan(read.table.Columns[2].Values[2]));
+  // In quotes, NA and ? are texts (a country code, an answer), as programs write texts.
+  const CsvOutcome quoted = ReadText("c,n\n\"NA\",\"\"\n\"?\",1\nNA,2\n");
+  ASSERT_TRUE(quoted.ok) << quoted.fault;
+  EXPECT_EQ(quoted.table.Columns[0].ValueNames, (std::vector<std::string>{"NA", "?"}));
+  EXPECT_TRUE(std::isnan(quoted.table.Columns[0].Values[2]));
+  EXPECT_TRUE(std::isnan(quoted.table.Columns[1].Values[0]));  // "" is empty all the same
 }
 
 TEST(CsvReader, NominalOptionTakesNamesAndNumbers) {
