@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <unordered_set>
 #include <vector>
 
 #include "file_bytes.h"
@@ -311,6 +312,14 @@ Model ModelOfText(const std::string& text, const std::string& name) {
 }
 
 void SaveModel(const Model& model, const std::string& path) {
+  // A model finds its columns by name when it predicts: two of one name could not be told apart.
+  std::unordered_set<std::string> names;
+  for (const ModelColumn& column : model.Columns) {
+    if (!names.insert(column.Name).second) {
+      throw ModelError("Cannot write the model " + path + ": the table has two columns named " +
+                       column.Name + ", and a model finds its columns by name.");
+    }
+  }
   // Replaced whole, keeping its permissions; a link or a device is written through.
   const int error = WriteFileAtomically(path, ModelText(model));
   if (error != 0)

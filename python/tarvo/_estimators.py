@@ -115,6 +115,11 @@ class _TarvoTree(BaseEstimator):
     def _fit(self, X, y, nominal, values, value_names):
         settings = self._settings()
         features = self._columns(X, reset=True)
+        names = [column[0] for column in features]
+        repeated = sorted({name for name in names if names.count(name) > 1})
+        if repeated:
+            # The model finds its columns by name when it predicts.
+            raise ValueError(f"feature names must be distinct; repeated: {', '.join(repeated)}")
         target = (self._target_name(features, y), nominal, values, value_names)
         if len(target[2]) != len(features[0][2]):
             raise ValueError(f"Found input variables with inconsistent numbers of samples: "

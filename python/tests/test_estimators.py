@@ -72,6 +72,8 @@ def test_what_the_engine_refuses_is_a_value_error():
         TarvoRegressor(look_ahead="deep").fit(X, X[:, 0])
     with pytest.raises(ValueError, match="variants"):
         TarvoRegressor(variants=0).fit(X, X[:, 0])
+    with pytest.raises(ValueError, match="repeated: a"):
+        TarvoRegressor().fit(pd.DataFrame(X, columns=["a", "a"]), X[:, 0])
     model = TarvoRegressor(look_ahead=1).fit(X, X[:, 0])
     for width in (1, 3):
         with pytest.raises(ValueError, match=f"X has {width} features"):

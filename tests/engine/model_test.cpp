@@ -385,6 +385,11 @@ TEST(ModelFile, SaveReplacesTheFileAndAFailedWriteIsAnError) {
   EXPECT_EQ(ReadBytes(path), ModelText(SmallModel()));
   EXPECT_THROW(SaveModel(SmallModel(), folder.File("no/such/folder/model.json")), ModelError);
   EXPECT_THROW(LoadModel(folder.File("absent.json")), ModelError);
+  // Two columns of one name could not be found again: no such model is written.
+  Model twins = SmallModel();
+  twins.Columns.push_back(twins.Columns.front());
+  EXPECT_THROW(SaveModel(twins, path), ModelError);
+  EXPECT_EQ(ReadBytes(path), ModelText(SmallModel()));
 }
 
 }  // namespace
