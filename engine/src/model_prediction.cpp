@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "input_table.h"
 #include "model_routing.h"
 #include "tarvo/model.h"
 #include "tarvo/numbers.h"
@@ -23,15 +24,28 @@ std::vector<char> TestedColumns(const Model& model) {
   return tested;
 }
 
-// The table's column of that name; null when there is none. Two of that name are a fault.
+// Whether one name is the other cut as a table file cuts names, to their first kTokenLength
+// bytes: a model from a CSV table meets the same columns in a table file, and the other way.
+bool SameNameCut(const std::string& a, const std::string& b) {
+  const size_t cut = static_cast<size_t>(kTokenLength);
+  const std::string& shorter = a.size() < b.size() ? a : b;
+  const std::string& longer = a.size() < b.size() ? b : a;
+  return shorter.size() == cut && longer.compare(0, cut, shorter) == 0;
+}
+
+// The table's column of that name, else the one whose name is that name cut or uncut; null when
+// there is none. Two of them are a fault.
 const Column* FindColumn(const Table& table, const std::string& name) {
-  const Column* found = nullptr;
-  for (const Column& column : table.Columns) {
-    if (column.Name != name) continue;
-    if (found) throw ModelError("The table has two columns named " + name + ".");
-    found = &column;
+  for (const bool cut : {false, true}) {
+    const Column* found = nullptr;
+    for (const Column& column : table.Columns) {
+      if (cut ? !SameNameCut(column.Name, name) : column.Name != name) continue;
+      if (found) throw ModelError("The table has two columns named " + name + ".");
+      found = &column;
+    }
+    if (found) return found;
   }
-  return found;
+  return nullptr;
 }
 
 bool HasKnownValue(const Column& column) {

@@ -234,6 +234,19 @@ TEST(ModelPrediction, ColumnsFoundByNameAndUnseenValuesCountAsMissing) {
   EXPECT_EQ(p.Objects[2].ClassCounts[0], (std::vector<int32_t>{3, 4}));
   EXPECT_EQ(p.Objects[3].Trees[0], 1);
   EXPECT_EQ(p.VoteError.Known, 0);  // no predicted column: no true values
+
+  // A long name meets its first 20 bytes, as a table file keeps it, and the other way round.
+  Model longNamed = SmallModel();
+  longNamed.Columns[1].Name = "colour_of_the_flower_petals";
+  Table cut;
+  cut.AddNominalColumn("colour_of_the_flowe", {"b"});  // 19 bytes: another name
+  EXPECT_THROW(Predict(longNamed, cut), ModelError);
+  cut.AddNominalColumn("colour_of_the_flower", {"b"});
+  EXPECT_EQ(Predict(longNamed, cut).Objects[0].Trees[0], 2);
+  Table uncut;
+  uncut.AddNominalColumn("colour_of_the_flower_petals", {"a"});
+  longNamed.Columns[1].Name = "colour_of_the_flower";
+  EXPECT_EQ(Predict(longNamed, uncut).Objects[0].Trees[0], 1);
 }
 
 TEST(ModelPrediction, TrueClassesGiveTheErrorAndAnUnseenClassIsWrong) {
