@@ -33,11 +33,11 @@ QString SuffixOfFilter(const QString& filter) {
 
 QString TQtDialogs::AskSaveFileName(QWidget* parent, const QString& title, const QString& folder,
                                     const QString& filter, const QString& defaultSuffix,
-                                    QString* chosenFilter) {
+                                    QString* chosenFilter, bool askBeforeReplacing) {
   QFileDialog dialog(parent, title, folder, filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !askBeforeReplacing);
   dialog.setDefaultSuffix(defaultSuffix);
   // A bare name takes the suffix of the filter the user chose, not always the first one's.
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,

@@ -15,12 +15,13 @@ class TDialogs {
   virtual QString AskOpenFileName(QWidget* parent, const QString& filter,
                                   const QString& defaultSuffix) = 0;
   // The save-file dialog, starting in folder (empty: the dialog's default); it does not ask
-  // before overwriting. The chosen full name, or an empty text when cancelled. A name typed
-  // without a suffix gets the one of the filter chosen; chosenFilter, when given, receives that
-  // filter.
+  // before overwriting unless askBeforeReplacing. The chosen full name, or an empty text when
+  // cancelled. A name typed without a suffix gets the one of the filter chosen; chosenFilter, when
+  // given, receives that filter.
   virtual QString AskSaveFileName(QWidget* parent, const QString& title, const QString& folder,
                                   const QString& filter, const QString& defaultSuffix,
-                                  QString* chosenFilter = nullptr) = 0;
+                                  QString* chosenFilter = nullptr,
+                                  bool askBeforeReplacing = false) = 0;
   // A question with the buttons Yes and No; true only for Yes.
   virtual bool AskYesNo(QWidget* parent, const QString& question) = 0;
   // A question with the given buttons, the first the default; the index of the one chosen, or -1
@@ -46,7 +47,8 @@ class TQtDialogs : public TDialogs {
                           const QString& defaultSuffix) override;
   QString AskSaveFileName(QWidget* parent, const QString& title, const QString& folder,
                           const QString& filter, const QString& defaultSuffix,
-                          QString* chosenFilter = nullptr) override;
+                          QString* chosenFilter = nullptr,
+                          bool askBeforeReplacing = false) override;
   bool AskYesNo(QWidget* parent, const QString& question) override;
   int AskChoice(QWidget* parent, const QString& question, const QStringList& buttons) override;
   void ShowError(QWidget* parent, const QString& message) override;

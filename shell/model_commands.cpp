@@ -62,8 +62,8 @@ void TModelCommands::SetModel(std::shared_ptr<const tarvo::Model> model) {
 
 void TModelCommands::SaveModelExecute() {
   if (!LastModel) return;
-  const QString name =
-      Dialogs.AskSaveFileName(&Window, "Save Model", QString(), kModelFilter, "json");
+  const QString name = Dialogs.AskSaveFileName(&Window, "Save Model", QString(), kModelFilter,
+                                               "json", nullptr, true);
   if (name.isEmpty()) return;
   try {
     tarvo::SaveModel(*LastModel, FileName(name));

@@ -333,7 +333,7 @@ void TTreeView::SavePictureAs() {
   QString filter;
   QString fileName =
       Dialogs.AskSaveFileName(this, "Save Picture As", QString(),
-                              "SVG Pictures (*.svg);;PNG Images (*.png)", "svg", &filter);
+                              "SVG Pictures (*.svg);;PNG Images (*.png)", "svg", &filter, true);
   if (fileName.isEmpty()) return;
   // A name without a picture's suffix takes the one of the filter chosen.
   const QString suffix = QFileInfo(fileName).suffix().toLower();

@@ -29,6 +29,7 @@ class TModelCommandsTest : public TShellTest {
     dialogs.SaveAnswers << folder_->Path("sort.json");
     save->trigger();
     QCOMPARE(dialogs.Errors, QStringList());
+    QVERIFY(dialogs.SaveAsksBeforeReplacing);
     const tarvo::Model model = tarvo::LoadModel(folder_->Path("sort.json").toStdString());
     QCOMPARE(model.Trees.size(), size_t{2});
 

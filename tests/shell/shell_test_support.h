@@ -32,6 +32,7 @@ class TScriptedDialogs : public TDialogs {
   int OpenAsked = 0;
   QString OpenFilter;  // of the last open dialog
   int SaveAsked = 0;
+  bool SaveAsksBeforeReplacing = false;  // of the last save dialog
   QString SaveTitle;
   QString SaveFolder;
   QStringList Questions;  // of AskYesNo and AskChoice, in the order asked
@@ -46,7 +47,8 @@ class TScriptedDialogs : public TDialogs {
     return OpenAnswers.isEmpty() ? QString() : OpenAnswers.takeFirst();
   }
   QString AskSaveFileName(QWidget*, const QString& title, const QString& folder, const QString&,
-                          const QString&, QString* chosenFilter) override {
+                          const QString&, QString* chosenFilter, bool askBeforeReplacing) override {
+    SaveAsksBeforeReplacing = askBeforeReplacing;
     ++SaveAsked;
     SaveTitle = title;
     SaveFolder = folder;
