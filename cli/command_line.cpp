@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "exit_status.h"
+#include "table_input.h"
 #include "tarvo/numbers.h"
 
 namespace {
@@ -373,6 +374,10 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
     return PrintOrFail(std::string(version.what()) + "\n");
   } catch (const CLI::ParseError& error) {
     return UsageError(error.what());
+  }
+  if (line.Nominal && TableFormatOf(line) == tarvo::TableFormat::Described) {
+    return UsageError(
+        "--nominal is for a CSV or TSV table; a table file declares the kind of each column");
   }
   if (line.ApplyModel) {
     if (const std::optional<std::string> error = CheckApplyOptions(app)) return UsageError(*error);
