@@ -155,7 +155,7 @@ int DelimitedEnd(const TuningResult& result, const DelimitedRows& rows, double b
   }
   if (result.End == TuningEnd::OverBudget) {
     std::fprintf(stderr, "note: the time budget of %s s ended the search early\n",
-                 FormatReal(budget, 1, 0).c_str());
+                 Plain(budget).c_str());
   }
   if (result.End == TuningEnd::Cancelled) {
     std::fputs("tarvo-run: interrupted; the rows done so far are printed\n", stderr);
@@ -271,8 +271,7 @@ int PrintTuningResult(const CommandLine& line, const RunParameters& base,
                result.NumericTarget ? "numeric (relative error)" : "nominal");
   PrintTable(result, out);
   if (result.End == TuningEnd::OverBudget) {
-    std::fprintf(out, "The time budget of %s s ended the search early.\n",
-                 FormatReal(budget, 1, 0).c_str());
+    std::fprintf(out, "The time budget of %s s ended the search early.\n", Plain(budget).c_str());
   }
   const bool interrupted = result.End == TuningEnd::Cancelled;
   if (interrupted) std::fputs("Interrupted: the rows done so far.\n", out);
