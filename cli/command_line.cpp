@@ -336,6 +336,8 @@ std::optional<std::string> CheckValues(const CommandLine& line) {
     return "--tune writes no report and no picture: --output, --dot and --svg do not go with it";
   }
   if (line.Tune && line.SaveModel) return "--save-model does not go with --tune";
+  if (line.SaveModel && *line.SaveModel == "-")
+    return "--save-model needs a file name; standard output (-) is for the report and pictures";
   if (!line.Tune && line.Format != ResultFormat::Text)
     return "--format goes with --tune or --apply";
   if (line.WriteParam && line.Format != ResultFormat::Text) {

@@ -107,6 +107,7 @@ done
 expect_status "--param missing" 64 --param none.par example.txt
 grep -q -- '^tarvo-run: --param: cannot read none.par' stderr.txt || fail "--param missing: stderr"
 expect_status "--nominal on a table file" 64 --nominal sort example.txt
+expect_status "--save-model to standard output" 64 --save-model - example.txt
 [ ! -e output.txt ] || fail "a usage error wrote output.txt"
 
 # Ctrl+C during a long run (look-ahead 4 on 300 random objects): status 130, a message, no
