@@ -264,36 +264,36 @@ class TFileCommandsTest : public TShellTest {
     QCOMPARE(ReadBytes("copy.txt"), (text + "!\r\n").toUtf8());
   }
 
-  void Latin1TextShowsItsCharactersAndKeepsThemOnEdit() {
-    const QString table = folder_->Path("table.txt");
-    WriteBytes(table, "caf\xe9\r\n");
-    TScriptedDialogs dialogs;
-    dialogs.OpenAnswers << table;
-    TForm1 form(dialogs);
-    Trigger(form, "FileOpen1");
-    QCOMPARE(EditorText(form), QString::fromUtf8("caf\xc3\xa9\n"));
-    auto* editor = Child<QPlainTextEdit>(form, "RichEdit1");
-    editor->moveCursor(QTextCursor::End);
-    editor->insertPlainText(QString::fromUtf8("\xc3\xbc\n"));
-    Trigger(form, "FileSave");
-    QCOMPARE(ReadBytes(table), QByteArray("caf\xe9\r\n\xfc\r\n"));
+  // The last row's last byte starts a UTF-8 sequence that never ends: Latin-1 too, not a
+  // character to drop.
+  void Latin1TextShowsItsCharactersAndKeepsThemOnEdit_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("saved");
+    QTest::newRow("line end last")
+        << QByteArray("caf\xe9\r\n") << QString::fromUtf8("caf\xc3\xa9\n")
+        << QString::fromUtf8("\xc3\xbc\n") << QByteArray("caf\xe9\r\n\xfc\r\n");
+    QTest::newRow("accent last") << QByteArray("caf\xe9") << QString::fromUtf8("caf\xc3\xa9")
+                                 << QString("!") << QByteArray("caf\xe9!");
   }
-
-  // Its last byte starts a UTF-8 sequence that never ends: that is Latin-1 too, not a character
-  // to drop.
-  void Latin1TextEndingInAnAccentKeepsIt() {
+  void Latin1TextShowsItsCharactersAndKeepsThemOnEdit() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, saved);
     const QString table = folder_->Path("table.txt");
-    WriteBytes(table, "caf\xe9");
+    WriteBytes(table, bytes);
     TScriptedDialogs dialogs;
     dialogs.OpenAnswers << table;
     TForm1 form(dialogs);
     Trigger(form, "FileOpen1");
-    QCOMPARE(EditorText(form), QString::fromUtf8("caf\xc3\xa9"));
+    QCOMPARE(EditorText(form), shown);
     auto* editor = Child<QPlainTextEdit>(form, "RichEdit1");
     editor->moveCursor(QTextCursor::End);
-    editor->insertPlainText("!");
+    editor->insertPlainText(typed);
     Trigger(form, "FileSave");
-    QCOMPARE(ReadBytes(table), QByteArray("caf\xe9!"));
+    QCOMPARE(ReadBytes(table), saved);
   }
 
   void Latin1TextThatGainsOtherCharactersIsSavedAsUtf8() {
