@@ -315,14 +315,14 @@ void TForm1::LoadEditor(const QString& fileName, TBrokenUtf8 broken) {
 // Nothing changes the text while a run lasts, nor a file that is not text: it could not be saved
 // with the bytes it has.
 void TForm1::UpdateEditorReadOnly() {
-  RichEdit1->setReadOnly(Run || EditorFormat.Binary);
+  RichEdit1->setReadOnly(Run || EditorFormat.ReadOnly());
 }
 
 // Writes the editor's text; a text that begins as a table does becomes the table Grow Tree runs.
 void TForm1::SaveEditor(const QString& fileName) {
-  if (EditorFormat.Binary)
-    throw std::runtime_error(QString("%1 is not a text file, and Tarvo2 does not write it.")
-                                 .arg(QFileInfo(CurrentFileName).fileName())
+  if (EditorFormat.ReadOnly())
+    throw std::runtime_error(QString("%1 %2, and Tarvo2 does not write it.")
+                                 .arg(QFileInfo(CurrentFileName).fileName(), ReadOnlyReason())
                                  .toStdString());
   const QString text = EditorText(*RichEdit1);
   SaveTextFile(fileName, text, EditorFormat);
@@ -438,10 +438,17 @@ void TForm1::FileOpen1Accept() {
   ResultsList->MarkShown(-1);
   TreeView->Clear();
   RefillOpenParameterPanel();
-  if (EditorFormat.Binary)
-    Dialogs.ShowNote(this, QString("%1 is not a text file: it is shown read-only, and nothing "
-                                   "writes it.")
-                               .arg(QFileInfo(name).fileName()));
+  if (EditorFormat.ReadOnly())
+    Dialogs.ShowNote(this, QString("%1 %2: it is shown read-only, and nothing writes it.")
+                               .arg(QFileInfo(name).fileName(), ReadOnlyReason()));
+}
+
+// Why the editor's file is shown read-only, after its name.
+QString TForm1::ReadOnlyReason() const {
+  return EditorFormat.Binary ? QString("is not a text file")
+                             : QString(
+                                   "holds characters that the editor would turn into line "
+                                   "ends (Unicode line or paragraph separators)");
 }
 
 void TForm1::FileSaveExecute() {

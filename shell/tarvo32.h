@@ -101,6 +101,7 @@ class TForm1 : public QMainWindow {
   void ShowWarnings(const std::vector<std::string>& warnings);
   void FillParameterPanel();
   void RefillOpenParameterPanel();
+  QString ReadOnlyReason() const;
   TCsvTarget CheckedCsvPick(int32_t number) const;
   void CheckNominalColumns(const QStringList& nominal) const;
   int32_t CsvColumnToPredict(const QString& table, QString& note) const;

@@ -118,6 +118,10 @@ QString LoadTextFile(const QString& name, TTextFormat& format, TBrokenUtf8 broke
   format.LineEnd = FirstLineEnd(bytes);
   // A report is written back from the bytes it was read from, whatever they are.
   format.Binary = broken == TBrokenUtf8::WholeFileAsLatin1 && LooksBinary(bytes);
+  format.LineBreakCharacters =
+      broken == TBrokenUtf8::WholeFileAsLatin1 && !format.Binary &&
+      (text.contains(QChar::LineSeparator) || text.contains(QChar::ParagraphSeparator) ||
+       text.contains(QChar(0xFDD0)) || text.contains(QChar(0xFDD1)));
 
   // The editor knows only "\n" between lines.
   text.replace("\r\n", "\n");

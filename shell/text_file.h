@@ -10,6 +10,11 @@ struct TTextFormat {
   QString LineEnd = "\n";  // "\n", "\r\n" or "\r": the file's first line end
   // A table's bytes that are not text (a NUL byte, or mostly control codes); never a report's.
   bool Binary = false;
+  // A table's text holds characters that the editor shows and saves as line ends (the Unicode
+  // line and paragraph separators, U+FDD0 and U+FDD1): an edit would split its lines there.
+  bool LineBreakCharacters = false;
+  // Shown read-only, never written: the file would not keep its bytes.
+  bool ReadOnly() const { return Binary || LineBreakCharacters; }
   // A file shown with only its broken bytes as Latin-1 cannot be written back from its text
   // alone: while the text is unchanged, saving writes these bytes.
   QByteArray KeptBytes;

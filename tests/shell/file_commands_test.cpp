@@ -296,6 +296,27 @@ class TFileCommandsTest : public TShellTest {
     QCOMPARE(ReadBytes(table), saved);
   }
 
+  // A Unicode line separator inside a field would come back as a line end: such a file is shown
+  // read-only, and Save refuses rather than split its lines.
+  void TextWithLineSeparatorCharactersIsNotRewritten() {
+    const QString table = folder_->Path("table.txt");
+    const QByteArray bytes(
+        "x,name\n1,a\xe2\x80\xa8"
+        "b\n");
+    WriteBytes(table, bytes);
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    QCOMPARE(dialogs.Notes.size(), 1);
+    QVERIFY2(dialogs.Notes[0].startsWith("table.txt holds characters that the editor would turn"),
+             qPrintable(dialogs.Notes[0]));
+    QVERIFY(Child<QPlainTextEdit>(form, "RichEdit1")->isReadOnly());
+    Trigger(form, "FileSave");
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QCOMPARE(ReadBytes(table), bytes);
+  }
+
   void Latin1TextThatGainsOtherCharactersIsSavedAsUtf8() {
     const QString table = folder_->Path("table.txt");
     WriteBytes(table, "caf\xe9\n");
