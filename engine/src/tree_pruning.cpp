@@ -427,11 +427,12 @@ double TTreePruner::CrossValidate() {
   }
   if (run_.TreeCount == 1) run_.FirstTree.CrossValidationError = crossValidationError;
   WriteCrossValidationLines(run_, folds_, crossValidationError);
-  // As after the cross-validation of a tree as grown, Root holds the last fold's tree.
+  // As after the cross-validation of a tree as grown, Root holds the last fold's tree as grown,
+  // whose root the next variant leaves out. Cut to its size it is often a single leaf, which would
+  // end the variants although the reported tree split its root.
   for (int32_t f = folds_; f >= 1; --f) {
     if (fold_[f].ByMeasure.empty()) continue;
-    const TSequence& chosen = fold_[f].ByMeasure[fold_[f].Measure];
-    Store(*chosen.Tree, chosen.Rows[chosen.Chosen].Alpha);
+    Store(*fold_[f].ByMeasure[fold_[f].Measure].Tree, 0.0);
     break;
   }
   return crossValidationError;

@@ -225,5 +225,26 @@ TEST_F(PrunedRunTest, WithoutFoldsTheTreeStaysAsGrown) {
                         "pruned\r\n");
 }
 
+// The next variant leaves out the root feature of the last fold's tree as grown. Cut to its size
+// that tree is often a leaf (here, with random classes), which ended the variants although the
+// reported tree split its root.
+TEST_F(PrunedRunTest, VariantsGoOnWhenTheLastFoldTreeIsCutToALeaf) {
+  std::string table = "80 3 ?\r\n1 1 0(2)\r\nx y cls\r\n";
+  uint64_t state = 26;
+  auto draw = [&state] {
+    state = (state * 1103515245 + 12345) % 2147483648;
+    return static_cast<int>(state / 65536 % 100);
+  };
+  for (int o = 1; o <= 80; ++o) {
+    const int x = draw(), y = draw();
+    table += std::to_string(x) + " " + std::to_string(y) + (draw() % 2 ? " b\r\n" : " a\r\n");
+  }
+  RunParameters p;
+  p.VariantsNumber = 2;
+  const std::string report = RunPruned(table, PruneRule::OneSe, p);
+  ASSERT_GT(RowLeaves(report, true), 1);  // the first tree splits its root
+  EXPECT_EQ(Count(report, "Variant N  2"), 1);
+}
+
 }  // namespace
 }  // namespace tarvo
