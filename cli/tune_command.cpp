@@ -294,10 +294,14 @@ int PrintTuningResult(const CommandLine& line, const RunParameters& base,
     }
     std::fprintf(out, "Written to %s.\n", file.c_str());
     if (best.Prune != PruneRule::None) {
+      // A pruned run takes its own growth unless the options give it: so did the tuned rows.
+      std::string growth;
+      if (options.TargetWeightSet) growth += " --target-weight " + Plain(base.TargetWeight);
+      if (options.HomogeneitySet) growth += " --homogeneity " + Plain(base.Homogeneity);
       std::fprintf(stderr,
-                   "note: pruning is not kept in %s: run with --prune %s for the best setting "
+                   "note: pruning is not kept in %s: run with --prune %s%s for the best setting "
                    "(%s keeps its homogeneity and target weight)\n",
-                   file.c_str(), PruneRuleName(best.Prune), file.c_str());
+                   file.c_str(), PruneRuleName(best.Prune), growth.c_str(), file.c_str());
     }
   }
   return kExitComplete;

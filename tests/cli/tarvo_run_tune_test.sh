@@ -85,8 +85,12 @@ status=$?
 grep -q '^\* best: RecursiveComplexity 1.000, --prune 1se (grown with TargetWeight 25.000, Homogeneity 0.000)' \
   stdout.txt || fail "pruned best: $(cat stdout.txt)"
 [ "$(cat param.par)" = '1.000 1.000 0.300  100   1   2  10' ] || fail "pruned best: param.par is $(cat param.par)"
-grep -q '^note: pruning is not kept in param.par: run with --prune 1se' stderr.txt ||
+grep -q '^note: pruning is not kept in param.par: run with --prune 1se for' stderr.txt ||
   fail "pruned best: stderr is $(cat stderr.txt)"
+# Growth given as options is part of the command to run.
+"$run" --tune step.txt --prune 1se --grid 'rc=1' --homogeneity 0.1 --write-param >stdout.txt 2>stderr.txt
+grep -q '^note: .* run with --prune 1se --homogeneity 0.1 for' stderr.txt ||
+  fail "pruned best with growth: stderr is $(cat stderr.txt)"
 
 "$run" --tune step.txt --grid 'depth=3' >stdout.txt 2>stderr.txt
 status=$?
