@@ -491,8 +491,9 @@ void TTreePruner::WritePruningTable() {
   const double scale = sequence.Tree->RootCost() > 0 ? sequence.Tree->RootCost() : 1.0;
   for (size_t r = 0; r < sequence.Rows.size(); ++r) {
     const TPruningRow& row = sequence.Rows[r];
+    // Where no fold tested an object (fewer objects than folds) there is no error to show.
     std::string line = FormatReal(row.Alpha / scale, 12, 4) + FormatInteger(row.Leaves, 7) +
-                       FormatReal(row.Error, 7, 3);
+                       (row.Folds.empty() ? std::string("      -") : FormatReal(row.Error, 7, 3));
     line += row.StandardError < 0 ? std::string("        -") : FormatReal(row.StandardError, 9, 3);
     if (r == sequence.Chosen) line += "  chosen";
     out.Line(line);
@@ -502,9 +503,9 @@ void TTreePruner::WritePruningTable() {
   std::string line =
       " Impurity of the cuts: " + MeasureName(measures_[measure_]) + " (least error:";
   for (size_t m = 0; m < tree_.size(); ++m) {
-    const std::vector<TPruningRow>& rows = tree_[m].Rows;
+    const TPruningRow& least = tree_[m].Rows[ChooseRow(tree_[m].Rows, PruneRule::Min)];
     line += (m == 0 ? " " : ", ") + MeasureName(measures_[m]) +
-            FormatReal(rows[ChooseRow(rows, PruneRule::Min)].Error, 6, 3);
+            (least.Folds.empty() ? std::string(" -") : FormatReal(least.Error, 6, 3));
   }
   out.Line(line + ")");
 }

@@ -192,6 +192,10 @@ bool RunSetting(const RunParameters& base, const std::string& inputFileName,
     if (run.TableFault) {
       row.Outcome = TuningOutcome::Refused;
       row.Note = "refused:" + run.FaultMessage;
+    } else if (run.FirstTree.Folds.empty()) {
+      // An error of 0 from folds that tested nothing would rank first.
+      row.Outcome = TuningOutcome::Refused;
+      row.Note = "no fold tested an object: fewer objects than the folds need";
     } else {
       row.Outcome = TuningOutcome::Scored;
       row.CrossValidationError = run.FirstTree.CrossValidationError;

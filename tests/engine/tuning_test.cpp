@@ -288,6 +288,20 @@ TEST_F(TuningRunTest, DefaultGridAddsA1seAndAMinRowPerLookAheadAfterItsUnprunedR
   EXPECT_EQ(result.Rows[0].Homogeneity, 0.3);
 }
 
+// Two objects and ten folds: the folds drawn test nothing here, and an error of 0 from them must
+// not rank first.
+TEST_F(TuningRunTest, RowWhoseFoldsTestedNothingIsNotScored) {
+  WriteFile("table.txt", "2 2 ?\r\n1 0(2)\r\nx cls\r\n1 a\r\n2 b\r\n");
+  options_.Grid = Grid("rc=1 h=0.05 prune=none,min");
+  const TuningResult result = Tune();
+  ASSERT_EQ(result.Rows.size(), 2u);
+  for (const TuningRow& row : result.Rows) {
+    EXPECT_EQ(row.Outcome, TuningOutcome::Refused);
+    EXPECT_NE(row.Note.find("no fold tested"), std::string::npos);
+  }
+  EXPECT_EQ(result.Best, -1);
+}
+
 // A pruned row scores what a pruned run of the same setting reports: the rule, the target weight
 // and homogeneity of pruning's growth, or the caller's target weight when it set one.
 TEST_F(TuningRunTest, PrunedRowScoresThePrunedRunOfItsSetting) {
