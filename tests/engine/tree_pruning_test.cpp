@@ -27,17 +27,26 @@ std::string Table(int n) {
   return text;
 }
 
+// Numbers 0..99 from a fixed generator, the same on every machine.
+class TDraws {
+ public:
+  explicit TDraws(uint64_t seed) : state_(seed) {}
+  int operator()() {
+    state_ = (state_ * 1103515245 + 12345) % 2147483648;
+    return static_cast<int>(state_ / 65536 % 100);
+  }
+
+ private:
+  uint64_t state_;
+};
+
 // 80 objects with x and y in 0..99 drawn by a fixed generator, the class "b" when x + y > 100,
 // every fifth object's class turned: a slanted border and noise, which a tree overshoots.
 // With numeric, the third column is instead a number: 10 or 20 as x is at most 50 or above, plus
 // y modulo 7 as noise.
 std::string NoisyTable(bool numeric = false) {
   std::string text = numeric ? "80 3 ?\r\n1 1 1\r\nx y z\r\n" : "80 3 ?\r\n1 1 0(2)\r\nx y cls\r\n";
-  uint64_t state = 7;
-  auto draw = [&state] {
-    state = (state * 1103515245 + 12345) % 2147483648;
-    return static_cast<int>(state / 65536 % 100);
-  };
+  TDraws draw(7);
   for (int o = 1; o <= 80; ++o) {
     const int x = draw(), y = draw();
     const bool b = (x + y > 100) != (o % 5 == 0);
@@ -230,11 +239,7 @@ TEST_F(PrunedRunTest, WithoutFoldsTheTreeStaysAsGrown) {
 // reported tree split its root.
 TEST_F(PrunedRunTest, VariantsGoOnWhenTheLastFoldTreeIsCutToALeaf) {
   std::string table = "80 3 ?\r\n1 1 0(2)\r\nx y cls\r\n";
-  uint64_t state = 26;
-  auto draw = [&state] {
-    state = (state * 1103515245 + 12345) % 2147483648;
-    return static_cast<int>(state / 65536 % 100);
-  };
+  TDraws draw(26);
   for (int o = 1; o <= 80; ++o) {
     const int x = draw(), y = draw();
     table += std::to_string(x) + " " + std::to_string(y) + (draw() % 2 ? " b\r\n" : " a\r\n");
