@@ -328,7 +328,11 @@ void TForm1::SaveEditor(const QString& fileName) {
   SaveTextFile(fileName, text, EditorFormat);
   RichEdit1->document()->setModified(false);
   // A report saved under any name, a .csv one included, stays a report: the table is unchanged.
-  if (!EditorHoldsReport && IsTableText(fileName, text)) TableFileName = fileName;
+  // A table typed over it is a table again.
+  if (StartsLikeTable(text) || (!EditorHoldsReport && IsTableText(fileName, text))) {
+    TableFileName = fileName;
+    EditorHoldsReport = false;
+  }
 }
 
 // The file a run or a tuning reads. The table the editor holds is saved first when it has unsaved
