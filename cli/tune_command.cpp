@@ -188,10 +188,6 @@ void PrintBest(const TuningRow& best, const RunParameters& base, const TuningOpt
                setting.c_str());
 }
 
-}  // namespace
-
-namespace {
-
 // The status of a search whose table went to standard output, unless writing it failed.
 int CheckedTableStatus(int status) {
   errno = 0;
@@ -202,7 +198,48 @@ int CheckedTableStatus(int status) {
 }
 
 int PrintTuningResult(const CommandLine& line, const RunParameters& base,
-                      const TuningOptions& options, const TuningResult& result, double budget);
+                      const TuningOptions& options, const TuningResult& result, double budget) {
+  std::FILE* out = stdout;
+  std::fprintf(out, "Tuning %s: %d-fold cross-validation error of the first tree, %s target\n",
+               line.Table.c_str(), base.FoldsCrossValidate,
+               result.NumericTarget ? "numeric (relative error)" : "nominal");
+  PrintTable(result, out);
+  if (result.End == TuningEnd::OverBudget) {
+    std::fprintf(out, "The time budget of %s s ended the search early.\n", Plain(budget).c_str());
+  }
+  const bool interrupted = result.End == TuningEnd::Cancelled;
+  if (interrupted) std::fputs("Interrupted: the rows done so far.\n", out);
+  if (result.Best < 0) {
+    std::fputs("No setting was scored.\n", out);
+    return interrupted ? InterruptedStatus() : kExitTableFault;
+  }
+  const TuningRow& best = result.Rows[static_cast<size_t>(result.Best)];
+  PrintBest(best, base, options, out);
+  std::fputs(
+      "Its CV error is optimistic: the setting was chosen on the same folds that measured it.\n",
+      out);
+  if (interrupted) return InterruptedStatus();
+  if (line.WriteParam) {
+    const std::string file = line.ParameterFile.value_or("param.par");
+    if (!WriteTunedParameterFile(file, base, best)) {
+      std::fprintf(stderr, "tarvo-run: cannot write %s (%s)\n", file.c_str(),
+                   std::strerror(errno ? errno : EIO));
+      return kExitRunError;
+    }
+    std::fprintf(out, "Written to %s.\n", file.c_str());
+    if (best.Prune != PruneRule::None) {
+      // A pruned run takes its own growth unless the options give it: so did the tuned rows.
+      std::string growth;
+      if (options.TargetWeightSet) growth += " --target-weight " + Plain(base.TargetWeight);
+      if (options.HomogeneitySet) growth += " --homogeneity " + Plain(base.Homogeneity);
+      std::fprintf(stderr,
+                   "note: pruning is not kept in %s: run with --prune %s%s for the best setting "
+                   "(%s keeps its homogeneity and target weight)\n",
+                   file.c_str(), PruneRuleName(best.Prune), growth.c_str(), file.c_str());
+    }
+  }
+  return kExitComplete;
+}
 
 }  // namespace
 
@@ -260,51 +297,3 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
   if (rows) return DelimitedEnd(result, *rows, budget);
   return CheckedTableStatus(PrintTuningResult(line, base, options, result, budget));
 }
-
-namespace {
-
-int PrintTuningResult(const CommandLine& line, const RunParameters& base,
-                      const TuningOptions& options, const TuningResult& result, double budget) {
-  std::FILE* out = stdout;
-  std::fprintf(out, "Tuning %s: %d-fold cross-validation error of the first tree, %s target\n",
-               line.Table.c_str(), base.FoldsCrossValidate,
-               result.NumericTarget ? "numeric (relative error)" : "nominal");
-  PrintTable(result, out);
-  if (result.End == TuningEnd::OverBudget) {
-    std::fprintf(out, "The time budget of %s s ended the search early.\n", Plain(budget).c_str());
-  }
-  const bool interrupted = result.End == TuningEnd::Cancelled;
-  if (interrupted) std::fputs("Interrupted: the rows done so far.\n", out);
-  if (result.Best < 0) {
-    std::fputs("No setting was scored.\n", out);
-    return interrupted ? InterruptedStatus() : kExitTableFault;
-  }
-  const TuningRow& best = result.Rows[static_cast<size_t>(result.Best)];
-  PrintBest(best, base, options, out);
-  std::fputs(
-      "Its CV error is optimistic: the setting was chosen on the same folds that measured it.\n",
-      out);
-  if (interrupted) return InterruptedStatus();
-  if (line.WriteParam) {
-    const std::string file = line.ParameterFile.value_or("param.par");
-    if (!WriteTunedParameterFile(file, base, best)) {
-      std::fprintf(stderr, "tarvo-run: cannot write %s (%s)\n", file.c_str(),
-                   std::strerror(errno ? errno : EIO));
-      return kExitRunError;
-    }
-    std::fprintf(out, "Written to %s.\n", file.c_str());
-    if (best.Prune != PruneRule::None) {
-      // A pruned run takes its own growth unless the options give it: so did the tuned rows.
-      std::string growth;
-      if (options.TargetWeightSet) growth += " --target-weight " + Plain(base.TargetWeight);
-      if (options.HomogeneitySet) growth += " --homogeneity " + Plain(base.Homogeneity);
-      std::fprintf(stderr,
-                   "note: pruning is not kept in %s: run with --prune %s%s for the best setting "
-                   "(%s keeps its homogeneity and target weight)\n",
-                   file.c_str(), PruneRuleName(best.Prune), growth.c_str(), file.c_str());
-    }
-  }
-  return kExitComplete;
-}
-
-}  // namespace

@@ -7,7 +7,6 @@
 #include <QSettings>
 #include <QStringDecoder>
 #include <QVariantMap>
-#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>

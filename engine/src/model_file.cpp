@@ -2,10 +2,8 @@
 // or damaged gives a message, never a model whose trees could lead an object astray.
 #include "tarvo/model_file.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <unordered_set>
