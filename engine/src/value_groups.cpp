@@ -222,7 +222,10 @@ void CompleteValueGroups(const TRunState& run, TValueGroups& groups) {
   groups.Threshold.assign(v + 1, 0.0);
   groups.Threshold[0] = -kOpenBound;
   for (int32_t g = 1; g < v; ++g) {
-    groups.Threshold[g] = distinct[g - 1] + (distinct[g] - distinct[g - 1]) / 2;
+    const double gap = distinct[g] - distinct[g - 1];
+    // Values of opposite sign near the double's limits: their gap overflows, their halves do not.
+    groups.Threshold[g] =
+        std::isfinite(gap) ? distinct[g - 1] + gap / 2 : distinct[g - 1] / 2 + distinct[g] / 2;
     // Neighbouring doubles: the midpoint can round onto the upper value, which routing would then
     // put below the threshold. The lower value keeps each value on its own group's side.
     if (groups.Threshold[g] == distinct[g]) groups.Threshold[g] = distinct[g - 1];

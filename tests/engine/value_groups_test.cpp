@@ -69,6 +69,9 @@ TEST(ValueGroupsTest, ThresholdIsTheLowerValuePlusHalfTheGap) {
   ASSERT_EQ(g.GroupCount, 2);
   EXPECT_EQ(g.Threshold[1], std::ldexp(1.25, 1023));
   EXPECT_EQ(g.Labels, (std::vector<int32_t>{2, 1}));
+  // Values of opposite sign whose gap overflows: the threshold is the sum of their halves.
+  auto wide = NumericRun({1e308, -1e308}, {0, 0});
+  EXPECT_EQ(Group(*wide, 1, Objects(1, 2)).Threshold[1], 0.0);
 }
 
 // d1 = 1 + 2^-52 and d2 = 1 + 2^-51 are neighbouring doubles: d1 + (d2 - d1) / 2 = 1 + 3 x 2^-53
