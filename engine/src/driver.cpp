@@ -134,7 +134,16 @@ void DescribeModel(TRunState& run, const Table& table) {
   }
   model.PredictedColumn = run.Parameters.FeatureToPredict;
   model.Classification = run.Target.ClassificationMode;
-  model.ClassNames.assign(run.Target.ClassNames.begin() + 1, run.Target.ClassNames.end());
+  // The classes as the table names them: the run's own names keep 20 bytes, which need not tell
+  // two classes apart, and the model answers with these names.
+  const int32_t classFeature = run.Target.ClassFeature;
+  if (model.Classification && classFeature >= 1 &&
+      classFeature <= static_cast<int32_t>(table.Columns.size()) &&
+      table.Columns[classFeature - 1].ValueNames.size() + 1 == run.Target.ClassNames.size()) {
+    model.ClassNames = table.Columns[classFeature - 1].ValueNames;
+  } else {
+    model.ClassNames.assign(run.Target.ClassNames.begin() + 1, run.Target.ClassNames.end());
+  }
   model.Parameters = run.Parameters;
   model.Trees.clear();
 }

@@ -30,6 +30,49 @@ std::vector<double> TableValues(const std::vector<double>& column, int32_t objec
   return values;
 }
 
+// The length of the valid UTF-8 sequence that starts at text[i], or 0 when none does.
+size_t Utf8SequenceLength(const std::string& text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (size_t k = i + 2; k < i + length; ++k) {
+    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
+  }
+  return length;
+}
+
+// A name's first kTokenLength bytes, as a table file keeps its names; a name in UTF-8 loses the
+// character those bytes would split as well, so that the name stays text. Other bytes (Latin-1,
+// say) are cut where they fall.
+std::string CutName(const std::string& name) {
+  const size_t limit = static_cast<size_t>(kTokenLength);
+  if (name.size() <= limit) return name;
+  size_t end = 0;
+  for (size_t i = 0; i < name.size();) {
+    const size_t length = Utf8SequenceLength(name, i);
+    if (length == 0) return name.substr(0, limit);
+    if (i + length <= limit) end = i + length;
+    i += length;
+  }
+  return name.substr(0, end);
+}
+
 // Column f of a run's data table as a column in memory.
 Column TableColumnOf(const TInputTable& input, const TDataTable& data, int32_t f, int32_t objects) {
   Column column;
@@ -58,15 +101,14 @@ void LoadTable(const Table& table, const Table* toPredict, int32_t featureToPred
   input.Data.assign(companion + 1, {});
   for (int32_t f = 1; f <= columns; ++f) {
     const Column& column = table.Columns[f - 1];
-    // Names keep their first 20 bytes, as the tokens of a table file do.
-    input.FeatureName[f] = column.Name.substr(0, kTokenLength);
+    input.FeatureName[f] = CutName(column.Name);
     input.Data[f] = RunColumn(column.Values);
     if (!column.Nominal) continue;
     input.FeatureType[f] = ftNominal;
     input.DeclaredValues[f] = static_cast<int32_t>(column.ValueNames.size());
     for (size_t j = 0; j < column.ValueNames.size(); ++j) {
       input.ValueTable[f].push_back(
-          TValueRec{static_cast<int32_t>(j + 1), column.ValueNames[j].substr(0, kTokenLength)});
+          TValueRec{static_cast<int32_t>(j + 1), CutName(column.ValueNames[j])});
     }
   }
   predictorMask = TFeatureMask{};

@@ -126,6 +126,43 @@ TEST_F(MemoryTable, WideTableSplitsOnItsLastPredictors) {
   EXPECT_NE(report.find("frequency for the tree is   0.00"), std::string::npos);
 }
 
+// The report keeps 20 bytes of a name, less where that would split a UTF-8 character; the model
+// keeps the classes' whole names, which may differ only past those bytes.
+TEST_F(MemoryTable, ReportCutsNamesWholeAndTheModelKeepsThem) {
+  const std::string utf8 = std::string(19, 'u') + "\xC3\x84z";  // "Ä" spans bytes 20 and 21
+  const std::string latin1 = std::string(19, 'l') + "\xC4\xC4";
+  const std::string longA = std::string(20, 'c') + "_A", longB = std::string(20, 'c') + "_B";
+  std::vector<double> x, w;
+  std::vector<std::string> classes;
+  for (int o = 0; o < 20; ++o) {
+    x.push_back(o);
+    w.push_back(o % 3);
+    classes.push_back(o < 10 ? longA : longB);
+  }
+  Table table;
+  table.AddNumericColumn(utf8, x);
+  table.AddNumericColumn(latin1, w);
+  table.AddNominalColumn("cls", classes);
+  WriteProgPar();
+  RunParameters p;
+  p.FeatureToPredict = 3;
+  p.FoldsCrossValidate = 1;
+  const RunResult result = RunEngine(p, table, RunOptions{});
+  ASSERT_FALSE(result.TableFault) << result.FaultMessage;
+  const std::string report = ReadBytes("output.txt");
+  EXPECT_NE(report.find(" " + std::string(19, 'u') + " <="), std::string::npos) << report;
+  EXPECT_EQ(report.find("\xC3"), std::string::npos);
+  EXPECT_NE(report.find("Number of features=   3"), std::string::npos);
+  ASSERT_TRUE(result.GrownModel);
+  EXPECT_EQ(result.GrownModel->ClassNames, (std::vector<std::string>{longA, longB}));
+  // Bytes that are not UTF-8 are cut where the 20th falls.
+  table.Columns[1].Name = std::string(19, 'l') + "\xC4" + std::string(19, 'l');
+  std::swap(table.Columns[0].Values, table.Columns[1].Values);
+  ASSERT_FALSE(RunEngine(p, table, RunOptions{}).TableFault);
+  EXPECT_NE(ReadBytes("output.txt").find(" " + std::string(19, 'l') + "\xC4 <="),
+            std::string::npos);
+}
+
 TEST_F(MemoryTable, FaultIsTheReportsOneLine) {
   Table table = TableOfTheFile();
   table.Columns[0].Values[0] = -INFINITY;
