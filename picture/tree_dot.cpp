@@ -13,10 +13,22 @@ namespace {
 constexpr int kBarWidth = 100;  // points
 constexpr const char* kFont = "Helvetica";
 
+// A control byte (a name may hold any byte but a separator) cannot stand in XML, even as a
+// character reference, and Graphviz drops a label that holds one: it shows as U+FFFD.
+constexpr const char* kReplacement = "\xEF\xBF\xBD";
+
+bool IsControl(char c) {
+  return static_cast<unsigned char>(c) < 0x20;
+}
+
 // Text inside an HTML-like label.
 std::string Html(const std::string& text) {
   std::string out;
   for (char c : text) {
+    if (IsControl(c)) {
+      out += kReplacement;
+      continue;
+    }
     switch (c) {
       case '&':
         out += "&amp;";
@@ -41,6 +53,10 @@ std::string Html(const std::string& text) {
 std::string Quoted(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
+    if (IsControl(c)) {
+      out += kReplacement;
+      continue;
+    }
     if (c == '"' || c == '\\') out += '\\';
     out += c;
   }

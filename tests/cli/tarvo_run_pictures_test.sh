@@ -66,6 +66,13 @@ printf '6 2 ?\n1 0(2)\nx cls\n1 a\n1 b\n2 a\n2 b\n3 a\n3 b\n' >mixed.txt
 "$run" --param ri.par --target 2 --variants 1 --dot - -o mixed-report.txt mixed.txt >mixed.dot 2>/dev/null
 grep -q 'dashed box: a leaf that growing left mixed' mixed.dot || fail "mixed: no key for dashed leaves"
 grep -q '^digraph variant_1' mixed.dot || fail "--dot -: no digraph on standard output"
+# A control byte in a class or feature name shows as U+FFFD: the label stays whole.
+printf '6 2 ?\n1 0(2)\nx\001y cls\n1 t\001a\n2 t\001a\n3 t\001a\n4 b\n5 b\n6 b\n' >ctl.txt
+"$run" --param ri.par --target 2 --dot ctl.dot --svg ctl.svg -o ctl-report.txt ctl.txt 2>ctl.err ||
+  fail "ctl: status $? ($(head -c 300 ctl.err))"
+[ ! -s ctl.err ] || fail "ctl: stderr says $(head -c 300 ctl.err)"
+dot -Tsvg ctl.dot >/dev/null 2>dot.err && [ ! -s dot.err ] || fail "ctl: dot refused ctl.dot: $(head -c 300 dot.err)"
+grep -q 't�a' ctl.svg && grep -q 'x�y' ctl.svg || fail "ctl: names lost from the picture"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
