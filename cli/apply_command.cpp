@@ -110,9 +110,11 @@ int RunApplyCommand(const CommandLine& line) {
     std::string fault;
     tarvo::CsvOptions options;
     options.NominalColumns = NominalColumnsOf(line);
-    if (!tarvo::ReadObjectsToPredict(model, line.Table, TableFormatOf(line), options, table,
+    if (!tarvo::ReadObjectsToPredict(model, TableFileOf(line), TableFormatOf(line), options, table,
                                      fault)) {
-      return Fail(kExitTableFault, fault);
+      const int openError = TableOpenError(TableFileOf(line));
+      return Fail(kExitTableFault, openError != 0 ? TableOpenMessage(line.Table, openError)
+                                                  : TableFaultMessage(line.Table, fault));
     }
     const tarvo::Predictions predictions = tarvo::Predict(model, table);
     std::string error;

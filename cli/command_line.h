@@ -11,6 +11,8 @@
 
 struct CommandLine {
   std::string Table;
+  // Where the table is read from when that is not Table: a copy of a table given as a pipe.
+  std::string TableToRead;
   // Run parameters given as options, by the names of RunParameters; each one overrides the
   // parameter file.
   std::optional<double> TargetWeight, RecursiveComplexity, Homogeneity;

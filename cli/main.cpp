@@ -17,6 +17,7 @@
 #include "installed_files.h"
 #include "interrupt.h"
 #include "picture_options.h"
+#include "piped_inputs.h"
 #include "report_output.h"
 #include "run_parameters.h"
 #include "table_input.h"
@@ -34,12 +35,6 @@ constexpr const char* kDefaultReportFile = "output.txt";
 // line that tells how the run ended.
 void PrintNotes(const std::vector<std::string>& notes) {
   for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
-}
-
-// A report line without its leading blank.
-std::string Trimmed(const std::string& message) {
-  const size_t start = message.find_first_not_of(' ');
-  return start == std::string::npos ? std::string() : message.substr(start);
 }
 
 // Refuses a run whose outputs would overwrite one of its inputs or each other, before anything
@@ -64,25 +59,13 @@ std::optional<int> RefuseFileClashes(const CommandLine& line) {
   return kExitRunError;
 }
 
-// 0 when the table opens for reading, else the system's reason.
-int TableOpenError(const std::string& table) {
-  std::FILE* file = std::fopen(table.c_str(), "rb");
-  if (!file) return errno;
-  std::fclose(file);
-  // A folder opens for reading here, but holds no table.
-  std::error_code ignored;
-  return std::filesystem::is_directory(table, ignored) ? EISDIR : 0;
-}
-
 int TableFault(const CommandLine& line, const tarvo::RunResult& result, int openError) {
   if (openError != 0) {
-    std::error_code ignored;
-    std::fprintf(stderr, "tarvo-run: cannot open the table %s in %s: %s\n", line.Table.c_str(),
-                 std::filesystem::current_path(ignored).c_str(), std::strerror(openError));
+    std::fprintf(stderr, "tarvo-run: %s\n", TableOpenMessage(line.Table, openError).c_str());
     return kExitTableFault;  // a missing table is no success for any script
   }
-  std::fprintf(stderr, "tarvo-run: %s: %s\n", line.Table.c_str(),
-               Trimmed(result.FaultMessage).c_str());
+  std::fprintf(stderr, "tarvo-run: %s\n",
+               TableFaultMessage(line.Table, result.FaultMessage).c_str());
   // Without options the run on a table file is the window's Grow Tree, for which a fault is a
   // normal end; a model or picture asked for was not made, which a script must hear of.
   const bool filesAsked = line.SaveModel || line.DotFile || line.SvgFile;
@@ -125,9 +108,10 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
                                 line.SvgVariant};
   tarvo::TreeCollector trees;
   if (pictures.Wanted()) options.Observer = &trees;
-  const int tableOpenError = TableOpenError(line.Table);
+  if (!line.TableToRead.empty()) options.TableName = line.Table;
+  const int tableOpenError = TableOpenError(TableFileOf(line));
   try {
-    const tarvo::RunResult result = tarvo::RunEngine(parameters, line.Table, options);
+    const tarvo::RunResult result = tarvo::RunEngine(parameters, TableFileOf(line), options);
     if (!report.Deliver()) {
       std::fprintf(stderr, "tarvo-run: %s\n", report.Error().c_str());
       return kExitRunError;
@@ -170,6 +154,8 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
 int main(int argc, char** argv) {
   CommandLine line;
   if (const std::optional<int> status = ParseCommandLine(argc, argv, line)) return *status;
+  PipedInputs pipes;
+  if (const std::optional<int> status = pipes.CopyPipes(line)) return *status;
   if (line.ApplyModel) return RunApplyCommand(line);
   tarvo::RunParameters parameters;
   std::vector<std::string> notes;

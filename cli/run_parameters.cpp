@@ -23,9 +23,10 @@ int OptionError(const std::string& message) {
   return kExitUsage;
 }
 
-// 0 when the file opens and holds at most the parameter file's limit, else the system's error
-// number (a folder opens but does not read), or EFBIG when it is longer.
-int ReadError(const std::string& path) {
+// Reads the file's bytes, once: a pipe gives them only once. 0 when the file opens and holds at
+// most the parameter file's limit, else the system's error number (a folder opens but does not
+// read), or EFBIG when it is longer.
+int ReadParameterBytes(const std::string& path, std::string& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return errno;
   char buffer[4096];
@@ -33,6 +34,7 @@ int ReadError(const std::string& path) {
   while (total <= tarvo::kParameterFileLimit &&
          (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
     total += got;
+    bytes.append(buffer, got);
   }
   const int error = std::ferror(file) ? errno : total > tarvo::kParameterFileLimit ? EFBIG : 0;
   std::fclose(file);
@@ -61,7 +63,7 @@ std::optional<int> ResolveTarget(const CommandLine& line, int32_t& featureToPred
   const std::string& target = *line.Target;
   const tarvo::TableFormat format = TableFormatOf(line);
   std::vector<tarvo::TableColumn> columns;
-  const bool header = tarvo::ReadTableColumns(line.Table, format, columns);
+  const bool header = tarvo::ReadTableColumns(TableFileOf(line), format, columns);
   const std::string_view name = format == tarvo::TableFormat::Described
                                     ? std::string_view(target).substr(0, kNameLength)
                                     : std::string_view(target);
@@ -100,7 +102,8 @@ std::string ParameterFileOf(const CommandLine& line) {
 std::optional<int> ResolveParameters(const CommandLine& line, tarvo::RunParameters& parameters,
                                      std::vector<std::string>& notes) {
   const std::string file = ParameterFileOf(line);
-  const int error = ReadError(file);
+  std::string bytes;
+  const int error = ReadParameterBytes(file, bytes);
   std::vector<std::string> warnings;
   if (line.ParameterFile && error != 0) {
     return OptionError("--param: cannot read " + file + ": " +
@@ -113,9 +116,11 @@ std::optional<int> ResolveParameters(const CommandLine& line, tarvo::RunParamete
                     "defaults (" +
                     tarvo::FormatParameterLine(parameters) + ")" +
                     (line.HasOptions ? " where no option sets them" : ""));
-  } else {
+  } else if (error != 0) {
     // One that exists but does not read counts as zeros, as in the window, with its warning.
     parameters = tarvo::ReadParameterFile(file, warnings);
+  } else {
+    parameters = tarvo::ParseParameterText(std::move(bytes), file, warnings);
   }
   for (const std::string& warning : warnings) notes.push_back("warning: " + warning);
   Override(parameters.TargetWeight, line.TargetWeight);

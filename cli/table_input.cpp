@@ -1,9 +1,36 @@
 // The table options of tarvo-run.
 #include "table_input.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include "tarvo/table_columns.h"
+
+const std::string& TableFileOf(const CommandLine& line) {
+  return line.TableToRead.empty() ? line.Table : line.TableToRead;
+}
+
+int TableOpenError(const std::string& table) {
+  std::FILE* file = std::fopen(table.c_str(), "rb");
+  if (!file) return errno;
+  std::fclose(file);
+  // A folder opens for reading here, but holds no table.
+  std::error_code ignored;
+  return std::filesystem::is_directory(table, ignored) ? EISDIR : 0;
+}
+
+std::string TableOpenMessage(const std::string& table, int error) {
+  std::error_code ignored;
+  return "cannot open the table " + table + " in " +
+         std::filesystem::current_path(ignored).string() + ": " + std::strerror(error);
+}
+
+std::string TableFaultMessage(const std::string& table, const std::string& fault) {
+  const size_t start = fault.find_first_not_of(' ');
+  return table + ": " + (start == std::string::npos ? std::string() : fault.substr(start));
+}
 
 tarvo::TableFormat TableFormatOf(const CommandLine& line) {
   if (!line.TableFormat) return tarvo::TableFormatOfName(line.Table);
@@ -28,7 +55,7 @@ void PredictLastColumnOfCsv(const CommandLine& line, tarvo::RunParameters& param
                             std::vector<std::string>& notes) {
   if (line.Target || TableFormatOf(line) == tarvo::TableFormat::Described) return;
   std::vector<tarvo::TableColumn> columns;
-  if (!tarvo::ReadTableColumns(line.Table, TableFormatOf(line), columns)) return;
+  if (!tarvo::ReadTableColumns(TableFileOf(line), TableFormatOf(line), columns)) return;
   parameters.FeatureToPredict = static_cast<int32_t>(columns.size());
   notes.push_back("note: predicting the last column of " + line.Table + ", " + columns.back().Name +
                   " (--target chooses another)");

@@ -9,6 +9,18 @@
 #include "tarvo/csv_table.h"
 #include "tarvo/parameters.h"
 
+// The file the table is read from: a copy of a table given as a pipe, else the table itself.
+const std::string& TableFileOf(const CommandLine& line);
+
+// 0 when the table opens for reading, else the system's reason (EISDIR for a folder).
+int TableOpenError(const std::string& table);
+
+// "cannot open the table TABLE in FOLDER: REASON", for a table that TableOpenError refuses.
+std::string TableOpenMessage(const std::string& table, int error);
+
+// "TABLE: FAULT", the fault's line without its leading blank.
+std::string TableFaultMessage(const std::string& table, const std::string& fault);
+
 // --table-format when given, else what the table's name tells.
 tarvo::TableFormat TableFormatOf(const CommandLine& line);
 

@@ -281,7 +281,7 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
 
   TuningResult result;
   try {
-    result = TuneParameters(base, line.Table, options);
+    result = TuneParameters(base, TableFileOf(line), options);
   } catch (const EngineError& error) {
     if (progress) std::fputs("\n", progress);
     std::fprintf(stderr, "tarvo-run: %s\n", error.what());

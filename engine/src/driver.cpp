@@ -292,6 +292,7 @@ RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
   run.Random.Seed(5);
   run.Parameters = parameters;
   run.InputFileName = tableName;
+  run.ShownTableName = options.TableName;
   run.ChiSquareFileName = options.ChiSquareFileName;
   run.Prune = options.Prune;
   // Pruning cuts back what growth overshoots: the splits of a run that prunes pay only for their

@@ -30,6 +30,12 @@ RunParameters ReadParameterFile(const std::string& path, std::vector<std::string
                        "; every run parameter counts as 0");
     return p;
   }
+  return ParseParameterText(std::move(bytes), path, warnings);
+}
+
+RunParameters ParseParameterText(std::string bytes, const std::string& path,
+                                 std::vector<std::string>& warnings) {
+  RunParameters p{0.0, 0.0, 0.0, 0, 0, 0, 0};
   WhitespaceNumberReader reader(std::move(bytes));
   // Every value that does not read completely is 0; reading goes on with the next one.
   using Outcome = WhitespaceNumberReader::Outcome;

@@ -74,7 +74,7 @@ const std::string& TRuleWriter::PredictedName() const {
 }
 
 void TRuleWriter::WriteHeader() {
-  out_.Line("input file: " + run_.InputFileName);
+  out_.Line("input file: " + run_.TableName());
   out_.Write("Recursive Complexity=" + FormatReal(run_.Parameters.RecursiveComplexity, 6, 3) + " ");
   out_.Line("Homogeneity=" + FormatReal(run_.Parameters.Homogeneity, 3, 3));
   out_.Write("Number of sites=" + FormatInteger(run_.N(), 4) + " ");

@@ -31,7 +31,12 @@ enum class TImpurity { Gini, Entropy };
 
 struct TRunState {
   RunParameters Parameters{0.0, 0.0, 0.0, 0, 0, 0, 0};  // as the caller passed them
-  std::string InputFileName;
+  std::string InputFileName;                            // the table file read
+  // The table's name in the report and its pictures when that is not InputFileName.
+  std::string ShownTableName;
+  const std::string& TableName() const {
+    return ShownTableName.empty() ? InputFileName : ShownTableName;
+  }
   std::string ChiSquareFileName = "prog.par";
   PruneRule Prune = PruneRule::None;  // how the trees are cut back after growing
 

@@ -126,7 +126,7 @@ class TTreeDescriber {
 
 TreeDescription DescribeTree(const TRunState& run) {
   TreeDescription tree;
-  tree.TableName = run.InputFileName;
+  tree.TableName = run.TableName();
   tree.LookAhead = run.Parameters.RecursiveComplexity;
   tree.Variant = run.VariantNumber;
   tree.Classification = run.Target.ClassificationMode;

@@ -126,6 +126,21 @@ if [ -e /dev/full ]; then
   [ $? -eq 1 ] || fail "--version >/dev/full: status not 1"
 fi
 
+# Inputs given as pipes are read once: the parameters, a table whose header --target reads first,
+# and a table given to --apply; the report names the table as given.
+printf '1.000 2.000 0.050 100 1 1 5' >la2.par
+"$run" --param la2.par -o file-report.txt example.txt 2>/dev/null
+"$run" --param <(cat la2.par) -o pipe-report.txt example.txt 2>stderr.txt ||
+  fail "--param <(...): status $? ($(head -c 300 stderr.txt))"
+cmp -s file-report.txt pipe-report.txt || fail "--param <(...): not the report of the file"
+"$run" --target weight -o target-report.txt <(cat example.txt) 2>stderr.txt ||
+  fail "--target with a piped table: status $? ($(head -c 300 stderr.txt))"
+grep -q '^input file: /dev/fd/' target-report.txt || fail "piped table: $(head -c 100 target-report.txt)"
+"$run" --save-model pipe.json -o model-report.txt example.txt 2>/dev/null
+"$run" --apply pipe.json <(cat example.txt) >applied.txt 2>stderr.txt ||
+  fail "--apply with a piped table: status $? ($(head -c 300 stderr.txt))"
+[ "$(wc -l <applied.txt)" -eq 44 ] || fail "--apply with a piped table: $(wc -l <applied.txt) lines"
+
 # SIGTERM stops a run like Ctrl+C: the part of the report is kept and marked.
 awk 'BEGIN { s = 7; printf "300 13 ?\n"; for (i = 0; i < 12; ++i) printf "1 "; printf "0(2)\n"
   for (i = 1; i <= 13; ++i) printf "c%d ", i; printf "\n"

@@ -63,7 +63,8 @@ struct RunOptions {
   // How a run on a file reads it: a described table file, or CSV or TSV with these options.
   TableFormat InputFormat = TableFormat::Described;
   CsvOptions Csv;
-  // The name of a table in memory, for the report's "input file:" line.
+  // The name of a table in memory, for the report's "input file:" line; for a table file, when
+  // not empty, the name shown there instead of the path read (that of a copy, say).
   std::string TableName;
 };
 

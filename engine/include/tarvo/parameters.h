@@ -31,6 +31,11 @@ RunParameters ReadParameterFile(const std::string& path);
 // file that cannot be read or holds no value at all, a value that is missing or not a number.
 RunParameters ReadParameterFile(const std::string& path, std::vector<std::string>& warnings);
 
+// The same values and warnings from the bytes of the file named path, already read (a pipe
+// gives its bytes only once).
+RunParameters ParseParameterText(std::string bytes, const std::string& path,
+                                 std::vector<std::string>& warnings);
+
 // The one line of param.par: the values at widths 5.3, 5.3, 5.3, 4, 3, 3, 3 separated by one
 // blank, without a line end (34 characters with the defaults).
 std::string FormatParameterLine(const RunParameters& p);

@@ -1,0 +1,31 @@
+// Inputs given as pipes (a process substitution, /dev/stdin): tarvo-run reads its table more than
+// once (its header for --target, then the whole table; a search once per setting), and a pipe
+// gives its bytes only once. Such an input is copied whole into a private folder first and read
+// from the copy; messages and the report keep the name the user gave.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+
+class PipedInputs {
+ public:
+  PipedInputs() = default;
+  PipedInputs(const PipedInputs&) = delete;
+  PipedInputs& operator=(const PipedInputs&) = delete;
+  ~PipedInputs();  // removes the copies and their folder
+
+  // Copies the table and the chi-square table when they are pipes, and points the line's
+  // TableToRead and ChiSquareFile at the copies. The exit status when a copy fails (its message
+  // on stderr), else nothing.
+  std::optional<int> CopyPipes(CommandLine& line);
+
+ private:
+  // The copy of the pipe at path; empty when a copy fails (error tells why).
+  std::string Copy(const std::string& path, std::string& error);
+
+  std::string folder_;
+  std::vector<std::string> copies_;
+};
