@@ -204,6 +204,8 @@ PYBIND11_MODULE(_engine, module) {
   // The growth a pruned run uses unless the caller sets it: its target weight by look-ahead.
   module.def("prune_target_weight", &tarvo::PruneTargetWeight, py::arg("look_ahead"));
   module.attr("PRUNE_HOMOGENEITY") = tarvo::kPruneHomogeneity;
+  // The columns of a table in memory, the predicted one included.
+  module.attr("MAX_TABLE_COLUMNS") = tarvo::kMaxTableColumns;
 
   py::class_<ModelHandle>(module, "Model")
       .def_static("from_text", &ModelOfText, py::arg("text"))
@@ -221,6 +223,9 @@ PYBIND11_MODULE(_engine, module) {
                                  errors.push_back(tree.CrossValidationError);
                                return errors;
                              })
+      .def_property_readonly(
+          "voting_weights",
+          [](const ModelHandle& handle) { return tarvo::VotingWeights(*handle.Model); })
       .def_property_readonly("tree_leaves",
                              [](const ModelHandle& handle) {
                                std::vector<int32_t> leaves;

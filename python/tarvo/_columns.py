@@ -13,9 +13,20 @@ def _is_nominal_dtype(dtype):
             or pd.api.types.is_string_dtype(dtype) or pd.api.types.is_bool_dtype(dtype))
 
 
+# Table files and reports keep a name's first 20 bytes; the model finds a column by its name so cut too.
+NAME_BYTES = 20
+
+
 def _texts(values):
-    """The value names of a nominal column: str() of each value, None where it is missing."""
-    return [None if _missing(v) else str(v) for v in values]
+    """The value names of a nominal column, None where a value is missing."""
+    return [None if _missing(v) else _text(v) for v in values]
+
+
+def _text(value):
+    """str() of a value; bytes (as numpy's dtype S holds them) decoded as UTF-8."""
+    if isinstance(value, (bytes, np.bytes_)):
+        return bytes(value).decode("utf-8", errors="replace")
+    return str(value)
 
 
 def _missing(value):
@@ -37,8 +48,12 @@ def _numeric(name, values):
 def _nominal(name, values, value_names=None):
     """Codes in the order of value_names, or of first appearance without them."""
     texts = _texts(values)
-    names = list(value_names) if value_names is not None else []
-    index = {text: k for k, text in enumerate(names)}
+    names = []
+    index = {}
+    for text in [_text(v) for v in value_names] if value_names is not None else []:
+        if text not in index:  # categories whose texts are one and the same are one value
+            index[text] = len(names)
+            names.append(text)
     codes = np.empty(len(texts), dtype=np.float64)
     for i, text in enumerate(texts):
         if text is None:
@@ -56,12 +71,14 @@ def feature_table(X, names):
 
     DataFrame columns that are categorical, object, string or bool are nominal (a categorical keeps
     the order of its categories); every other column is numeric. In an array of dtype object, a
-    column is numeric when all its present values are numbers.
+    column is numeric when all its present values are numbers; an array of strings, bytes or bools
+    is nominal, as such a DataFrame column is.
     """
     columns = []
     if isinstance(X, pd.DataFrame):
         for name, (_, series) in zip(names, X.items()):
             if isinstance(series.dtype, pd.CategoricalDtype):
+                # Categories of any type (intervals, numbers) are named by their texts, as values are.
                 columns.append(_nominal(name, series.astype(object), series.cat.categories))
             elif _is_nominal_dtype(series.dtype):
                 columns.append(_nominal(name, series))
@@ -69,11 +86,15 @@ def feature_table(X, names):
                 columns.append((name, False, _numeric(name, series.to_numpy(np.float64, na_value=np.nan)), []))
         return columns
     X = check_array(X, dtype=None, force_all_finite="allow-nan", ensure_2d=True)
+    if X.dtype.kind in "USb":
+        X = X.astype(object)
     for j, name in enumerate(names):
         values = X[:, j]
-        if X.dtype == object and not all(
-                _missing(v) or (isinstance(v, numbers.Real) and not isinstance(v, bool)) for v in values):
-            columns.append(_nominal(name, values))
-        else:
+        if X.dtype != object:
             columns.append((name, False, _numeric(name, values), []))
+        elif all(_missing(v) or (isinstance(v, numbers.Real) and not isinstance(v, bool)) for v in values):
+            # pd.NA and None are missing numbers too.
+            columns.append((name, False, _numeric(name, [np.nan if _missing(v) else v for v in values]), []))
+        else:
+            columns.append(_nominal(name, values))
     return columns

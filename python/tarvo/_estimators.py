@@ -1,5 +1,6 @@
 """TarvoClassifier and TarvoRegressor: the engine's run as scikit-learn estimators."""
 
+import itertools
 import os
 import tempfile
 from numbers import Integral, Real
@@ -8,10 +9,10 @@ import numpy as np
 import pandas as pd
 from sklearn.base import BaseEstimator, ClassifierMixin, RegressorMixin
 from sklearn.utils.multiclass import check_classification_targets
-from sklearn.utils.validation import check_is_fitted, column_or_1d
+from sklearn.utils.validation import _get_feature_names, check_is_fitted, column_or_1d
 
 from . import _engine
-from ._columns import feature_table
+from ._columns import NAME_BYTES, feature_table
 
 _CHI_SQUARE_FILE = os.path.join(os.path.dirname(__file__), "prog.par")
 
@@ -84,43 +85,41 @@ class _TarvoTree(BaseEstimator):
         return settings
 
     def _columns(self, X, reset):
+        """X as the engine's columns and, when reset (in fit), X's feature names (None without)."""
         if not isinstance(X, pd.DataFrame) and not hasattr(X, "shape"):
             X = np.asarray(X, dtype=object if _has_text(X) else None)
         if len(X.shape) != 2:
             raise ValueError(f"Expected 2D array, got {len(X.shape)}D array instead. Reshape your data "
                              "with X.reshape(-1, 1) for one feature or X.reshape(1, -1) for one object.")
-        self._check_feature_names(X, reset=reset)
         width = X.shape[1]
         if reset:
+            names = _get_feature_names(X)
             if width == 0:
                 raise ValueError(f"0 feature(s) (shape=({X.shape[0]}, 0)) while a minimum of 1 is required.")
-            self.n_features_in_ = width
-        elif width != self.n_features_in_:
-            raise ValueError(f"X has {width} features, but {type(self).__name__} is expecting "
-                             f"{self.n_features_in_} features as input")
+            if width > _engine.MAX_TABLE_COLUMNS - 1:
+                raise ValueError(f"{width} features, at most {_engine.MAX_TABLE_COLUMNS - 1}")
+        else:
+            self._check_feature_names(X, reset=False)
+            names = getattr(self, "feature_names_in_", None)
+            if width != self.n_features_in_:
+                raise ValueError(f"X has {width} features, but {type(self).__name__} is expecting "
+                                 f"{self.n_features_in_} features as input")
         if X.shape[0] == 0:
             raise ValueError(f"0 sample(s) (shape=(0, {width})) while a minimum of 1 is required.")
-        names = getattr(self, "feature_names_in_", None)
-        if names is None:
-            names = [f"x{j + 1}" for j in range(width)]
-        return feature_table(X, [str(name) for name in names])
+        column_names = [f"x{j + 1}" for j in range(width)] if names is None else [str(name) for name in names]
+        return feature_table(X, column_names), names
 
-    def _target_name(self, features, y):
-        name = str(getattr(y, "name", None) or "y")
-        taken = {column[0] for column in features}
-        while name in taken:
-            name = "_" + name
-        return name
-
-    def _fit(self, X, y, nominal, values, value_names):
+    def _fit(self, X, y, nominal, values, value_names, **fitted):
+        """Grows the trees; the fitted attributes (`fitted` and the run's) replace the old ones only
+        when the run succeeds, so that a failed refit leaves the estimator as it was."""
         settings = self._settings()
-        features = self._columns(X, reset=True)
+        features, feature_names = self._columns(X, reset=True)
         names = [column[0] for column in features]
         repeated = sorted({name for name in names if names.count(name) > 1})
         if repeated:
             # The model finds its columns by name when it predicts.
             raise ValueError(f"feature names must be distinct; repeated: {', '.join(repeated)}")
-        target = (self._target_name(features, y), nominal, values, value_names)
+        target = (_target_name(names, y), nominal, values, value_names)
         if len(target[2]) != len(features[0][2]):
             raise ValueError(f"Found input variables with inconsistent numbers of samples: "
                              f"[{len(features[0][2])}, {len(target[2])}]")
@@ -130,31 +129,39 @@ class _TarvoTree(BaseEstimator):
             result = _engine.fit(columns, len(columns), settings, report_path, _CHI_SQUARE_FILE,
                                  "(data in memory)")
             with open(report_path, "rb") as report:
-                self.report_ = report.read().decode("utf-8", errors="replace")
+                report_text = report.read().decode("utf-8", errors="replace")
         if result["fault"] is not None:
             raise ValueError(result["fault"].strip())
-        self.model_ = result["model"]
-        self.warnings_ = list(result["warnings"])
-        self.dot_ = result["dot"]
-        self.n_leaves_ = int(result["leaves"])
+        model = result["model"]
+        fitted.update(n_features_in_=len(features), report_=report_text, model_=model,
+                      warnings_=list(result["warnings"]), dot_=result["dot"],
+                      n_leaves_=int(result["leaves"]))
+        if feature_names is not None:
+            fitted["feature_names_in_"] = feature_names
         if result["feature_gains"] is not None:
             # Each tree's shares weighed by its vote, so that they sum to 1 unless no tree splits.
-            importances = _voting_weights(self.model_) @ result["feature_gains"]
+            importances = np.asarray(model.voting_weights) @ result["feature_gains"]
             total = importances.sum()
-            self.feature_importances_ = importances / total if total > 0 else importances
+            fitted["feature_importances_"] = importances / total if total > 0 else importances
         if settings.folds > 1:
-            self.cross_validation_error_ = float(result["cross_validation_error"])
+            fitted["cross_validation_error_"] = float(result["cross_validation_error"])
+        # A refit drops what the last fit learned and this one does not (cross_validation_error_
+        # after folds=1, feature_names_in_ after a DataFrame).
+        for name in [name for name in vars(self) if name.endswith("_") and not name.startswith("_")]:
+            delattr(self, name)
+        for name, value in fitted.items():
+            setattr(self, name, value)
         return self
 
     def _predictions(self, X):
         check_is_fitted(self, "model_")
-        return _engine.predict(self.model_, self._columns(X, reset=False))
+        return _engine.predict(self.model_, self._columns(X, reset=False)[0])
 
 
 class TarvoClassifier(ClassifierMixin, _TarvoTree):
     """A classification tree (or a vote of variant trees) grown with a look-ahead split search.
 
-    Missing values are NaN (or None in nominal columns) and are handled by the engine itself: an
+    Missing values are NaN, None or pd.NA and are handled by the engine itself: an
     object whose tested value is missing stops at that node, which answers with its majority.
     """
 
@@ -169,32 +176,40 @@ class TarvoClassifier(ClassifierMixin, _TarvoTree):
             used = pd.Series(pd.Categorical(y)).cat.remove_unused_categories()
             if used.isna().any():
                 raise ValueError("y must not hold missing values")
-            self.classes_ = used.cat.categories.to_numpy()
+            classes = used.cat.categories.to_numpy()
             codes = used.cat.codes.to_numpy()
         else:
-            self.classes_, codes = np.unique(y, return_inverse=True)
-        names = [str(label) for label in self.classes_]
+            classes, codes = np.unique(y, return_inverse=True)
+        names = [str(label) for label in classes]
         if len(set(names)) != len(names):
             raise ValueError("class labels must have distinct texts")
-        return self._fit(X, y, True, codes.astype(np.float64) + 1.0, names)
+        return self._fit(X, y, True, codes.astype(np.float64) + 1.0, names, classes_=classes)
 
     def predict(self, X):
         vote = self._predictions(X)["vote"]
         return self.classes_[vote.astype(np.intp) - 1]
 
     def predict_proba(self, X):
-        """The class mix of the node each tree's answer came from, averaged over the trees by
-        their voting weights (a single tree: the mix of its leaf)."""
-        counts = self._predictions(X)["class_counts"].astype(np.float64)
-        mix = counts / np.maximum(counts.sum(axis=2, keepdims=True), 1.0)
-        weights = _voting_weights(self.model_)
-        return np.einsum("otc,t->oc", mix, weights)
+        """A single tree: the class mix of the node that answered. Several trees: each class's
+        share of the trees' weighted vote, so that the largest share (the first of equal ones) is
+        the class `predict` gives."""
+        predictions = self._predictions(X)
+        if self.model_.tree_count == 1:
+            counts = predictions["class_counts"][:, 0, :].astype(np.float64)
+            return counts / np.maximum(counts.sum(axis=1, keepdims=True), 1.0)
+        answers = predictions["trees"].astype(np.intp) - 1
+        shares = np.zeros((len(answers), len(self.classes_)))
+        objects = np.arange(len(answers))
+        # Added tree by tree, as the vote adds them, so that equal shares are equal here too.
+        for tree, weight in enumerate(self.model_.voting_weights):
+            shares[objects, answers[:, tree]] += weight
+        return shares
 
 
 class TarvoRegressor(RegressorMixin, _TarvoTree):
     """A regression tree (or a vote of variant trees) grown with a look-ahead split search.
 
-    Missing values are NaN (or None in nominal columns) and are handled by the engine itself: an
+    Missing values are NaN, None or pd.NA and are handled by the engine itself: an
     object whose tested value is missing stops at that node, which answers with its mean.
     """
 
@@ -226,10 +241,23 @@ def _target_values(y):
     return values
 
 
-def _voting_weights(model):
-    errors = [error if error > 0.0 else 0.0001 for error in model.tree_errors]
-    inverse = np.array([1.0 / error for error in errors])
-    return inverse / inverse.sum()
+def _target_name(feature_names, y):
+    """The target column's name: y's own (or "y"), prefixed until the model, which finds its
+    columns by name or by a name cut to NAME_BYTES bytes, cannot take a feature for it."""
+    name = str(getattr(y, "name", None) or "y")
+    taken = [feature.encode("utf-8", errors="surrogatepass") for feature in feature_names]
+    for k in itertools.count():
+        # Underscores first; numbered prefixes then differ within the cut, so one is free at last.
+        candidate = "_" * k + name if k <= NAME_BYTES else f"_{k}_{name}"
+        encoded = candidate.encode("utf-8", errors="surrogatepass")
+        if not any(_same_name(encoded, feature) for feature in taken):
+            return candidate
+
+
+def _same_name(a, b):
+    """Whether two names (bytes) are one, or one is the other cut to NAME_BYTES bytes."""
+    shorter, longer = (a, b) if len(a) < len(b) else (b, a)
+    return a == b or (len(shorter) == NAME_BYTES and longer.startswith(shorter))
 
 
 def _has_text(X):

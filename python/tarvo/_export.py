@@ -4,18 +4,23 @@ import re
 
 from sklearn.utils.validation import check_is_fitted
 
+from ._columns import NAME_BYTES
+
 # The lines that list the training objects of a rule: numbers (in classification under each
 # class's name).
 _OBJECT_LIST_LINE = re.compile(r"^[\s\d,]*$")
 
 
 def _class_lines(estimator):
-    """The lines that head each class's objects in a rule's list: the class's name as the report
-    writes names (their first 20 bytes) after one blank."""
+    """The lines that head each class's objects in a rule's list: one blank and the class's name
+    as the report writes names, cut to NAME_BYTES bytes (or up to three fewer, so as not to cut a
+    character) and read as the report is read, a cut character becoming U+FFFD."""
     lines = set()
     for label in getattr(estimator, "classes_", ()):
-        name = str(label).encode("utf-8")[:20].decode("utf-8", errors="ignore")
-        lines.add(" " + name)
+        name = str(label).encode("utf-8")
+        cuts = [len(name)] if len(name) <= NAME_BYTES else range(NAME_BYTES - 3, NAME_BYTES + 1)
+        for cut in cuts:
+            lines.add(" " + name[:cut].decode("utf-8", errors="replace"))
     return lines
 
 

@@ -147,3 +147,67 @@ def test_pruning_is_a_parameter_with_its_own_growth():
         TarvoClassifier(look_ahead=1, prune=None).fit(X, y).report_
     with pytest.raises(ValueError, match="prune"):
         TarvoClassifier(prune="max").fit(X, y)
+
+
+@pytest.mark.filterwarnings("ignore:X does not have valid feature names")
+def test_nominal_columns_in_any_form_fit_and_predict_alike():
+    y = np.array(["a", "a", "b", "b"] * 10)
+    # Categories that are not texts: intervals and numbers.
+    for column in (pd.cut([5, 15, 25, 35] * 10, [0, 10, 20, 40]), pd.Categorical([1, 2, 3, 4] * 10)):
+        X = pd.DataFrame({"band": column})
+        np.testing.assert_array_equal(TarvoClassifier(look_ahead=1).fit(X, y).predict(X), y)
+    # Arrays of strings, bytes and bools are nominal, as a list of strings or a DataFrame column is.
+    texts = [["red"], ["red"], ["blue"], ["green"]] * 10
+    model = TarvoClassifier(look_ahead=1).fit(np.array(texts), y)
+    for X in (texts, np.array(texts), np.array(texts, dtype="S")):
+        np.testing.assert_array_equal(model.predict(X), y)
+    flags = pd.DataFrame({"p": [True, True, False, False] * 10, "q": [True, False] * 20})
+    np.testing.assert_array_equal(TarvoClassifier(look_ahead=1).fit(flags, y).predict(flags.values), y)
+    # pd.NA among numbers in an array of objects is a missing number.
+    X = pd.DataFrame({"age": pd.array([5, 15, None, 35] * 10, dtype="Int64"), "c": ["r", "g"] * 20})
+    model = TarvoClassifier(look_ahead=1).fit(X, y)
+    np.testing.assert_array_equal(model.predict(X.to_numpy()), model.predict(X))
+
+
+def test_a_failed_refit_keeps_the_last_fit():
+    rng = np.random.RandomState(0)
+    X = rng.uniform(size=(60, 2))
+    y = np.where(X[:, 0] > 0.5, "a", "b")
+    model = TarvoClassifier(look_ahead=1).fit(pd.DataFrame(X, columns=["p", "q"]), y)
+    fitted = dict(vars(model))
+    with pytest.raises(ValueError, match="13 values"):
+        model.fit(X, np.arange(60) % 13)
+    assert vars(model) == fitted
+    np.testing.assert_array_equal(model.predict(pd.DataFrame(X, columns=["p", "q"])), y)
+    # A refit keeps nothing of the last fit that it does not learn itself.
+    model.set_params(folds=1).fit(X, y)
+    assert not hasattr(model, "cross_validation_error_") and not hasattr(model, "feature_names_in_")
+
+
+def test_predict_proba_of_several_trees_is_their_vote():
+    rng = np.random.RandomState(0)
+    X = rng.uniform(size=(200, 3))
+    y = (X[:, 0] + X[:, 1] + 0.6 * rng.rand(200) > 1.3).astype(int)
+    model = TarvoClassifier(look_ahead=1, variants=2).fit(X, y)
+    np.testing.assert_array_equal(model.classes_[model.predict_proba(X).argmax(axis=1)], model.predict(X))
+    # Without folds the two trees weigh the same: where they disagree, both take the first class.
+    X[:, 1] = X[:, 0] + rng.normal(scale=0.2, size=200)
+    model = TarvoClassifier(look_ahead=1, variants=2, folds=0).fit(X, y)
+    new = rng.uniform(size=(200, 3))
+    proba = model.predict_proba(new)
+    assert (proba == 0.5).all(axis=1).any()
+    np.testing.assert_array_equal(model.classes_[proba.argmax(axis=1)], model.predict(new))
+
+
+def test_names_the_engine_cuts_to_20_bytes():
+    # A target whose cut name is a feature's is renamed, so that predict does not take one for the other.
+    X = pd.DataFrame({"temperature_in_kelvi": ["hot", "cold"] * 20})
+    y = pd.Series([3.0, 1.0] * 20, name="temperature_in_kelvin_x")
+    np.testing.assert_array_equal(TarvoRegressor(look_ahead=1).fit(X, y).predict(X), y)
+    # export_text knows a class's name also when the cut falls inside a character.
+    X = np.array([[1.0], [2.0]] * 20)
+    text = export_text(TarvoClassifier(look_ahead=1, folds=0).fit(X, ["a" + "Ä" * 10, "b"] * 20))
+    assert "Objects NN" not in text and not re.search(r"^ +\d+,", text, re.M)
+    assert not re.search(r"^ aÄ", text, re.M)
+    with pytest.raises(ValueError, match="300 features, at most 254"):
+        TarvoRegressor().fit(np.zeros((5, 300)), np.zeros(5))
