@@ -187,6 +187,10 @@ void TForm1::createActions() {
               "Copy|Copies the selection and puts it on the Clipboard", &TForm1::EditCopy1Execute);
   EditPaste1 = command("EditPaste1", "&Paste", "paste", QKeySequence("Ctrl+V"),
                        "Paste|Inserts Clipboard contents", &TForm1::EditPaste1Execute);
+  // Their keys belong to the widget with the focus (the editor, a list, a cell of a table), which
+  // handles them itself; the menu and tool bar entries act on the editor.
+  for (QAction* action : {EditCut1, EditCopy1, EditPaste1})
+    action->setShortcutContext(Qt::WidgetShortcut);
   SearchFind1 = command("SearchFind1", "&Find...", "find", QKeySequence("Ctrl+F"),
                         "Find|Finds the specified text", &TForm1::SearchFind1Execute);
   SearchReplace1 =
