@@ -271,14 +271,15 @@ void TTuneDialog::SearchFinished() {
       break;
   }
   if (!WorkerError.isEmpty()) status = WorkerError;
-  // Mark and select the best row wherever sorting has put it.
+  // Mark and select the best row wherever sorting has put it; the mark itself may move it when
+  // the rows are sorted by their notes.
   if (Result.Best >= 0) {
     const tarvo::TuningRow& best = Result.Rows[static_cast<size_t>(Result.Best)];
     for (int r = 0; r < RowsTable->rowCount(); ++r) {
       if (RowsTable->item(r, kLookAhead)->data(kArrivalRole).toInt() != Result.Best) continue;
       QTableWidgetItem* note = RowsTable->item(r, kNote);
       note->setText(note->text().isEmpty() ? "best" : "best; " + note->text());
-      RowsTable->selectRow(r);
+      RowsTable->selectRow(note->row());
       break;
     }
     status += " Best: look-ahead " + Fixed(best.RecursiveComplexity, 3) + ", homogeneity " +

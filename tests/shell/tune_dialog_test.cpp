@@ -106,6 +106,17 @@ class TTuneDialogTest : public QObject {
     QVERIFY(Child<QLabel>(dialog, "StatusLabel")->text().startsWith("The setting was not kept"));
   }
 
+  // Sorted by the Note column, the best row moves when it is marked: it stays the one selected.
+  void BestRowStaysSelectedWhenItsNoteMovesIt() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    TTuneDialog& dialog = StartTuning(form, dialogs, StepTable(), "rc=1,2 h=0.05,0.6 prune=none");
+    Child<QTableWidget>(dialog, "RowsTable")->sortByColumn(7, Qt::AscendingOrder);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
+    QTest::mouseClick(Child<QPushButton>(dialog, "UseTheseButton"), Qt::LeftButton);
+    QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050  100   1   2  10"));
+  }
+
   // A pruned row splits the step table where homogeneity 0.6 keeps the root a leaf: it is the
   // best, and using it turns pruning on with its rule while param.par keeps its homogeneity; the
   // row without pruning turns it off again.
