@@ -94,7 +94,12 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   setWindowIcon(QIcon(":/icons/growtree.png"));
   createEditor();
   createTreeView();
-  ModelCommands = new TModelCommands(Dialogs, *this, [this] { return CurrentFileName; });
+  // Apply Model reads the table as Grow Tree does: unsaved edits of the table are saved first.
+  ModelCommands = new TModelCommands(Dialogs, *this, [this] {
+    QString table;
+    Perform([&] { table = TableToRun(TTableUse::ApplyModel); });
+    return table;
+  });
   createActions();
   createMenus();
   createToolBar();
@@ -343,8 +348,11 @@ void TForm1::SaveEditor(const QString& fileName) {
 // edits, and only then: a table nobody edited keeps its bytes, even on read-only media. While the
 // editor shows a report, the last table runs again. A text that is not a table (the guide, a
 // report opened from disk) is never run: the user may take the last table instead. Other unsaved
-// edits, which the report would replace, are asked about. Empty when nothing is to run.
-QString TForm1::TableToRun() {
+// edits, which the report would replace, are asked about. Empty when nothing is to run. Apply
+// Model takes its table the same way; its questions name it.
+QString TForm1::TableToRun(TTableUse use) {
+  const bool growing = use == TTableUse::GrowTree;
+  const QString before = growing ? "the report replaces them" : "the model is applied";
   QTextDocument& document = *RichEdit1->document();
   const bool editorHoldsItsFile = LastLoadedFileName == CurrentFileName;
   if (!EditorHoldsReport && editorHoldsItsFile &&
@@ -357,19 +365,21 @@ QString TForm1::TableToRun() {
     const QString notTable =
         QString("%1 is not a table: a table begins with its number of objects.").arg(shown);
     if (!QFile::exists(TableFileName)) {
-      Dialogs.ShowNote(this, notTable + "\nOpen a table (File > Open...) and grow its tree.");
+      Dialogs.ShowNote(this, notTable + "\nOpen a table (File > Open...) and " +
+                                 (growing ? "grow its tree." : "apply the model to it."));
       return QString();
     }
-    if (!Dialogs.AskYesNo(this, QString("%1\n\nGrow Tree on the last table, %2?")
-                                    .arg(notTable, QDir::toNativeSeparators(TableFileName))))
+    if (!Dialogs.AskYesNo(this, QString("%1\n\n%2 on the last table, %3?")
+                                    .arg(notTable, growing ? "Grow Tree" : "Apply Model",
+                                         QDir::toNativeSeparators(TableFileName))))
       return QString();
-    return ConfirmUnsavedEdits("the report replaces them") ? TableFileName : QString();
+    return ConfirmUnsavedEdits(before) ? TableFileName : QString();
   }
   // The last table, or the untitled text's file, as it is on disk.
   if (document.isModified()) {
-    if (!ConfirmUnsavedEdits("the report replaces them")) return QString();
+    if (!ConfirmUnsavedEdits(before)) return QString();
     // Saved under a name, the text may now be the table.
-    if (!document.isModified()) return TableToRun();
+    if (!document.isModified()) return TableToRun(use);
   }
   return TableFileName;
 }

@@ -94,7 +94,9 @@ class TForm1 : public QMainWindow {
   void LoadEditor(const QString& fileName, TBrokenUtf8 broken = TBrokenUtf8::WholeFileAsLatin1);
   void SaveEditor(const QString& fileName);
   void UpdateEditorReadOnly();
-  QString TableToRun();
+  // Who takes the table TableToRun resolves: its questions name the command.
+  enum class TTableUse { GrowTree, ApplyModel };
+  QString TableToRun(TTableUse use = TTableUse::GrowTree);
   bool ConfirmUnsavedEdits(const QString& before);
   void SetCurrentFile(const QString& fileName, const QString& shownName);
   void SetPanel(int panel, const QString& text);
