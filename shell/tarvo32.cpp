@@ -876,11 +876,16 @@ void TForm1::StopRunAndWait() {
 }
 
 void TForm1::StopBuildingExecute() {
-  // During a run Yes stops the run; between runs it ends the program.
+  // During a run Yes stops the run, during a tuning the tuning; between them it ends the program.
   const bool duringRun = Run != nullptr;
+  const bool duringTuning = !duringRun && IsTuning();
   if (!Dialogs.AskYesNo(this, "Stop?")) return;
   if (duringRun) {
     if (Run) Run->RequestStop();  // the run may have ended while the question was open
+    return;
+  }
+  if (duringTuning) {
+    TuneDialog->RequestStop();
     return;
   }
   if (!ConfirmUnsavedEdits("Tarvo2 ends")) return;
@@ -945,18 +950,28 @@ bool TForm1::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
-// Exit and the window's close button: unsaved edits are asked about first (Cancel keeps the
-// window open); a run in progress is stopped.
+// Exit and the window's close button: a tuning in progress and unsaved edits are asked about first
+// (No or Cancel keeps the window open); a run in progress is stopped, and so is the tuning.
 void TForm1::closeEvent(QCloseEvent* event) {
   bool mayClose = false;
-  Perform([&] { mayClose = ConfirmUnsavedEdits("Tarvo2 closes"); });
+  const QString stopTuning =
+      "Tune Parameters is still searching, and its rows would be lost. Stop it and close Tarvo2?";
+  Perform([&] {
+    mayClose =
+        (!IsTuning() || Dialogs.AskYesNo(this, stopTuning)) && ConfirmUnsavedEdits("Tarvo2 closes");
+  });
   if (!mayClose) {
     event->ignore();
     return;
   }
+  if (TuneDialog) TuneDialog->RequestStop();
   StopRunAndWait();
   SaveWindowSettings();
   QMainWindow::closeEvent(event);
+}
+
+bool TForm1::IsTuning() const {
+  return TuneDialog && TuneDialog->IsRunning();
 }
 
 void TForm1::SaveWindowSettings() {

@@ -113,6 +113,7 @@ class TForm1 : public QMainWindow {
   void SetRunning(bool running);
   void RunEnded(const TRunOutcome& outcome);
   void StopRunAndWait();
+  bool IsTuning() const;
   void GiveTreeViewRoom();
   void SaveWindowSettings();
   bool SettlePanelEdits();

@@ -142,7 +142,7 @@ QHBoxLayout* TTuneDialog::CreateButtons() {
       "rule; a pruned row keeps the homogeneity of param.par");
   CloseButton = new QPushButton("Close", this);
   connect(StartButton, &QPushButton::clicked, this, &TTuneDialog::StartClick);
-  connect(StopButton, &QPushButton::clicked, this, &TTuneDialog::StopClick);
+  connect(StopButton, &QPushButton::clicked, this, &TTuneDialog::RequestStop);
   connect(UseTheseButton, &QPushButton::clicked, this, &TTuneDialog::UseTheseClick);
   connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
   auto* buttons = new QHBoxLayout;
@@ -218,7 +218,8 @@ void TTuneDialog::StartClick() {
   UpdateButtons();
 }
 
-void TTuneDialog::StopClick() {
+void TTuneDialog::RequestStop() {
+  if (!IsRunning()) return;
   StopRequested = true;
   StatusLabel->setText("Stopping...");
   UpdateButtons();

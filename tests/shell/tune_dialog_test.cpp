@@ -156,6 +156,32 @@ class TTuneDialogTest : public QObject {
     QCOMPARE(rows->rowCount(), 1);
     QVERIFY(Child<QPushButton>(dialog, "StartButton")->isEnabled());
   }
+
+  // Stop Tree Growing during a search asks and stops the search, not Tarvo2; closing the window
+  // asks first, and Yes stops the search.
+  void StopAndCloseDuringASearchAskAndStopIt() {
+    WriteBytes("param.par", "1.000 1.000 0.050  100   1   4  10");
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    TTuneDialog& dialog = StartTuning(form, dialogs, NoiseTable(), "rc=4,4 h=0.01 prune=none");
+    QVERIFY(!form.close());  // answered No
+    Trigger(form, "StopBuilding");
+    QVERIFY(dialog.IsRunning());
+    QCOMPARE(dialogs.Questions.size(), 2);
+    QCOMPARE(dialogs.Questions[1], QString("Stop?"));
+    dialogs.AnswerYes = true;
+    Trigger(form, "StopBuilding");
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
+    QCOMPARE(dialogs.ExitRequests, 0);
+
+    QTest::mouseClick(Child<QPushButton>(dialog, "StartButton"), Qt::LeftButton);
+    QVERIFY(dialog.IsRunning());
+    QVERIFY(form.close());
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
+    QVERIFY(Child<QLabel>(dialog, "StatusLabel")->text().startsWith("Stopped"));
+    QCOMPARE(dialogs.Questions.size(), 4);
+    QCOMPARE(dialogs.Questions[3], dialogs.Questions[0]);
+  }
 };
 
 QTEST_MAIN(TTuneDialogTest)
