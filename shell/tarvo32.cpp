@@ -388,7 +388,7 @@ QString TForm1::TableToRun(TTableUse use) {
 // its name keeps them), Discard, or Cancel. True when the text may go.
 bool TForm1::ConfirmUnsavedEdits(const QString& before) {
   if (!RichEdit1->document()->isModified()) return true;
-  const QString name = QFileInfo(CurrentFileName).fileName();
+  const QString name = QFileInfo(ShownFileName).fileName();
   const int answer = Dialogs.AskChoice(
       this, QString("%1 has unsaved edits. Save them before %2?").arg(name, before),
       {"&Save", "&Discard"});
@@ -403,6 +403,7 @@ bool TForm1::ConfirmUnsavedEdits(const QString& before) {
 // differs after the start-up text and after a run, whose report is shown as output.txt.
 void TForm1::SetCurrentFile(const QString& fileName, const QString& shownName) {
   CurrentFileName = fileName;
+  ShownFileName = shownName;
   EditorShowsReport = false;
   SetPanel(0, shownName);
   setWindowTitle(QString("%1[*] - Tarvo2").arg(QFileInfo(shownName).fileName()));

@@ -123,6 +123,7 @@ class TForm1 : public QMainWindow {
 
   // What the editor shows and where it belongs; see SetCurrentFile and TreeBuildExecute.
   QString CurrentFileName = "untitled.txt";
+  QString ShownFileName = "untitled.txt";  // in panel 0 and the title: what unsaved edits are of
   QString LastLoadedFileName;
   // The editor shows a run's report that has not been given a name with Save As: Save asks for
   // one, so that the report never lands on the table.
