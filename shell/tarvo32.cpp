@@ -662,6 +662,7 @@ void TForm1::TuneParamsExecute() {
   // The search runs on the table as saved, with the other parameters of param.par.
   if (!TuneDialog) {
     TuneDialog = new TTuneDialog(this);
+    connect(TuneDialog, &TTuneDialog::RunningChanged, this, &TForm1::UpdateStopTip);
     connect(TuneDialog, &TTuneDialog::SettingChosen, this, [this](const tarvo::TuningRow& row) {
       bool kept = false;
       Perform([&] {
@@ -772,8 +773,7 @@ void TForm1::SetRunning(bool running) {
   ShowCaretPosition = !running;
   // A status tip shown in the status bar would hide the panels that carry the progress.
   if (running) StatusBar1->clearMessage();
-  StopBuilding->setToolTip(running ? "Stop Tree Growing: stops the run in progress (asks first)"
-                                   : "Stop Tree Growing: between runs it ends Tarvo2 (asks first)");
+  UpdateStopTip();
   UpdateEditActions();
 }
 
@@ -973,6 +973,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 bool TForm1::IsTuning() const {
   return TuneDialog && TuneDialog->IsRunning();
+}
+
+void TForm1::UpdateStopTip() {
+  StopBuilding->setToolTip(Run ? "Stop Tree Growing: stops the run in progress (asks first)"
+                           : IsTuning()
+                               ? "Stop Tree Growing: stops the tuning in progress (asks first)"
+                               : "Stop Tree Growing: between runs it ends Tarvo2 (asks first)");
 }
 
 void TForm1::SaveWindowSettings() {

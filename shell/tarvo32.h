@@ -114,6 +114,7 @@ class TForm1 : public QMainWindow {
   void RunEnded(const TRunOutcome& outcome);
   void StopRunAndWait();
   bool IsTuning() const;
+  void UpdateStopTip();
   void GiveTreeViewRoom();
   void SaveWindowSettings();
   bool SettlePanelEdits();

@@ -216,6 +216,7 @@ void TTuneDialog::StartClick() {
     StatusLabel->setText(QString("Cannot start the search: %1").arg(error.what()));
   }
   UpdateButtons();
+  emit RunningChanged();
 }
 
 void TTuneDialog::RequestStop() {
@@ -290,6 +291,7 @@ void TTuneDialog::SearchFinished() {
   }
   StatusLabel->setText(status);
   UpdateButtons();
+  emit RunningChanged();
 }
 
 void TTuneDialog::UseTheseClick() {

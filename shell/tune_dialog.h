@@ -41,6 +41,8 @@ class TTuneDialog : public QDialog {
  signals:
   // "Use these" was pressed on a row.
   void SettingChosen(const tarvo::TuningRow& row);
+  // A search has started or has finished.
+  void RunningChanged();
 
  private:
   void StartClick();

@@ -164,6 +164,8 @@ class TTuneDialogTest : public QObject {
     TScriptedDialogs dialogs;
     TForm1 form(dialogs);
     TTuneDialog& dialog = StartTuning(form, dialogs, NoiseTable(), "rc=4,4 h=0.01 prune=none");
+    QAction* stop = Child<QAction>(form, "StopBuilding");
+    QVERIFY(stop->toolTip().contains("stops the tuning"));
     QVERIFY(!form.close());  // answered No
     Trigger(form, "StopBuilding");
     QVERIFY(dialog.IsRunning());
@@ -173,6 +175,7 @@ class TTuneDialogTest : public QObject {
     Trigger(form, "StopBuilding");
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
     QCOMPARE(dialogs.ExitRequests, 0);
+    QVERIFY(stop->toolTip().contains("ends Tarvo2"));
 
     QTest::mouseClick(Child<QPushButton>(dialog, "StartButton"), Qt::LeftButton);
     QVERIFY(dialog.IsRunning());
