@@ -74,7 +74,8 @@ void TModelCommands::SaveModelExecute() {
 
 void TModelCommands::ApplyModelExecute() {
   const QString table = TableFileName();
-  if (table.isEmpty() || !QFileInfo::exists(table)) {
+  if (table.isEmpty()) return;  // cancelled, or the window has said why
+  if (!QFileInfo::exists(table)) {
     Dialogs.ShowError(&Window,
                       "Open a table first: the model predicts the objects of the open table.");
     return;

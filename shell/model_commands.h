@@ -20,7 +20,8 @@ class TModelCommands : public QObject {
   Q_OBJECT
 
  public:
-  // tableFileName tells the file of the open table; empty when there is none.
+  // tableFileName gives the table to predict, resolved as Grow Tree resolves it (unsaved edits of
+  // the table saved first); empty when the user cancelled or was told why there is none.
   TModelCommands(TDialogs& dialogs, QMainWindow& window, std::function<QString()> tableFileName);
 
   // The model of the run that has just completed; null when the run gave none.

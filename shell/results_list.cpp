@@ -57,9 +57,11 @@ TResultsList::TResultsList(QWidget* parent) : QDockWidget("Runs", parent) {
   Rows->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   Rows->header()->setStretchLastSection(false);
   Rows->setToolTip("The runs of this session: choose one to show its report and trees");
-  connect(Rows, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-    if (item) emit RunChosen(Rows->indexOfTopLevelItem(item));
-  });
+  // Another column of the row shown is the same run: nothing to show again.
+  connect(Rows, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* item, QTreeWidgetItem* previous) {
+            if (item && item != previous) emit RunChosen(Rows->indexOfTopLevelItem(item));
+          });
   setWidget(Rows);
 }
 

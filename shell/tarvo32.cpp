@@ -94,7 +94,12 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QMainWindow(parent), Dialog
   setWindowIcon(QIcon(":/icons/growtree.png"));
   createEditor();
   createTreeView();
-  ModelCommands = new TModelCommands(Dialogs, *this, [this] { return CurrentFileName; });
+  // Apply Model reads the table as Grow Tree does: unsaved edits of the table are saved first.
+  ModelCommands = new TModelCommands(Dialogs, *this, [this] {
+    QString table;
+    Perform([&] { table = TableToRun(TTableUse::ApplyModel); });
+    return table;
+  });
   createActions();
   createMenus();
   createToolBar();
@@ -187,6 +192,10 @@ void TForm1::createActions() {
               "Copy|Copies the selection and puts it on the Clipboard", &TForm1::EditCopy1Execute);
   EditPaste1 = command("EditPaste1", "&Paste", "paste", QKeySequence("Ctrl+V"),
                        "Paste|Inserts Clipboard contents", &TForm1::EditPaste1Execute);
+  // Their keys belong to the widget with the focus (the editor, a list, a cell of a table), which
+  // handles them itself; the menu and tool bar entries act on the editor.
+  for (QAction* action : {EditCut1, EditCopy1, EditPaste1})
+    action->setShortcutContext(Qt::WidgetShortcut);
   SearchFind1 = command("SearchFind1", "&Find...", "find", QKeySequence("Ctrl+F"),
                         "Find|Finds the specified text", &TForm1::SearchFind1Execute);
   SearchReplace1 =
@@ -339,8 +348,11 @@ void TForm1::SaveEditor(const QString& fileName) {
 // edits, and only then: a table nobody edited keeps its bytes, even on read-only media. While the
 // editor shows a report, the last table runs again. A text that is not a table (the guide, a
 // report opened from disk) is never run: the user may take the last table instead. Other unsaved
-// edits, which the report would replace, are asked about. Empty when nothing is to run.
-QString TForm1::TableToRun() {
+// edits, which the report would replace, are asked about. Empty when nothing is to run. Apply
+// Model takes its table the same way; its questions name it.
+QString TForm1::TableToRun(TTableUse use) {
+  const bool growing = use == TTableUse::GrowTree;
+  const QString before = growing ? "the report replaces them" : "the model is applied";
   QTextDocument& document = *RichEdit1->document();
   const bool editorHoldsItsFile = LastLoadedFileName == CurrentFileName;
   if (!EditorHoldsReport && editorHoldsItsFile &&
@@ -353,19 +365,21 @@ QString TForm1::TableToRun() {
     const QString notTable =
         QString("%1 is not a table: a table begins with its number of objects.").arg(shown);
     if (!QFile::exists(TableFileName)) {
-      Dialogs.ShowNote(this, notTable + "\nOpen a table (File > Open...) and grow its tree.");
+      Dialogs.ShowNote(this, notTable + "\nOpen a table (File > Open...) and " +
+                                 (growing ? "grow its tree." : "apply the model to it."));
       return QString();
     }
-    if (!Dialogs.AskYesNo(this, QString("%1\n\nGrow Tree on the last table, %2?")
-                                    .arg(notTable, QDir::toNativeSeparators(TableFileName))))
+    if (!Dialogs.AskYesNo(this, QString("%1\n\n%2 on the last table, %3?")
+                                    .arg(notTable, growing ? "Grow Tree" : "Apply Model",
+                                         QDir::toNativeSeparators(TableFileName))))
       return QString();
-    return ConfirmUnsavedEdits("the report replaces them") ? TableFileName : QString();
+    return ConfirmUnsavedEdits(before) ? TableFileName : QString();
   }
   // The last table, or the untitled text's file, as it is on disk.
   if (document.isModified()) {
-    if (!ConfirmUnsavedEdits("the report replaces them")) return QString();
+    if (!ConfirmUnsavedEdits(before)) return QString();
     // Saved under a name, the text may now be the table.
-    if (!document.isModified()) return TableToRun();
+    if (!document.isModified()) return TableToRun(use);
   }
   return TableFileName;
 }
@@ -374,7 +388,7 @@ QString TForm1::TableToRun() {
 // its name keeps them), Discard, or Cancel. True when the text may go.
 bool TForm1::ConfirmUnsavedEdits(const QString& before) {
   if (!RichEdit1->document()->isModified()) return true;
-  const QString name = QFileInfo(CurrentFileName).fileName();
+  const QString name = QFileInfo(ShownFileName).fileName();
   const int answer = Dialogs.AskChoice(
       this, QString("%1 has unsaved edits. Save them before %2?").arg(name, before),
       {"&Save", "&Discard"});
@@ -389,6 +403,7 @@ bool TForm1::ConfirmUnsavedEdits(const QString& before) {
 // differs after the start-up text and after a run, whose report is shown as output.txt.
 void TForm1::SetCurrentFile(const QString& fileName, const QString& shownName) {
   CurrentFileName = fileName;
+  ShownFileName = shownName;
   EditorShowsReport = false;
   SetPanel(0, shownName);
   setWindowTitle(QString("%1[*] - Tarvo2").arg(QFileInfo(shownName).fileName()));
@@ -647,6 +662,7 @@ void TForm1::TuneParamsExecute() {
   // The search runs on the table as saved, with the other parameters of param.par.
   if (!TuneDialog) {
     TuneDialog = new TTuneDialog(this);
+    connect(TuneDialog, &TTuneDialog::RunningChanged, this, &TForm1::UpdateStopTip);
     connect(TuneDialog, &TTuneDialog::SettingChosen, this, [this](const tarvo::TuningRow& row) {
       bool kept = false;
       Perform([&] {
@@ -757,8 +773,7 @@ void TForm1::SetRunning(bool running) {
   ShowCaretPosition = !running;
   // A status tip shown in the status bar would hide the panels that carry the progress.
   if (running) StatusBar1->clearMessage();
-  StopBuilding->setToolTip(running ? "Stop Tree Growing: stops the run in progress (asks first)"
-                                   : "Stop Tree Growing: between runs it ends Tarvo2 (asks first)");
+  UpdateStopTip();
   UpdateEditActions();
 }
 
@@ -862,11 +877,16 @@ void TForm1::StopRunAndWait() {
 }
 
 void TForm1::StopBuildingExecute() {
-  // During a run Yes stops the run; between runs it ends the program.
+  // During a run Yes stops the run, during a tuning the tuning; between them it ends the program.
   const bool duringRun = Run != nullptr;
+  const bool duringTuning = !duringRun && IsTuning();
   if (!Dialogs.AskYesNo(this, "Stop?")) return;
   if (duringRun) {
     if (Run) Run->RequestStop();  // the run may have ended while the question was open
+    return;
+  }
+  if (duringTuning) {
+    TuneDialog->RequestStop();
     return;
   }
   if (!ConfirmUnsavedEdits("Tarvo2 ends")) return;
@@ -931,18 +951,35 @@ bool TForm1::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
-// Exit and the window's close button: unsaved edits are asked about first (Cancel keeps the
-// window open); a run in progress is stopped.
+// Exit and the window's close button: a tuning in progress and unsaved edits are asked about first
+// (No or Cancel keeps the window open); a run in progress is stopped, and so is the tuning.
 void TForm1::closeEvent(QCloseEvent* event) {
   bool mayClose = false;
-  Perform([&] { mayClose = ConfirmUnsavedEdits("Tarvo2 closes"); });
+  const QString stopTuning =
+      "Tune Parameters is still searching, and its rows would be lost. Stop it and close Tarvo2?";
+  Perform([&] {
+    mayClose =
+        (!IsTuning() || Dialogs.AskYesNo(this, stopTuning)) && ConfirmUnsavedEdits("Tarvo2 closes");
+  });
   if (!mayClose) {
     event->ignore();
     return;
   }
+  if (TuneDialog) TuneDialog->RequestStop();
   StopRunAndWait();
   SaveWindowSettings();
   QMainWindow::closeEvent(event);
+}
+
+bool TForm1::IsTuning() const {
+  return TuneDialog && TuneDialog->IsRunning();
+}
+
+void TForm1::UpdateStopTip() {
+  StopBuilding->setToolTip(Run ? "Stop Tree Growing: stops the run in progress (asks first)"
+                           : IsTuning()
+                               ? "Stop Tree Growing: stops the tuning in progress (asks first)"
+                               : "Stop Tree Growing: between runs it ends Tarvo2 (asks first)");
 }
 
 void TForm1::SaveWindowSettings() {

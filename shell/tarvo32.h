@@ -94,7 +94,9 @@ class TForm1 : public QMainWindow {
   void LoadEditor(const QString& fileName, TBrokenUtf8 broken = TBrokenUtf8::WholeFileAsLatin1);
   void SaveEditor(const QString& fileName);
   void UpdateEditorReadOnly();
-  QString TableToRun();
+  // Who takes the table TableToRun resolves: its questions name the command.
+  enum class TTableUse { GrowTree, ApplyModel };
+  QString TableToRun(TTableUse use = TTableUse::GrowTree);
   bool ConfirmUnsavedEdits(const QString& before);
   void SetCurrentFile(const QString& fileName, const QString& shownName);
   void SetPanel(int panel, const QString& text);
@@ -111,6 +113,8 @@ class TForm1 : public QMainWindow {
   void SetRunning(bool running);
   void RunEnded(const TRunOutcome& outcome);
   void StopRunAndWait();
+  bool IsTuning() const;
+  void UpdateStopTip();
   void GiveTreeViewRoom();
   void SaveWindowSettings();
   bool SettlePanelEdits();
@@ -120,6 +124,7 @@ class TForm1 : public QMainWindow {
 
   // What the editor shows and where it belongs; see SetCurrentFile and TreeBuildExecute.
   QString CurrentFileName = "untitled.txt";
+  QString ShownFileName = "untitled.txt";  // in panel 0 and the title: what unsaved edits are of
   QString LastLoadedFileName;
   // The editor shows a run's report that has not been given a name with Save As: Save asks for
   // one, so that the report never lands on the table.

@@ -142,7 +142,7 @@ QHBoxLayout* TTuneDialog::CreateButtons() {
       "rule; a pruned row keeps the homogeneity of param.par");
   CloseButton = new QPushButton("Close", this);
   connect(StartButton, &QPushButton::clicked, this, &TTuneDialog::StartClick);
-  connect(StopButton, &QPushButton::clicked, this, &TTuneDialog::StopClick);
+  connect(StopButton, &QPushButton::clicked, this, &TTuneDialog::RequestStop);
   connect(UseTheseButton, &QPushButton::clicked, this, &TTuneDialog::UseTheseClick);
   connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
   auto* buttons = new QHBoxLayout;
@@ -216,9 +216,11 @@ void TTuneDialog::StartClick() {
     StatusLabel->setText(QString("Cannot start the search: %1").arg(error.what()));
   }
   UpdateButtons();
+  emit RunningChanged();
 }
 
-void TTuneDialog::StopClick() {
+void TTuneDialog::RequestStop() {
+  if (!IsRunning()) return;
   StopRequested = true;
   StatusLabel->setText("Stopping...");
   UpdateButtons();
@@ -271,14 +273,15 @@ void TTuneDialog::SearchFinished() {
       break;
   }
   if (!WorkerError.isEmpty()) status = WorkerError;
-  // Mark and select the best row wherever sorting has put it.
+  // Mark and select the best row wherever sorting has put it; the mark itself may move it when
+  // the rows are sorted by their notes.
   if (Result.Best >= 0) {
     const tarvo::TuningRow& best = Result.Rows[static_cast<size_t>(Result.Best)];
     for (int r = 0; r < RowsTable->rowCount(); ++r) {
       if (RowsTable->item(r, kLookAhead)->data(kArrivalRole).toInt() != Result.Best) continue;
       QTableWidgetItem* note = RowsTable->item(r, kNote);
       note->setText(note->text().isEmpty() ? "best" : "best; " + note->text());
-      RowsTable->selectRow(r);
+      RowsTable->selectRow(note->row());
       break;
     }
     status += " Best: look-ahead " + Fixed(best.RecursiveComplexity, 3) + ", homogeneity " +
@@ -288,6 +291,7 @@ void TTuneDialog::SearchFinished() {
   }
   StatusLabel->setText(status);
   UpdateButtons();
+  emit RunningChanged();
 }
 
 void TTuneDialog::UseTheseClick() {

@@ -33,16 +33,19 @@ class TTuneDialog : public QDialog {
   void SetTable(const QString& fileName, const tarvo::RunParameters& base,
                 const QString& note = QString(), const tarvo::CsvOptions& csv = {});
   bool IsRunning() const;
+  // Asks the search to stop, as Stop does; the rows done so far stay.
+  void RequestStop();
   // Says that the row chosen with "Use these" could not be kept (param.par or the settings).
   void ShowSettingNotKept();
 
  signals:
   // "Use these" was pressed on a row.
   void SettingChosen(const tarvo::TuningRow& row);
+  // A search has started or has finished.
+  void RunningChanged();
 
  private:
   void StartClick();
-  void StopClick();
   void UseTheseClick();
   void AddRow(const tarvo::TuningRow& row);
   // The search's row shown in table row r, whatever the sorting.

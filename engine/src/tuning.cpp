@@ -1,16 +1,21 @@
 // TuneParameters: one run of the engine per setting of the grid, under a time budget and a stop
-// request, with the reports kept out of the working folder.
+// request, on the table as it was when the search started, with the reports kept out of the
+// working folder.
 #include "tarvo/tuning.h"
 
 #include <stdlib.h>
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <stop_token>
 #include <thread>
 
+#include "file_bytes.h"
 #include "input_table.h"
 #include "report_file.h"
+#include "system_error_text.h"
+#include "tarvo/atomic_file.h"
 
 namespace tarvo {
 
@@ -41,13 +46,34 @@ class ScratchFolder {
   std::filesystem::path path_;
 };
 
+// The table every setting of one search reads, fixed when the search starts, so that a table
+// saved again meanwhile cannot mix into the rows: a described table file's own copy in the
+// scratch folder, or a CSV or TSV table read once (its runs name the user's file in their
+// reports, as a run on the file does).
+struct TuningTable {
+  std::string File;
+  std::optional<Table> Csv;
+};
+
+// Copies the described table file into the scratch folder. A file that cannot be read is left
+// where it is: the probe then reports it as a run would.
+std::string CopyTableFile(const std::string& inputFileName, const ScratchFolder& scratch) {
+  std::string bytes;
+  if (!ReadFileBytes(inputFileName, bytes, kMaxTableBytes)) return inputFileName;
+  const std::string copy = scratch.File("table.txt");
+  if (const int error = WriteFileAtomically(copy, bytes)) {
+    throw EngineError("Cannot create file " + copy + WithSystemReason(error));
+  }
+  return copy;
+}
+
 // A CSV or TSV table read as a run reads it: its fault, or the fault FindTableFault finds for
 // the predicted column; empty when the table can be run.
 std::string ProbeCsvTable(const std::string& inputFileName, const RunParameters& base,
-                          const TuningOptions& options, bool& numericTarget) {
+                          const TuningOptions& options, TuningTable& tuned, bool& numericTarget) {
   CsvOptions csv = options.Csv;
   csv.Separator = SeparatorOf(options.InputFormat);
-  Table table;
+  Table& table = tuned.Csv.emplace();
   std::string fault;
   if (!ReadCsvTable(inputFileName, csv, table, fault)) return fault;
   fault = FindTableFault(table, base.FeatureToPredict);
@@ -57,17 +83,19 @@ std::string ProbeCsvTable(const std::string& inputFileName, const RunParameters&
   return fault;
 }
 
-// Reads the table as a run would, to learn the kind of target and any fault of the table before
-// the grid is chosen. Returns the fault's message, empty when the table reads.
+// Takes the table of the search and reads it as a run would, to learn the kind of target and any
+// fault of the table before the grid is chosen. Returns the fault's message, empty when the table
+// reads.
 std::string ProbeTable(const std::string& inputFileName, const RunParameters& base,
-                       const TuningOptions& options, const std::string& reportFileName,
-                       bool& numericTarget) {
+                       const TuningOptions& options, const ScratchFolder& scratch,
+                       const std::string& reportFileName, TuningTable& tuned, bool& numericTarget) {
   if (options.InputFormat != TableFormat::Described) {
-    return ProbeCsvTable(inputFileName, base, options, numericTarget);
+    return ProbeCsvTable(inputFileName, base, options, tuned, numericTarget);
   }
+  tuned.File = CopyTableFile(inputFileName, scratch);
   ReportFile report;
   if (!report.Open(reportFileName)) throw EngineError("Cannot create file " + reportFileName);
-  TableReader reader(report, inputFileName);
+  TableReader reader(report, tuned.File);
   TInputTable table;
   TTargetDescription target;
   TFeatureMask mask;
@@ -175,9 +203,8 @@ std::vector<TuningRow> GridSettings(const TuningGrid& grid, bool numericTarget,
 
 // Runs the engine once on row's setting and fills in the row; false when the stop request ended
 // the run (the row then holds its time only).
-bool RunSetting(const RunParameters& base, const std::string& inputFileName,
-                const RunOptions& runOptions, bool targetWeightSet,
-                const std::function<double()>& clock, TuningRow& row) {
+bool RunSetting(const RunParameters& base, const TuningTable& table, const RunOptions& runOptions,
+                bool targetWeightSet, const std::function<double()>& clock, TuningRow& row) {
   RunParameters p = base;
   p.RecursiveComplexity = row.RecursiveComplexity;
   p.Homogeneity = row.Homogeneity;
@@ -187,7 +214,8 @@ bool RunSetting(const RunParameters& base, const std::string& inputFileName,
   p.VariantsNumber = 1;  // the first tree is all that is scored, and later variants leave it be
   const double rowStart = clock();
   try {
-    const RunResult run = RunEngine(p, inputFileName, runOptions);
+    const RunResult run =
+        table.Csv ? RunEngine(p, *table.Csv, runOptions) : RunEngine(p, table.File, runOptions);
     row.Seconds = clock() - rowStart;
     if (run.TableFault) {
       row.Outcome = TuningOutcome::Refused;
@@ -212,9 +240,9 @@ bool RunSetting(const RunParameters& base, const std::string& inputFileName,
 // The search over the settings in order, until the caller stops it; once the budget is spent, the
 // settings left are rows that were not run. Returns how the search ended.
 TuningEnd RunSettings(const std::vector<TuningRow>& settings, const RunParameters& base,
-                      const std::string& inputFileName, const TuningOptions& options,
-                      RunStopper& stopper, RunOptions& runOptions,
-                      const std::function<double()>& clock, std::vector<TuningRow>& rows) {
+                      const TuningTable& table, const TuningOptions& options, RunStopper& stopper,
+                      RunOptions& runOptions, const std::function<double()>& clock,
+                      std::vector<TuningRow>& rows) {
   auto keep = [&](const TuningRow& row) {
     rows.push_back(row);
     if (options.RowDone) options.RowDone(row);
@@ -235,7 +263,7 @@ TuningEnd RunSettings(const std::vector<TuningRow>& settings, const RunParameter
     SettingProgress progress(options, stopper, where);
     runOptions.Progress = &progress;
     runOptions.Prune = row.Prune;
-    if (!RunSetting(base, inputFileName, runOptions, options.TargetWeightSet, clock, row)) {
+    if (!RunSetting(base, table, runOptions, options.TargetWeightSet, clock, row)) {
       if (stopper.Cancelled()) return TuningEnd::Cancelled;
       end = TuningEnd::OverBudget;
       row.Outcome = TuningOutcome::OverBudget;
@@ -257,7 +285,9 @@ TuningResult TuneParameters(const RunParameters& base, const std::string& inputF
   }
   ScratchFolder scratch;
   const std::string report = scratch.File("output.txt");
-  result.Message = ProbeTable(inputFileName, base, options, report, result.NumericTarget);
+  TuningTable table;
+  result.Message =
+      ProbeTable(inputFileName, base, options, scratch, report, table, result.NumericTarget);
   if (!result.Message.empty()) return result;
   const std::vector<TuningRow> settings =
       GridSettings(options.Grid, result.NumericTarget, base, options);
@@ -273,8 +303,8 @@ TuningResult TuneParameters(const RunParameters& base, const std::string& inputF
   runOptions.ChiSquareFileName = options.ChiSquareFileName;
   runOptions.InputFormat = options.InputFormat;
   runOptions.Csv = options.Csv;
-  result.End =
-      RunSettings(settings, base, inputFileName, options, stopper, runOptions, clock, result.Rows);
+  runOptions.TableName = inputFileName;
+  result.End = RunSettings(settings, base, table, options, stopper, runOptions, clock, result.Rows);
   result.Best = BestTuningRow(result.Rows);
   return result;
 }

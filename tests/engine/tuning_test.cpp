@@ -225,6 +225,32 @@ TEST_F(TuningRunTest, CsvTableTunesItsOwnColumnAsTheTableFileDoes) {
   EXPECT_FALSE(outside.Message.empty());
 }
 
+// A table saved again once the first row is done (here with a table that cannot run) changes no
+// row: the whole search reads the table as it was when it started, in either format.
+TEST_F(TuningRunTest, TableSavedDuringTheSearchChangesNoRow) {
+  std::string csv = "x,cls\n";
+  for (int i = 1; i <= 20; ++i)
+    csv += std::to_string(i <= 10 ? i : 90 + i) + (i <= 10 ? ",a\n" : ",b\n");
+  WriteFile("table.csv", csv);
+  options_.Grid = Grid("rc=1,2 h=0.05,0.6 prune=none,min");
+  for (const char* table : {"table.txt", "table.csv"}) {
+    options_.InputFormat = TableFormatOfName(table);
+    options_.RowDone = nullptr;
+    const TuningResult untouched = TuneParameters(Predicting(2), table, options_);
+    const std::string bytes = testing::ReadBytes(folder_.File(table));
+    options_.RowDone = [&](const TuningRow&) { WriteFile(table, "0 2 ?\r\n"); };
+    const TuningResult saved = TuneParameters(Predicting(2), table, options_);
+    WriteFile(table, bytes);
+    ASSERT_EQ(saved.Rows.size(), untouched.Rows.size()) << table;
+    for (size_t r = 0; r < saved.Rows.size(); ++r) {
+      EXPECT_EQ(saved.Rows[r].Outcome, TuningOutcome::Scored) << table << " " << saved.Rows[r].Note;
+      EXPECT_EQ(saved.Rows[r].CrossValidationError, untouched.Rows[r].CrossValidationError);
+      EXPECT_EQ(saved.Rows[r].Leaves, untouched.Rows[r].Leaves);
+    }
+    EXPECT_EQ(saved.Best, untouched.Best);
+  }
+}
+
 TEST_F(TuningRunTest, BudgetSpentAfterTheFirstRowLeavesTheOthersNotRun) {
   std::atomic<double> now{0.0};
   options_.Clock = [&] { return now.load(); };

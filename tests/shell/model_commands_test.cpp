@@ -50,6 +50,26 @@ class TModelCommandsTest : public TShellTest {
     QCOMPARE(table->item(0, 3)->text(), QString("short"));
   }
 
+  // Apply Model predicts the table as the editor holds it: unsaved edits are saved first, as Grow
+  // Tree saves them.
+  void ApplyModelSavesTheTableEditsFirst() {
+    const QString table = folder_->Path("table.txt");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << table;
+    TForm1 form(dialogs);
+    Trigger(form, "FileOpen1");
+    GrowTree(form);
+    dialogs.SaveAnswers << folder_->Path("sort.json");
+    Trigger(form, "FileSaveModel");
+    dialogs.OpenAnswers << table << folder_->Path("sort.json");
+    Trigger(form, "FileOpen1");
+    TypeOver(form, EditorText(form).replace("? 175 red loam 70.0", "? 99 red sand 30.0"));
+    Trigger(form, "ApplyModel");
+    QCOMPARE(dialogs.Errors, QStringList());
+    QVERIFY(ReadBytes(table).contains("\r\n? 99 red sand 30.0\r\n"));
+    QCOMPARE(Child<QTableWidget>(form, "PredictionsTable")->item(40, 3)->text(), QString("short"));
+  }
+
   void BadModelFileGetsItsMessage() {
     TScriptedDialogs dialogs;
     dialogs.OpenAnswers << folder_->Path("table.txt") << folder_->Path("bad.json");

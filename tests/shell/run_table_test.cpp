@@ -169,11 +169,15 @@ class TRunTableTest : public TShellTest {
     QCOMPARE(EditorText(form), first);
     QCOMPARE(PanelText(form, 0), QString("output.txt (run 1)"));
     QCOMPARE(form.currentFileName(), table);
-    // Unsaved edits are not dropped without asking: Cancel keeps them and the row shown.
+    // Unsaved edits are not dropped without asking: Cancel keeps them and the row shown. Another
+    // column of that row shows the same run: nothing is asked.
     TypeOver(form, "my notes");
+    rows.setCurrentItem(rows.topLevelItem(0), 3);
+    QCOMPARE(dialogs.Questions.size(), 0);
     rows.setCurrentItem(rows.topLevelItem(1));
     QCOMPARE(EditorText(form), QString("my notes"));
     QCOMPARE(rows.currentItem(), rows.topLevelItem(0));
+    QVERIFY(dialogs.Questions[0].startsWith("output.txt (run 1) has unsaved edits."));
     dialogs.ChoiceAnswers << 1;  // Discard
     rows.setCurrentItem(rows.topLevelItem(1));
     QCOMPARE(EditorText(form), second);

@@ -106,6 +106,17 @@ class TTuneDialogTest : public QObject {
     QVERIFY(Child<QLabel>(dialog, "StatusLabel")->text().startsWith("The setting was not kept"));
   }
 
+  // Sorted by the Note column, the best row moves when it is marked: it stays the one selected.
+  void BestRowStaysSelectedWhenItsNoteMovesIt() {
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    TTuneDialog& dialog = StartTuning(form, dialogs, StepTable(), "rc=1,2 h=0.05,0.6 prune=none");
+    Child<QTableWidget>(dialog, "RowsTable")->sortByColumn(7, Qt::AscendingOrder);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
+    QTest::mouseClick(Child<QPushButton>(dialog, "UseTheseButton"), Qt::LeftButton);
+    QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050  100   1   2  10"));
+  }
+
   // A pruned row splits the step table where homogeneity 0.6 keeps the root a leaf: it is the
   // best, and using it turns pruning on with its rule while param.par keeps its homogeneity; the
   // row without pruning turns it off again.
@@ -144,6 +155,35 @@ class TTuneDialogTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
     QCOMPARE(rows->rowCount(), 1);
     QVERIFY(Child<QPushButton>(dialog, "StartButton")->isEnabled());
+  }
+
+  // Stop Tree Growing during a search asks and stops the search, not Tarvo2; closing the window
+  // asks first, and Yes stops the search.
+  void StopAndCloseDuringASearchAskAndStopIt() {
+    WriteBytes("param.par", "1.000 1.000 0.050  100   1   4  10");
+    TScriptedDialogs dialogs;
+    TForm1 form(dialogs);
+    TTuneDialog& dialog = StartTuning(form, dialogs, NoiseTable(), "rc=4,4 h=0.01 prune=none");
+    QAction* stop = Child<QAction>(form, "StopBuilding");
+    QVERIFY(stop->toolTip().contains("stops the tuning"));
+    QVERIFY(!form.close());  // answered No
+    Trigger(form, "StopBuilding");
+    QVERIFY(dialog.IsRunning());
+    QCOMPARE(dialogs.Questions.size(), 2);
+    QCOMPARE(dialogs.Questions[1], QString("Stop?"));
+    dialogs.AnswerYes = true;
+    Trigger(form, "StopBuilding");
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
+    QCOMPARE(dialogs.ExitRequests, 0);
+    QVERIFY(stop->toolTip().contains("ends Tarvo2"));
+
+    QTest::mouseClick(Child<QPushButton>(dialog, "StartButton"), Qt::LeftButton);
+    QVERIFY(dialog.IsRunning());
+    QVERIFY(form.close());
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunning(), 60000);
+    QVERIFY(Child<QLabel>(dialog, "StatusLabel")->text().startsWith("Stopped"));
+    QCOMPARE(dialogs.Questions.size(), 4);
+    QCOMPARE(dialogs.Questions[3], dialogs.Questions[0]);
   }
 };
 

@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QToolBar>
+#include <QTreeWidget>
 
 #include "about.h"
 #include "find_replace.h"
@@ -96,6 +97,39 @@ class TWindowCommandsTest : public TShellTest {
     Trigger(form, "EditCut1");
     QCOMPARE(editor->toPlainText(), QString(" beta"));
     QVERIFY(!Child<QAction>(form, "EditCopy1")->isEnabled());
+  }
+
+  // The keys belong to the widget with the focus; the menu's commands act on the editor.
+  void ClipboardKeysActOnTheFocusedWidget() {
+    PrepareRunFiles();
+    CopyFileHere(TARVO_EXAMPLE_TABLE, "table.txt");
+    TScriptedDialogs dialogs;
+    dialogs.OpenAnswers << QDir::current().filePath("table.txt");
+    TForm1 form(dialogs);
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    Trigger(form, "FileOpen1");
+    GrowTree(form);
+    auto* editor = Child<QPlainTextEdit>(form, "RichEdit1");
+    const QString report = editor->toPlainText();
+    SelectText(*editor, 0, 30);
+    auto* runs = Child<QTreeWidget>(form, "RunRows");
+    runs->setFocus();
+    QTRY_VERIFY(runs->hasFocus());
+    QApplication::clipboard()->setText("pasted");
+    QTest::keyClick(runs, Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(runs, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(editor->toPlainText(), report);
+    QVERIFY(!editor->document()->isModified());
+    QTest::keyClick(runs, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QString("1"));  // the run's number
+    editor->setFocus();
+    QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), report.left(30));
+    runs->setFocus();
+    Trigger(form, "EditCut1");
+    QCOMPARE(editor->toPlainText(), report.mid(30));
   }
 
   void PasteNeedsTextOnTheClipboard() {

@@ -106,6 +106,7 @@ struct TuningResult {
 
 // Runs the engine on inputFileName once per setting of the grid, each with `base` but for the
 // setting, a single variant and its report in a temporary folder (output.txt is left alone). The
+// table is taken once, when the search starts: a file saved again meanwhile changes no row. The
 // settings run by look-ahead; at each, the rows without pruning come first, by homogeneity, then
 // the pruned ones, so that a budget spent early leaves out the costly deep look-aheads.
 // Every run of a table deals the same folds, so the settings are compared on the same folds.
