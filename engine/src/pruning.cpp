@@ -35,7 +35,8 @@ double PruneTargetWeight(double recursiveComplexity) {
 
 void UsePruneGrowth(PruneRule rule, bool targetWeightSet, bool homogeneitySet,
                     RunParameters& parameters) {
-  if (rule == PruneRule::None) return;
+  // Without two folds nothing is pruned, and the tree grows as without pruning.
+  if (rule == PruneRule::None || parameters.FoldsCrossValidate < 2) return;
   if (!targetWeightSet) parameters.TargetWeight = PruneTargetWeight(parameters.RecursiveComplexity);
   if (!homogeneitySet) parameters.Homogeneity = kPruneHomogeneity;
 }

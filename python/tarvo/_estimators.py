@@ -66,8 +66,10 @@ class _TarvoTree(BaseEstimator):
         if prune not in ("none", "min", "1se"):
             raise ValueError(f"prune={self.prune!r}: 'min', '1se', 'none' or None is expected")
         settings.prune = prune
-        # A pruned run grows larger trees for pruning to cut back, unless these are set.
-        pruned = prune != "none"
+        settings.folds = _checked_int("folds", self.folds, 0, 255)
+        # A pruned run grows larger trees for pruning to cut back, unless these are set. Without
+        # two folds nothing is pruned, and the trees grow as without pruning.
+        pruned = prune != "none" and settings.folds > 1
         homogeneity = self.homogeneity
         if homogeneity is None:
             homogeneity = _engine.PRUNE_HOMOGENEITY if pruned else 0.05
@@ -80,7 +82,6 @@ class _TarvoTree(BaseEstimator):
             raise ValueError("target_weight must be above 0")
         settings.monte_carlo = _checked_int("monte_carlo", self.monte_carlo, 0, 1_000_000)
         settings.variants = _checked_int("variants", self.variants, 1, 255)
-        settings.folds = _checked_int("folds", self.folds, 0, 255)
         settings.threads = 0 if self.n_threads is None else _checked_int("n_threads", self.n_threads, 1, 256)
         return settings
 

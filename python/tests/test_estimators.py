@@ -120,6 +120,10 @@ def test_regression_predicts_the_leaf_means():
     y = np.repeat([1.0, 1.0, 9.0, 9.0], 20)
     model = TarvoRegressor(look_ahead=1).fit(X, y)
     np.testing.assert_allclose(model.predict([[0.0], [3.0]]), [1.0, 9.0])
+    # Without folds nothing is pruned, and the tree grows as without pruning.
+    unpruned = TarvoRegressor(look_ahead=1, folds=1, prune="none").fit(X, y)
+    assert TarvoRegressor(look_ahead=1, folds=1).fit(X, y).report_ == unpruned.report_ + (
+        "\r\n Pruning needs at least 2 folds of cross-validation: the tree is not pruned\r\n")
 
 
 def test_feature_importances_are_each_columns_share_of_the_gain():

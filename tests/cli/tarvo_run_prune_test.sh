@@ -60,5 +60,14 @@ cmp -s csv_default.txt csv_explicit.txt || fail "CSV: growth settings are not 25
   example.txt
 cmp -s la2_default.txt la2_explicit.txt || fail "look-ahead 2: growth settings are not 0.5 and 0"
 
+# Without two folds nothing is pruned: the tree grows as without --prune, in regression too.
+for target in 1 height; do
+  "$run" --target "$target" --folds 1 -o plain1.txt example.txt 2>/dev/null
+  "$run" --target "$target" --folds 1 --prune 1se -o pruned1.txt example.txt 2>stderr.txt ||
+    fail "--folds 1 --target $target: status $? ($(head -c 300 stderr.txt))"
+  [ "$(head -c "$(wc -c <plain1.txt)" pruned1.txt)" = "$(cat plain1.txt)" ] ||
+    fail "--folds 1 --target $target: not the tree grown without --prune"
+done
+
 [ $failures -eq 0 ] && echo "all --prune checks passed"
 exit $((failures > 0))

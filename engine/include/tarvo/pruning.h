@@ -39,7 +39,8 @@ const char* PruneRuleName(PruneRule rule);
 
 // Gives a pruned run the growth it prunes back from: the target weight of its look-ahead
 // (PruneTargetWeight) and the homogeneity kPruneHomogeneity. A value the caller has set itself
-// (targetWeightSet, homogeneitySet) stays. The rule None changes nothing.
+// (targetWeightSet, homogeneitySet) stays. The rule None changes nothing, nor do fewer than two
+// folds (parameters.FoldsCrossValidate), with which nothing is pruned.
 void UsePruneGrowth(PruneRule rule, bool targetWeightSet, bool homogeneitySet,
                     RunParameters& parameters);
 
