@@ -89,7 +89,9 @@ int Interrupted(ReportOutput& report) {
   return InterruptedStatus();
 }
 
-int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
+// Runs the table; the run's warnings (a prog.par value that did not read) join notes.
+int RunTable(const CommandLine& line, tarvo::RunParameters& parameters,
+             std::vector<std::string>& notes) {
   ReportOutput report(line.ReportFile.value_or(kDefaultReportFile));
   if (report.FileName().empty()) {
     std::fprintf(stderr, "tarvo-run: %s\n", report.Error().c_str());
@@ -112,6 +114,7 @@ int RunTable(const CommandLine& line, tarvo::RunParameters& parameters) {
   const int tableOpenError = TableOpenError(TableFileOf(line));
   try {
     const tarvo::RunResult result = tarvo::RunEngine(parameters, TableFileOf(line), options);
+    for (const std::string& warning : result.Warnings) notes.push_back("warning: " + warning);
     if (!report.Deliver()) {
       std::fprintf(stderr, "tarvo-run: %s\n", report.Error().c_str());
       return kExitRunError;
@@ -161,7 +164,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> notes;
   std::optional<int> status = ResolveParameters(line, parameters, notes);
   if (!status) status = RefuseFileClashes(line);
-  if (!status) status = line.Tune ? RunTuneCommand(line, parameters) : RunTable(line, parameters);
+  if (!status)
+    status = line.Tune ? RunTuneCommand(line, parameters) : RunTable(line, parameters, notes);
   if (*status != kExitUsage) PrintNotes(notes);
   return *status;
 }

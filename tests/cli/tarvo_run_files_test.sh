@@ -141,6 +141,11 @@ grep -q '^input file: /dev/fd/' target-report.txt || fail "piped table: $(head -
   fail "--apply with a piped table: status $? ($(head -c 300 stderr.txt))"
 [ "$(wc -l <applied.txt)" -eq 44 ] || fail "--apply with a piped table: $(wc -l <applied.txt) lines"
 
+# A prog.par level that does not read gets its warning, and the run goes on.
+head -2 prog.par >short-prog.par
+expect_status "short prog.par" 0 --prog short-prog.par --target height -o short-report.txt example.txt
+grep -q '^warning: short-prog.par: line 4' stderr.txt || fail "short prog.par: stderr is $(cat stderr.txt)"
+
 # SIGTERM stops a run like Ctrl+C: the part of the report is kept and marked.
 awk 'BEGIN { s = 7; printf "300 13 ?\n"; for (i = 0; i < 12; ++i) printf "1 "; printf "0(2)\n"
   for (i = 1; i <= 13; ++i) printf "c%d ", i; printf "\n"
