@@ -23,6 +23,9 @@ using namespace tarvo;
 
 namespace {
 
+constexpr const char* kOptimistic =
+    "Its CV error is optimistic: the setting was chosen on the same folds that measured it.\n";
+
 constexpr double kDefaultBudgetSeconds = 300.0;
 
 std::string RowLine(const TuningRow& row, bool best) {
@@ -145,29 +148,6 @@ std::string TrimmedMessage(const std::string& message) {
   return start == std::string::npos ? std::string() : message.substr(start);
 }
 
-// The end of a search whose rows went out as CSV or TSV: what the text table says below its rows
-// goes to stderr, so that standard output holds the rows alone.
-int DelimitedEnd(const TuningResult& result, const DelimitedRows& rows, double budget) {
-  if (!rows.Written()) {
-    std::fprintf(stderr, "tarvo-run: cannot write to standard output: %s\n",
-                 std::strerror(rows.Error()));
-    return kExitRunError;
-  }
-  if (result.End == TuningEnd::OverBudget) {
-    std::fprintf(stderr, "note: the time budget of %s s ended the search early\n",
-                 Plain(budget).c_str());
-  }
-  if (result.End == TuningEnd::Cancelled) {
-    std::fputs("tarvo-run: interrupted; the rows done so far are printed\n", stderr);
-    return InterruptedStatus();
-  }
-  if (result.Best < 0) {
-    std::fputs("tarvo-run: no setting was scored\n", stderr);
-    return kExitTableFault;
-  }
-  return kExitComplete;
-}
-
 // The best setting in the names of param.par; a pruned one also tells the rule and the growth its
 // runs had.
 void PrintBest(const TuningRow& best, const RunParameters& base, const TuningOptions& options,
@@ -186,6 +166,45 @@ void PrintBest(const TuningRow& best, const RunParameters& base, const TuningOpt
                "* best: %s (ties go to the lower look-ahead, then no pruning, then the higher "
                "homogeneity)\n",
                setting.c_str());
+}
+
+// The end of a search whose rows went out as CSV or TSV: what the text table says below its rows
+// goes to stderr, so that standard output holds the rows alone.
+int DelimitedEnd(const TuningResult& result, const DelimitedRows& rows, double budget,
+                 const RunParameters& base, const TuningOptions& options) {
+  if (!rows.Written()) {
+    std::fprintf(stderr, "tarvo-run: cannot write to standard output: %s\n",
+                 std::strerror(rows.Error()));
+    return kExitRunError;
+  }
+  if (result.End == TuningEnd::OverBudget) {
+    std::fprintf(stderr, "note: the time budget of %s s ended the search early\n",
+                 Plain(budget).c_str());
+  }
+  if (result.End == TuningEnd::Cancelled) {
+    std::fputs("tarvo-run: interrupted; the rows done so far are printed\n", stderr);
+    return InterruptedStatus();
+  }
+  if (result.Best < 0) {
+    std::fputs("tarvo-run: no setting was scored\n", stderr);
+    return kExitTableFault;
+  }
+  PrintBest(result.Rows[static_cast<size_t>(result.Best)], base, options, stderr);
+  std::fputs(kOptimistic, stderr);
+  return kExitComplete;
+}
+
+// The parameters --write-param writes besides the best setting: those of the tuned runs, but for a
+// CSV or TSV table the predicted column the parameter file had, as the window keeps it: that
+// number counts the columns of table files.
+RunParameters WrittenBase(const CommandLine& line, const RunParameters& base,
+                          const std::string& file) {
+  if (TableFormatOf(line) == tarvo::TableFormat::Described) return base;
+  RunParameters written = base;
+  written.FeatureToPredict = access(file.c_str(), F_OK) == 0
+                                 ? tarvo::ReadParameterFile(file).FeatureToPredict
+                                 : RunParameters{}.FeatureToPredict;
+  return written;
 }
 
 // The status of a search whose table went to standard output, unless writing it failed.
@@ -215,13 +234,11 @@ int PrintTuningResult(const CommandLine& line, const RunParameters& base,
   }
   const TuningRow& best = result.Rows[static_cast<size_t>(result.Best)];
   PrintBest(best, base, options, out);
-  std::fputs(
-      "Its CV error is optimistic: the setting was chosen on the same folds that measured it.\n",
-      out);
+  std::fputs(kOptimistic, out);
   if (interrupted) return InterruptedStatus();
   if (line.WriteParam) {
     const std::string file = line.ParameterFile.value_or("param.par");
-    if (!WriteTunedParameterFile(file, base, best)) {
+    if (!WriteTunedParameterFile(file, WrittenBase(line, base, file), best)) {
       std::fprintf(stderr, "tarvo-run: cannot write %s (%s)\n", file.c_str(),
                    std::strerror(errno ? errno : EIO));
       return kExitRunError;
@@ -294,6 +311,6 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
     return kExitTableFault;
   }
 
-  if (rows) return DelimitedEnd(result, *rows, budget);
+  if (rows) return DelimitedEnd(result, *rows, budget, base, options);
   return CheckedTableStatus(PrintTuningResult(line, base, options, result, budget));
 }

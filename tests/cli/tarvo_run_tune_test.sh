@@ -59,6 +59,14 @@ status=$?
   fail "CSV tune: rows differ from the table file's: $(cat stdout.txt)"
 grep -q '^note: predicting the last column of step.csv, cls' stderr.txt ||
   fail "CSV tune: no note on the last column: $(cat stderr.txt)"
+# --write-param keeps param.par's predicted column, which counts table files' columns; rows as
+# CSV leave the best setting's lines to stderr.
+printf '1.000 1.000 0.050  100   1   1  10' >param.par
+"$run" --tune step.csv --grid 'rc=1 h=0.6 prune=none' --folds 3 --write-param >/dev/null 2>&1
+[ "$(cat param.par)" = '1.000 1.000 0.600  100   1   1   3' ] || fail "CSV write-param: param.par is $(cat param.par)"
+"$run" --tune step.csv --grid 'rc=1 h=0.6 prune=none' --folds 3 --format csv >/dev/null 2>stderr.txt
+grep -q '^\* best: RecursiveComplexity 1.000, Homogeneity 0.600' stderr.txt ||
+  fail "CSV rows: no best line on stderr: $(cat stderr.txt)"
 { echo 'x,code'; for i in $(seq 1 10); do echo "$i,0"; done; for i in $(seq 101 110); do echo "$i,1"; done; } >codes.csv
 "$run" --tune codes.csv --grid 'rc=1 h=0.05' --folds 2 >stdout.txt 2>/dev/null
 grep -q 'numeric (relative error)' stdout.txt || fail "CSV tune of 0/1 codes: $(head -n 1 stdout.txt)"
