@@ -8,15 +8,16 @@ _tarvo_run() {
     prev=${COMP_WORDS[COMP_CWORD - 2]}
   fi
   local options="--look-ahead= --homogeneity= --variants= --target= --folds= --target-weight=
-    --monte-carlo= --param= --prog= --output= -o --prune= --dot= --svg= --variant= --tune --grid=
-    --budget= --write-param --format= --help -h --version -V --"
+    --monte-carlo= --param= --prog= --output= -o --table-format= --nominal= --prune= --dot= --svg=
+    --variant= --save-model= --apply= --tune --grid= --budget= --write-param --format= --help -h
+    --version -V --"
   COMPREPLY=()
   case $prev in
     --prune)
       mapfile -t COMPREPLY < <(compgen -W "min 1se none" -- "$cur")
       return
       ;;
-    --param | --prog | -o | --output | --dot | --svg)
+    --param | --prog | -o | --output | --dot | --svg | --save-model | --apply)
       mapfile -t COMPREPLY < <(compgen -f -- "$cur")
       return
       ;;
@@ -24,8 +25,12 @@ _tarvo_run() {
       mapfile -t COMPREPLY < <(compgen -W "csv tsv" -- "$cur")
       return
       ;;
+    --table-format)
+      mapfile -t COMPREPLY < <(compgen -W "csv tsv table" -- "$cur")
+      return
+      ;;
     --look-ahead | --homogeneity | --variants | --target | --folds | --target-weight | --monte-carlo | \
-      --variant | --grid | --budget)
+      --variant | --grid | --budget | --nominal)
       return
       ;;
   esac

@@ -55,6 +55,13 @@ COMP_WORDS=(tarvo-run --tune --format "")
 COMP_CWORD=3
 _tarvo_run
 [ "${COMPREPLY[*]}" = "csv tsv" ] || fail "completion of --format: ${COMPREPLY[*]}"
+# Every long option of --help is completed.
+COMP_WORDS=(tarvo-run --)
+COMP_CWORD=1
+_tarvo_run
+for option in $("$prefix/bin/tarvo-run" --help | grep -o -- '^ *\(-., \)\?--[a-z-]*' | grep -o -- '--[a-z-]*'); do
+  [[ " ${COMPREPLY[*]} " == *" $option"[=\ ]* ]] || fail "completion lacks $option"
+done
 COMP_WORDS=(tarvo-run --folds 3 "")
 COMP_CWORD=3
 _tarvo_run
