@@ -1,16 +1,16 @@
-// Private copies of the inputs that are pipes.
+// Copies of the inputs that are pipes.
 #include "piped_inputs.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "exit_status.h"
+#include "unnamed_temp_file.h"
 
 namespace {
 
@@ -22,59 +22,53 @@ bool IsPipe(const std::string& path) {
   return S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode);
 }
 
-// Copies every byte of from into to; false with errno set when a read or a write fails.
-bool CopyBytes(std::FILE* from, std::FILE* to) {
-  char buffer[1 << 16];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, from)) > 0) {
-    if (std::fwrite(buffer, 1, got, to) != got) return false;
+// Writes all of bytes[0..size-1]; false with errno set when it cannot.
+bool WriteAll(int descriptor, const char* bytes, size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(descriptor, bytes, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes += written;
+    size -= static_cast<size_t>(written);
   }
-  return !std::ferror(from);
+  return true;
 }
 
 }  // namespace
 
 PipedInputs::~PipedInputs() {
-  for (const std::string& copy : copies_) std::remove(copy.c_str());
-  if (!folder_.empty()) rmdir(folder_.c_str());
+  for (int descriptor : copies_) close(descriptor);
 }
 
 std::string PipedInputs::Copy(const std::string& path, std::string& error) {
-  if (folder_.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarvo-run.XXXXXX";
-    if (!mkdtemp(pattern.data())) {
-      error = "cannot make a folder for a copy of " + path + ": " + std::strerror(errno);
-      return {};
-    }
-    folder_ = pattern;
-  }
-  // Named as the pipe is, so that what the name tells (.csv, say) stays true.
-  const std::string copy = folder_ + "/" + std::to_string(copies_.size() + 1) + "-" +
-                           std::filesystem::path(path).filename().string();
-  std::FILE* from = std::fopen(path.c_str(), "rb");
-  if (!from) {
+  const int from = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (from < 0) {
     error = "cannot read " + path + ": " + std::strerror(errno);
     return {};
   }
-  std::FILE* to = std::fopen(copy.c_str(), "wb");
-  if (!to) {
-    error = "cannot copy " + path + " to " + copy + ": " + std::strerror(errno);
-    std::fclose(from);
+  std::string pattern;
+  const int to = CreateUnnamedTempFile(pattern);
+  if (to < 0) {
+    error = "cannot make a copy of " + path + " in " + pattern + ": " + std::strerror(errno);
+    close(from);
     return {};
   }
-  copies_.push_back(copy);
-  errno = 0;
-  bool copied = CopyBytes(from, to);
-  const int readError = errno;
-  std::fclose(from);
-  copied = std::fclose(to) == 0 && copied;
-  if (!copied) {
-    error = "cannot copy " + path + " to " + copy + ": " +
-            std::strerror(readError != 0 ? readError : errno);
-    return {};
+  copies_.push_back(to);
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = read(from, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 || !WriteAll(to, buffer, static_cast<size_t>(got))) {
+      error = std::string("cannot copy ") + path + ": " + std::strerror(errno);
+      close(from);
+      return {};
+    }
   }
-  return copy;
+  close(from);
+  return DescriptorFileName(to);
 }
 
 std::optional<int> PipedInputs::CopyPipes(CommandLine& line) {
@@ -83,7 +77,7 @@ std::optional<int> PipedInputs::CopyPipes(CommandLine& line) {
     line.TableToRead = Copy(line.Table, error);
     if (line.TableToRead.empty()) {
       std::fprintf(stderr, "tarvo-run: %s\n", error.c_str());
-      return kExitTableFault;
+      return kExitRunError;
     }
   }
   if (line.ChiSquareFile && IsPipe(*line.ChiSquareFile)) {

@@ -1,7 +1,7 @@
 // Inputs given as pipes (a process substitution, /dev/stdin): tarvo-run reads its table more than
 // once (its header for --target, then the whole table; a search once per setting), and a pipe
-// gives its bytes only once. Such an input is copied whole into a private folder first and read
-// from the copy; messages and the report keep the name the user gave.
+// gives its bytes only once. Such an input is copied whole into an unnamed temporary file first
+// and read from the copy; messages and the report keep the name the user gave.
 #pragma once
 
 #include <optional>
@@ -15,7 +15,7 @@ class PipedInputs {
   PipedInputs() = default;
   PipedInputs(const PipedInputs&) = delete;
   PipedInputs& operator=(const PipedInputs&) = delete;
-  ~PipedInputs();  // removes the copies and their folder
+  ~PipedInputs();  // closes the copies, which then vanish
 
   // Copies the table and the chi-square table when they are pipes, and points the line's
   // TableToRead and ChiSquareFile at the copies. The exit status when a copy fails (its message
@@ -23,9 +23,8 @@ class PipedInputs {
   std::optional<int> CopyPipes(CommandLine& line);
 
  private:
-  // The copy of the pipe at path; empty when a copy fails (error tells why).
+  // The name of the copy of the pipe at path; empty when a copy fails (error tells why).
   std::string Copy(const std::string& path, std::string& error);
 
-  std::string folder_;
-  std::vector<std::string> copies_;
+  std::vector<int> copies_;  // their descriptors
 };

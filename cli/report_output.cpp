@@ -7,9 +7,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <vector>
+
+#include "unnamed_temp_file.h"
 
 namespace {
 
@@ -24,18 +24,19 @@ ReportOutput::ReportOutput(std::string destination) {
     fileName_ = std::move(destination);
     return;
   }
-  const char* folder = std::getenv("TMPDIR");
-  std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/tarvo-run-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  descriptor_ = mkstemp(name.data());
+  // Standard output that is closed takes no report: say so now, before the run.
+  if (fcntl(STDOUT_FILENO, F_GETFD) < 0) {
+    error_ = SystemError("cannot write the report to standard output", errno);
+    return;
+  }
+  std::string pattern;
+  descriptor_ = CreateUnnamedTempFile(pattern);
   if (descriptor_ < 0) {
     error_ = SystemError("cannot create a temporary report in " + pattern, errno);
     return;
   }
-  unlink(name.data());
   // The engine opens the report by its name; this one is reached through the descriptor.
-  fileName_ = "/proc/self/fd/" + std::to_string(descriptor_);
+  fileName_ = DescriptorFileName(descriptor_);
 }
 
 ReportOutput::~ReportOutput() {

@@ -140,6 +140,18 @@ grep -q '^input file: /dev/fd/' target-report.txt || fail "piped table: $(head -
 "$run" --apply pipe.json <(cat example.txt) >applied.txt 2>stderr.txt ||
   fail "--apply with a piped table: status $? ($(head -c 300 stderr.txt))"
 [ "$(wc -l <applied.txt)" -eq 44 ] || fail "--apply with a piped table: $(wc -l <applied.txt) lines"
+# A copy of a piped table has no name: nothing stays behind, even when a closed pipe ends the run.
+TMPDIR=$PWD/tmp "$run" -o piped-report.txt <(cat example.txt; sleep 3) 2>/dev/null &
+pid=$!
+sleep 1
+kill -KILL "$pid"
+wait "$pid" 2>/dev/null
+[ -z "$(ls -A tmp)" ] || fail "a piped run left $(ls -A tmp) in TMPDIR"
+# -o - with standard output closed is an error, not a report lost.
+"$run" -o - example.txt >&- 2>stderr.txt
+status=$?
+[ "$status" -eq 2 ] && grep -q 'cannot write the report to standard output' stderr.txt ||
+  fail "-o - >&-: status $status, $(cat stderr.txt)"
 
 # A prog.par level that does not read gets its warning, and the run goes on.
 head -2 prog.par >short-prog.par
