@@ -9,6 +9,7 @@
 #include "input_table.h"
 #include "system_error_text.h"
 #include "tarvo/csv_table.h"
+#include "tarvo/engine.h"
 #include "tarvo/numbers.h"
 
 namespace tarvo {
@@ -385,6 +386,10 @@ bool ReadCsvTable(std::istream& in, const std::string& name, const CsvOptions& o
     for (size_t i = 0; i < fields.size(); ++i)
       builders[i].Add(fields[i], records.Quoted(i), records.Line());
     ++rows;
+    if (rows % 4096 == 0 && options.CancelRequested &&
+        options.CancelRequested->load(std::memory_order_relaxed)) {
+      throw RunCancelled();
+    }
   }
   if (!records.Fault().empty()) {
     fault = records.Fault();

@@ -169,6 +169,7 @@ bool LoadTableFile(TRunState& run, const RunOptions& options) {
   if (options.InputFormat != TableFormat::Described) {
     CsvOptions csv = options.Csv;
     csv.Separator = SeparatorOf(options.InputFormat);
+    csv.CancelRequested = run.CancelRequested;
     std::string fault;
     if (!ReadCsvTable(run.InputFileName, csv, training, fault)) {
       run.Report.Line(fault);
@@ -317,7 +318,12 @@ RunResult RunWithReport(RunParameters& parameters, const std::string& tableName,
   }
   RunResult result;
   try {
-    result.TableFault = !(load(run) && GrowAndReport(run));
+    result.TableFault = !load(run);
+    // Reading a large table takes a while: a stop asked meanwhile ends the run before growing.
+    if (!result.TableFault) {
+      run.CheckCancel();
+      result.TableFault = !GrowAndReport(run);
+    }
   } catch (const RunCancelled&) {
     run.Report.KeepPart();  // a stopped run leaves the part written so far
     throw;

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <sstream>
 #include <streambuf>
 #include <string>
 
 #include "tarvo/csv_table.h"
+#include "tarvo/engine.h"
 
 namespace tarvo {
 namespace {
@@ -195,6 +197,17 @@ TEST(CsvReader, GigabyteLineStopsAtTheFieldLimitWithoutReadingIt) {
   EXPECT_EQ(fault,
             "Error in input file big.csv, line 2, column 1: a field longer than 1048576 bytes");
   EXPECT_LT(source.sent_, size_t{4} << 20);
+}
+
+TEST(CsvReader, StopAskedEndsTheReadingOfALargeTable) {
+  std::string text = "x,y\n";
+  for (int row = 0; row < 10000; ++row) text += std::to_string(row) + ",a\n";
+  std::atomic<bool> stop{true};
+  CsvOptions options;
+  options.CancelRequested = &stop;
+  EXPECT_THROW(ReadText(text, options), RunCancelled);
+  stop = false;
+  EXPECT_TRUE(ReadText(text, options).ok);
 }
 
 TEST(CsvReader, FormatFollowsTheExtension) {

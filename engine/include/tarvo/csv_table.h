@@ -1,6 +1,7 @@
 // Tables kept as CSV or TSV: a header row of names, then one row per object.
 #pragma once
 
+#include <atomic>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -24,6 +25,9 @@ struct CsvOptions {
   char Separator = ',';
   // Columns read as nominal even when every value is a number: names, or 1-based numbers.
   std::vector<std::string> NominalColumns;
+  // Set to true (from any thread) to stop reading: ReadCsvTable then throws RunCancelled
+  // (tarvo/engine.h). A large table takes seconds to read.
+  const std::atomic<bool>* CancelRequested = nullptr;
 };
 
 // The longest field a CSV table may hold; a longer one is taken for a file that is no table.
