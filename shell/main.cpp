@@ -7,6 +7,7 @@
 
 #include "about.h"
 #include "dialogs.h"
+#include "end_signals.h"
 #include "startup_options.h"
 #include "tarvo32.h"
 #include "working_folder.h"
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
   TForm1 Form1(dialogs);
   TAboutBox AboutBox;
   Form1.SetAboutBox(&AboutBox);
+  // Asked by the system to end, a run or a search stops and cleans up as on closing, without
+  // questions: nobody may be there to answer them.
+  TEndSignals endSignals;
+  QObject::connect(&endSignals, &TEndSignals::EndRequested, &Form1, &TForm1::EndWithoutQuestions);
   Form1.show();
   if (!folderProblem.isEmpty()) QMessageBox::warning(&Form1, "Tarvo2", folderProblem);
   return application.exec();

@@ -971,6 +971,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
 }
 
+void TForm1::EndWithoutQuestions() {
+  if (TuneDialog) TuneDialog->RequestStop();
+  StopRunAndWait();
+  SaveWindowSettings();
+  QApplication::quit();
+}
+
 bool TForm1::IsTuning() const {
   return TuneDialog && TuneDialog->IsRunning();
 }

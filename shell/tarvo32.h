@@ -48,6 +48,9 @@ class TForm1 : public QMainWindow {
   const QString& tableFileName() const { return TableFileName; }
   const tarvo::RunParameters& parameters() const { return Parameters; }
   bool isRunning() const { return Run != nullptr; }
+  // Ends the program as the system asks it to (SIGTERM, say): a run or a search in progress stops
+  // and cleans up its files, and the window's settings are kept; unsaved edits are not asked about.
+  void EndWithoutQuestions();
 
  protected:
   bool event(QEvent* event) override;

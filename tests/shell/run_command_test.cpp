@@ -8,8 +8,10 @@
 #include <QStatusTipEvent>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <thread>
 
+#include "end_signals.h"
 #include "engine_run.h"
 #include "find_replace.h"
 #include "shell_test_support.h"
@@ -368,6 +370,26 @@ class TRunCommandTest : public TShellTest {
     Trigger(form, "FileExit1");
     QVERIFY(!form.isRunning());
     QVERIFY(ReadBytes("output.txt").endsWith("this report is incomplete.\r\n"));
+  }
+
+  // SIGTERM (a logout, kill) ends a run as closing does, without a question: the report is
+  // marked, and no temporary report is left beside it.
+  void EndSignalStopsTheRunAndQuits() {
+    TRunGate gate(1);
+    TScriptedDialogs dialogs;
+    QueueExampleTable(dialogs);
+    TForm1 form(dialogs);
+    form.SetTreeStartHook(gate.Hook());
+    TEndSignals endSignals;
+    connect(&endSignals, &TEndSignals::EndRequested, &form, &TForm1::EndWithoutQuestions);
+    Trigger(form, "FileOpen1");
+    Trigger(form, "TreeBuild");
+    QTRY_VERIFY(gate.Held());
+    std::raise(SIGTERM);
+    QTRY_VERIFY(!form.isRunning());
+    QCOMPARE(dialogs.Questions, QStringList());
+    QVERIFY(ReadBytes("output.txt").endsWith("this report is incomplete.\r\n"));
+    QCOMPARE(QDir().entryList({".output.txt.tarvo-*"}, QDir::Hidden | QDir::Files), QStringList());
   }
 
   void SaveAfterARunAsksForANameAndLeavesTheTable() {
