@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "tarvo/atomic_file.h"
+#include "tarvo/utf8.h"
 
 namespace {
 
@@ -41,34 +42,6 @@ bool LooksBinary(const QByteArray& bytes) {
   return controls * 20 > bytes.size();
 }
 
-// The length of the valid UTF-8 sequence that starts at bytes[i]; 0 when none starts there
-// (a stray continuation byte, a cut or overlong sequence, a surrogate, beyond U+10FFFF).
-int Utf8SequenceLength(const QByteArray& bytes, qsizetype i) {
-  const auto byte = [&](qsizetype k) { return static_cast<unsigned char>(bytes[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  int length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > bytes.size() || byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (int k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
-
 // Valid UTF-8 as UTF-8, and every byte that is not part of a valid sequence as Latin-1.
 QString DecodeBrokenBytesAsLatin1(const QByteArray& bytes) {
   QString text;
@@ -78,7 +51,9 @@ QString DecodeBrokenBytesAsLatin1(const QByteArray& bytes) {
     text += QString::fromUtf8(bytes.constData() + validFrom, i - validFrom);
   };
   while (i < bytes.size()) {
-    const int length = Utf8SequenceLength(bytes, i);
+    const auto length = static_cast<qsizetype>(tarvo::Utf8SequenceLength(
+        std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
+        static_cast<size_t>(i)));
     if (length > 0) {
       i += length;
       continue;

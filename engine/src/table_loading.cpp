@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "tarvo/utf8.h"
 #include "tree_records.h"
 
 namespace tarvo {
@@ -28,33 +29,6 @@ std::vector<double> TableValues(const std::vector<double>& column, int32_t objec
     values[o - 1] = IsKnown(column[o]) ? column[o] : kMissingValue;
   }
   return values;
-}
-
-// The length of the valid UTF-8 sequence that starts at text[i], or 0 when none does.
-size_t Utf8SequenceLength(const std::string& text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (size_t k = i + 2; k < i + length; ++k) {
-    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
-  }
-  return length;
 }
 
 // A name's first kTokenLength bytes, as a table file keeps its names; a name in UTF-8 loses the
