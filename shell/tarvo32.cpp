@@ -958,8 +958,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
   const QString stopTuning =
       "Tune Parameters is still searching, and its rows would be lost. Stop it and close Tarvo2?";
   Perform([&] {
-    mayClose =
-        (!IsTuning() || Dialogs.AskYesNo(this, stopTuning)) && ConfirmUnsavedEdits("Tarvo2 closes");
+    mayClose = EndingWithoutQuestions || ((!IsTuning() || Dialogs.AskYesNo(this, stopTuning)) &&
+                                          ConfirmUnsavedEdits("Tarvo2 closes"));
   });
   if (!mayClose) {
     event->ignore();
@@ -972,10 +972,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::EndWithoutQuestions() {
+  // Quitting closes the windows, and closing would ask its questions; a question already open
+  // ends too, answered as if cancelled.
+  EndingWithoutQuestions = true;
   if (TuneDialog) TuneDialog->RequestStop();
   StopRunAndWait();
   SaveWindowSettings();
-  QApplication::quit();
+  close();
+  QCoreApplication::exit(0);
 }
 
 bool TForm1::IsTuning() const {

@@ -173,6 +173,7 @@ class TForm1 : public QMainWindow {
   TUserGuide* UserGuide = nullptr;
   TTreeView* TreeView = nullptr;  // the trees of the run shown
   TResultsList* ResultsList = nullptr;
+  bool EndingWithoutQuestions = false;      // the system asked the program to end (a signal)
   bool TreeViewSized = false;               // the Tree view has had its first size: now the user's
   TModelCommands* ModelCommands = nullptr;  // Save Model and Apply Model
 

@@ -392,6 +392,20 @@ class TRunCommandTest : public TShellTest {
     QCOMPARE(QDir().entryList({".output.txt.tarvo-*"}, QDir::Hidden | QDir::Files), QStringList());
   }
 
+  void EndSignalClosesWithoutAskingAboutEdits() {
+    TScriptedDialogs dialogs;
+    QueueExampleTable(dialogs);
+    TForm1 form(dialogs);
+    TEndSignals endSignals;
+    connect(&endSignals, &TEndSignals::EndRequested, &form, &TForm1::EndWithoutQuestions);
+    Trigger(form, "FileOpen1");
+    form.show();
+    Child<QPlainTextEdit>(form, "RichEdit1")->insertPlainText("% edited\n");
+    std::raise(SIGHUP);
+    QTRY_VERIFY(!form.isVisible());
+    QCOMPARE(dialogs.Questions, QStringList());
+  }
+
   void SaveAfterARunAsksForANameAndLeavesTheTable() {
     TScriptedDialogs dialogs;
     const QString table = QueueExampleTable(dialogs);
