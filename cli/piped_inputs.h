@@ -4,6 +4,7 @@
 // and read from the copy; messages and the report keep the name the user gave.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,8 +24,9 @@ class PipedInputs {
   std::optional<int> CopyPipes(CommandLine& line);
 
  private:
-  // The name of the copy of the pipe at path; empty when a copy fails (error tells why).
-  std::string Copy(const std::string& path, std::string& error);
+  // The name of the copy of the pipe at path, of at most limit + 1 bytes; empty when a copy fails
+  // (error tells why).
+  std::string Copy(const std::string& path, size_t limit, std::string& error);
 
   std::vector<int> copies_;  // their descriptors
 };

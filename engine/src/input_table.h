@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tarvo/table_file.h"
+
 namespace tarvo {
 
 class ReportFile;
@@ -27,8 +29,7 @@ constexpr int kMaxFileColumns = 59;
 constexpr int kMaxClasses = 12;
 constexpr int kMaxFeatures = 256;  // 255 columns of a table in memory and the companion column
 constexpr int kTokenLength = 20;
-// A table is read into memory whole; a larger file is refused with a message.
-constexpr size_t kMaxTableBytes = 256u << 20;
+constexpr size_t kMaxTableBytes = kMaxTableFileBytes;
 
 inline bool IsKnown(double value) {
   return value != MissingCode;
