@@ -165,7 +165,8 @@ int main(int argc, char** argv) {
   std::optional<int> status = ResolveParameters(line, parameters, notes);
   if (!status) status = RefuseFileClashes(line);
   if (!status)
-    status = line.Tune ? RunTuneCommand(line, parameters) : RunTable(line, parameters, notes);
+    status =
+        line.Tune ? RunTuneCommand(line, parameters, notes) : RunTable(line, parameters, notes);
   if (*status != kExitUsage) PrintNotes(notes);
   return *status;
 }

@@ -260,7 +260,8 @@ int PrintTuningResult(const CommandLine& line, const RunParameters& base,
 
 }  // namespace
 
-int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
+int RunTuneCommand(const CommandLine& line, const RunParameters& base,
+                   std::vector<std::string>& notes) {
   TuningOptions options;
   std::string message;
   if (!ParseTuningGrid(line.Grid.value_or(""), options.Grid, message)) {
@@ -305,6 +306,7 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base) {
     return kExitRunError;
   }
   if (progress) std::fputs("\r\033[K", progress);
+  for (const std::string& warning : result.Warnings) notes.push_back("warning: " + warning);
   if (result.End == TuningEnd::NotStarted) {
     std::fprintf(stderr, "tarvo-run: cannot tune %s: %s\n", line.Table.c_str(),
                  TrimmedMessage(result.Message).c_str());

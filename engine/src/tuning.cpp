@@ -5,6 +5,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -204,7 +205,8 @@ std::vector<TuningRow> GridSettings(const TuningGrid& grid, bool numericTarget,
 // Runs the engine once on row's setting and fills in the row; false when the stop request ended
 // the run (the row then holds its time only).
 bool RunSetting(const RunParameters& base, const TuningTable& table, const RunOptions& runOptions,
-                bool targetWeightSet, const std::function<double()>& clock, TuningRow& row) {
+                bool targetWeightSet, const std::function<double()>& clock, TuningRow& row,
+                std::vector<std::string>& warnings) {
   RunParameters p = base;
   p.RecursiveComplexity = row.RecursiveComplexity;
   p.Homogeneity = row.Homogeneity;
@@ -217,6 +219,10 @@ bool RunSetting(const RunParameters& base, const TuningTable& table, const RunOp
     const RunResult run =
         table.Csv ? RunEngine(p, *table.Csv, runOptions) : RunEngine(p, table.File, runOptions);
     row.Seconds = clock() - rowStart;
+    for (const std::string& warning : run.Warnings) {
+      if (std::find(warnings.begin(), warnings.end(), warning) == warnings.end())
+        warnings.push_back(warning);
+    }
     if (run.TableFault) {
       row.Outcome = TuningOutcome::Refused;
       row.Note = "refused:" + run.FaultMessage;
@@ -242,7 +248,7 @@ bool RunSetting(const RunParameters& base, const TuningTable& table, const RunOp
 TuningEnd RunSettings(const std::vector<TuningRow>& settings, const RunParameters& base,
                       const TuningTable& table, const TuningOptions& options, RunStopper& stopper,
                       RunOptions& runOptions, const std::function<double()>& clock,
-                      std::vector<TuningRow>& rows) {
+                      std::vector<TuningRow>& rows, std::vector<std::string>& warnings) {
   auto keep = [&](const TuningRow& row) {
     rows.push_back(row);
     if (options.RowDone) options.RowDone(row);
@@ -263,7 +269,7 @@ TuningEnd RunSettings(const std::vector<TuningRow>& settings, const RunParameter
     SettingProgress progress(options, stopper, where);
     runOptions.Progress = &progress;
     runOptions.Prune = row.Prune;
-    if (!RunSetting(base, table, runOptions, options.TargetWeightSet, clock, row)) {
+    if (!RunSetting(base, table, runOptions, options.TargetWeightSet, clock, row, warnings)) {
       if (stopper.Cancelled()) return TuningEnd::Cancelled;
       end = TuningEnd::OverBudget;
       row.Outcome = TuningOutcome::OverBudget;
@@ -304,7 +310,8 @@ TuningResult TuneParameters(const RunParameters& base, const std::string& inputF
   runOptions.InputFormat = options.InputFormat;
   runOptions.Csv = options.Csv;
   runOptions.TableName = inputFileName;
-  result.End = RunSettings(settings, base, table, options, stopper, runOptions, clock, result.Rows);
+  result.End = RunSettings(settings, base, table, options, stopper, runOptions, clock, result.Rows,
+                           result.Warnings);
   result.Best = BestTuningRow(result.Rows);
   return result;
 }

@@ -157,6 +157,9 @@ status=$?
 head -2 prog.par >short-prog.par
 expect_status "short prog.par" 0 --prog short-prog.par --target height -o short-report.txt example.txt
 grep -q '^warning: short-prog.par: line 4' stderr.txt || fail "short prog.par: stderr is $(cat stderr.txt)"
+expect_status "short prog.par, --tune" 0 --tune --grid 'rc=1 h=0.05 prune=none' --prog short-prog.par \
+  --target height example.txt
+grep -q '^warning: short-prog.par: line 4' stderr.txt || fail "--tune, short prog.par: $(cat stderr.txt)"
 
 # SIGTERM stops a run like Ctrl+C: the part of the report is kept and marked.
 awk 'BEGIN { s = 7; printf "300 13 ?\n"; for (i = 0; i < 12; ++i) printf "1 "; printf "0(2)\n"

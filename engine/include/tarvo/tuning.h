@@ -102,6 +102,8 @@ struct TuningResult {
   bool NumericTarget = false;
   std::vector<TuningRow> Rows;  // in the order they ran
   int32_t Best = -1;            // index into Rows; -1 when no row was scored
+  // The runs' warnings (a prog.par value that did not read, say), each once, in the order met.
+  std::vector<std::string> Warnings;
 };
 
 // Runs the engine on inputFileName once per setting of the grid, each with `base` but for the
