@@ -23,9 +23,13 @@ def _texts(values):
 
 
 def _text(value):
-    """str() of a value; bytes (as numpy's dtype S holds them) decoded as UTF-8."""
+    """str() of a value; bytes (as numpy's dtype S holds them) decoded as UTF-8, else as Latin-1,
+    so that different bytes stay different values."""
     if isinstance(value, (bytes, np.bytes_)):
-        return bytes(value).decode("utf-8", errors="replace")
+        try:
+            return bytes(value).decode("utf-8")
+        except UnicodeDecodeError:
+            return bytes(value).decode("latin-1")
     return str(value)
 
 

@@ -165,6 +165,9 @@ def test_nominal_columns_in_any_form_fit_and_predict_alike():
     model = TarvoClassifier(look_ahead=1).fit(np.array(texts), y)
     for X in (texts, np.array(texts), np.array(texts, dtype="S")):
         np.testing.assert_array_equal(model.predict(X), y)
+    # Bytes that are not UTF-8 stay as different as they are.
+    latin1, accents = np.array([[b"caf\xe9"], [b"caf\xe8"]] * 20), ["e", "f"] * 20
+    assert TarvoClassifier(look_ahead=1).fit(latin1, accents).score(latin1, accents) == 1.0
     flags = pd.DataFrame({"p": [True, True, False, False] * 10, "q": [True, False] * 20})
     np.testing.assert_array_equal(TarvoClassifier(look_ahead=1).fit(flags, y).predict(flags.values), y)
     # pd.NA among numbers in an array of objects is a missing number.
