@@ -31,20 +31,19 @@ std::vector<double> TableValues(const std::vector<double>& column, int32_t objec
   return values;
 }
 
-// A name's first kTokenLength bytes, as a table file keeps its names; a name in UTF-8 loses the
-// character those bytes would split as well, so that the name stays text. Other bytes (Latin-1,
-// say) are cut where they fall.
+// A name's first kTokenLength bytes, as a table file keeps its names; when those bytes are UTF-8
+// up to a character that they would split, that character goes too, so that the name stays text.
+// Other bytes (Latin-1, say) are cut where they fall.
 std::string CutName(const std::string& name) {
   const size_t limit = static_cast<size_t>(kTokenLength);
   if (name.size() <= limit) return name;
-  size_t end = 0;
-  for (size_t i = 0; i < name.size();) {
+  for (size_t i = 0; i < limit;) {
     const size_t length = Utf8SequenceLength(name, i);
-    if (length == 0) return name.substr(0, limit);
-    if (i + length <= limit) end = i + length;
+    if (length == 0) break;
+    if (i + length > limit) return name.substr(0, i);
     i += length;
   }
-  return name.substr(0, end);
+  return name.substr(0, limit);
 }
 
 // Column f of a run's data table as a column in memory.

@@ -129,7 +129,8 @@ TEST_F(MemoryTable, WideTableSplitsOnItsLastPredictors) {
 // The report keeps 20 bytes of a name, less where that would split a UTF-8 character; the model
 // keeps the classes' whole names, which may differ only past those bytes.
 TEST_F(MemoryTable, ReportCutsNamesWholeAndTheModelKeepsThem) {
-  const std::string utf8 = std::string(19, 'u') + "\xC3\x84z";  // "Ä" spans bytes 20 and 21
+  // "Ä" spans bytes 20 and 21; a byte that is not UTF-8 after them changes nothing.
+  const std::string utf8 = std::string(19, 'u') + "\xC3\x84z\xFF";
   const std::string latin1 = std::string(19, 'l') + "\xC4\xC4";
   const std::string longA = std::string(20, 'c') + "_A", longB = std::string(20, 'c') + "_B";
   std::vector<double> x, w;
