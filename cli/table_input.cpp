@@ -27,9 +27,13 @@ std::string TableOpenMessage(const std::string& table, int error) {
          std::filesystem::current_path(ignored).string() + ": " + std::strerror(error);
 }
 
+std::string TrimmedReportLine(const std::string& line) {
+  const size_t start = line.find_first_not_of(' ');
+  return start == std::string::npos ? std::string() : line.substr(start);
+}
+
 std::string TableFaultMessage(const std::string& table, const std::string& fault) {
-  const size_t start = fault.find_first_not_of(' ');
-  return table + ": " + (start == std::string::npos ? std::string() : fault.substr(start));
+  return table + ": " + TrimmedReportLine(fault);
 }
 
 tarvo::TableFormat TableFormatOf(const CommandLine& line) {

@@ -18,7 +18,10 @@ int TableOpenError(const std::string& table);
 // "cannot open the table TABLE in FOLDER: REASON", for a table that TableOpenError refuses.
 std::string TableOpenMessage(const std::string& table, int error);
 
-// "TABLE: FAULT", the fault's line without its leading blank.
+// A report line without its leading blanks.
+std::string TrimmedReportLine(const std::string& line);
+
+// "TABLE: FAULT", the fault's line without its leading blanks.
 std::string TableFaultMessage(const std::string& table, const std::string& fault);
 
 // --table-format when given, else what the table's name tells.

@@ -61,8 +61,6 @@ void PrintProgress(std::FILE* to, const TuningProgress& where, const std::string
   std::fflush(to);
 }
 
-std::string TrimmedMessage(const std::string& message);
-
 // A number as a script reads it: every digit that tells it apart, no padding.
 std::string Plain(double value) {
   char text[64];
@@ -127,7 +125,7 @@ class DelimitedRows {
                                  scored ? std::to_string(row.Leaves) : "",
                                  row.Outcome == TuningOutcome::NotRun ? "" : Plain(row.Seconds),
                                  OutcomeWord(row.Outcome), best ? "1" : "0",
-                                 TrimmedMessage(row.Note), PruneRuleName(row.Prune)}) &&
+                                 TrimmedReportLine(row.Note), PruneRuleName(row.Prune)}) &&
                written_;
     if (!written_ && error_ == 0) error_ = errno ? errno : EIO;
   }
@@ -141,12 +139,6 @@ class DelimitedRows {
   bool written_ = true;
   int error_ = 0;
 };
-
-// A report line without its leading blank.
-std::string TrimmedMessage(const std::string& message) {
-  const size_t start = message.find_first_not_of(' ');
-  return start == std::string::npos ? std::string() : message.substr(start);
-}
 
 // The best setting in the names of param.par; a pruned one also tells the rule and the growth its
 // runs had.
@@ -309,7 +301,7 @@ int RunTuneCommand(const CommandLine& line, const RunParameters& base,
   for (const std::string& warning : result.Warnings) notes.push_back("warning: " + warning);
   if (result.End == TuningEnd::NotStarted) {
     std::fprintf(stderr, "tarvo-run: cannot tune %s: %s\n", line.Table.c_str(),
-                 TrimmedMessage(result.Message).c_str());
+                 TrimmedReportLine(result.Message).c_str());
     return kExitTableFault;
   }
 

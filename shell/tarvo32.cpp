@@ -972,12 +972,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::EndWithoutQuestions() {
-  // Quitting closes the windows, and closing would ask its questions; a question already open
-  // ends too, answered as if cancelled.
+  // Closing stops a run or a search and keeps the settings; its questions are left out. A question
+  // already open ends with the event loops, answered as if cancelled.
   EndingWithoutQuestions = true;
-  if (TuneDialog) TuneDialog->RequestStop();
-  StopRunAndWait();
-  SaveWindowSettings();
   close();
   QCoreApplication::exit(0);
 }
